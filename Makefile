@@ -1,0 +1,32 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps configure build run test bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps
+
+$(BUILD)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Converts the demo project in examples/ to a movie with the headless converter.
+run: build
+	@bash scripts/run-demo $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	@bash bench/run-all $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

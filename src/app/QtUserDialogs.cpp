@@ -1,0 +1,80 @@
+#include "app/QtUserDialogs.h"
+
+#include "framelist/widgets/CValueInputDialog.h"
+#include "movie/widgets/CAudioDialog.h"
+#include "movie/widgets/CompressionDialog.h"
+#include "settings/widgets/CFrameRateSizeDialog.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+void QtUserDialogs::showMessage(const QString& text, bool foreground) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vistrom"), text, QMessageBox::Ok, owner_);
+    if (foreground) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.raise();
+        box.activateWindow();
+    }
+    box.exec();
+}
+
+bool QtUserDialogs::askYesNo(const QString& text) {
+    return QMessageBox::question(owner_, QStringLiteral("Vistrom"), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtUserDialogs::showPlainMessage(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, nullptr);
+    box.exec();
+}
+
+QStringList QtUserDialogs::NameFilters(const QString& filter) {
+    QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    static const QRegularExpression endsInPattern(QStringLiteral("\\([^()]*\\)\\s*$"));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        const QString pattern = parts[i + 1].trimmed();
+        if (description.isEmpty())
+            break;
+        if (description.contains(endsInPattern) || pattern.isEmpty())
+            out << description;
+        else
+            out << QStringLiteral("%1 (%2)").arg(description, pattern);
+    }
+    return out;
+}
+
+std::optional<QByteArray> QtUserDialogs::askFileName(const FileRequest& request) {
+    QFileDialog dialog(owner_);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::AnyFile);
+    dialog.setNameFilters(NameFilters(request.filter));
+    if (!request.defaultExtension.isEmpty())
+        dialog.setDefaultSuffix(request.defaultExtension);
+    if (!request.overwritePrompt)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.initialName.isEmpty() && !request.initialName.contains(QLatin1Char('*')))
+        dialog.selectFile(request.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().first());
+}
+
+std::optional<quint32> QtUserDialogs::askValue(const QString& prompt, quint32 initial) {
+    return CValueInputDialog::Ask(owner_, prompt, initial);
+}
+
+bool QtUserDialogs::runFrameRateDialog(ProjectSettings& settings) {
+    return CFrameRateSizeDialog::Run(owner_, settings);
+}
+
+bool QtUserDialogs::runAudioDialog(ProjectSettings& settings) {
+    return CAudioDialog::Run(owner_, settings, this);
+}
+
+std::optional<CompressionChoice> QtUserDialogs::askCompression() {
+    return CompressionDialog::Ask(owner_);
+}

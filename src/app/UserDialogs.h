@@ -1,0 +1,48 @@
+#pragma once
+
+// The one seam through which the program asks its user anything: message
+// boxes, file dialogs, the value prompt and the settings and compression
+// dialogs. The window uses QtUserDialogs; tests answer through their own.
+
+#include "movie/AviWriter.h"
+#include "settings/ProjectSettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    // A message box with an OK button, caption "Vistrom" (type 0).
+    // foreground: bring the box to the front (MB_SETFOREGROUND).
+    virtual void showMessage(const QString& text, bool foreground = false) = 0;
+    // A Yes/No question (type 4); true for Yes.
+    virtual bool askYesNo(const QString& text) = 0;
+    // The movie writer's plain message box with its own caption and no owner.
+    virtual void showPlainMessage(const QString& text, const QString& caption) = 0;
+
+    struct FileRequest {
+        bool save = false;
+        QString initialName;     // e.g. "*.fsq"
+        QString filter;          // pairs "Description|pattern|...|", ended by one more "|"
+        QString defaultExtension; // without the dot; empty for none
+        bool overwritePrompt = false;
+    };
+    // The full path chosen, as bytes; std::nullopt on Cancel.
+    virtual std::optional<QByteArray> askFileName(const FileRequest& request) = 0;
+
+    // The value prompt (0 to 1000); std::nullopt on Cancel.
+    virtual std::optional<quint32> askValue(const QString& prompt, quint32 initial) = 0;
+
+    // The frame rate and size dialog on the project's settings; true on OK
+    // (the settings then hold the confirmed values).
+    virtual bool runFrameRateDialog(ProjectSettings& settings) = 0;
+    // The audio dialog; true on OK. Browse stores into settings at once, so the
+    // settings may change even when this answers false.
+    virtual bool runAudioDialog(ProjectSettings& settings) = 0;
+    // The compression options dialog; std::nullopt on Cancel.
+    virtual std::optional<CompressionChoice> askCompression() = 0;
+};

@@ -1,0 +1,1 @@
+#include "framelist/CVistromDoc.h"

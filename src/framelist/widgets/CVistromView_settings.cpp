@@ -1,0 +1,4 @@
+#include "framelist/widgets/CVistromView.h"
+
+void CVistromView::OnFrameRateAndSize() {}
+void CVistromView::OnAudioSettings() {}
