@@ -1,0 +1,24 @@
+#pragma once
+
+// The video compressors the movie writer offers: uncompressed full frames
+// first, then the libavcodec encoders of this installation that the AVI muxer
+// accepts and that were found to write a readable file. Owned by the movie
+// writer; the compression dialog and `vistrom --list-codecs` only list them.
+
+#include <string>
+#include <vector>
+
+struct CodecInfo {
+    std::string name;        // encoder name for CompressionChoice::encoder; "" = uncompressed
+    std::string description; // text shown to the user
+    bool hasQuality = false; // CompressionChoice::quality (1..100) applies
+};
+
+// The first entry is always {"", "Full Frames (Uncompressed)", false}.
+// The list is computed once per process (each candidate encoder is tried on a
+// tiny frame) and then cached; it is safe to call from any thread.
+std::vector<CodecInfo> OfferedCodecs();
+
+// The entry for an encoder name, or nullptr when it is not offered.
+// FindOfferedCodec("") is the uncompressed entry.
+const CodecInfo* FindOfferedCodec(const std::string& name);
