@@ -197,9 +197,15 @@ QList<QByteArray> FrameList::removeRowsAt(const QList<int>& rowsToRemove) {
     if (IsContiguous(rowsToRemove)) {
         const int first = rowsToRemove.first();
         const int last = rowsToRemove.last();
+        const int current = saveMarks().current;
         beginRemoveRows({}, first, last);
         rows_.remove(first, last - first + 1);
         endRemoveRows();
+        // The selection model would give a removed focus row's mark to the row
+        // above; pass it on as the merging path below does.
+        if (marks_ && current >= first && current <= last && !rows_.isEmpty())
+            marks_->setCurrentIndex(index(std::min(first, size() - 1), 0),
+                                    QItemSelectionModel::NoUpdate);
         return removed;
     }
     SavedMarks marks = saveMarks();

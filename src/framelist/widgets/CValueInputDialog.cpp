@@ -1,7 +1,110 @@
 #include "framelist/widgets/CValueInputDialog.h"
 
-CValueInputDialog::CValueInputDialog(QWidget* parent) : QDialog(parent) {}
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 
-std::optional<quint32> CValueInputDialog::Ask(QWidget*, const QString&, quint32) {
-    return std::nullopt;
+CValueInputDialog::CValueInputDialog(QWidget* parent)
+    : QDialog(parent), promptEdit_(new QLineEdit(this)), valueEdit_(new QLineEdit(this)),
+      okButton_(new QPushButton(QStringLiteral("OK"), this)),
+      cancelButton_(new QPushButton(QStringLiteral("CANCEL"), this)) {
+    setWindowTitle(QStringLiteral("Vistrom 値の設定"));
+    setObjectName(QStringLiteral("CValueInputDialog"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    // The prompt is shown, never edited and never focused.
+    promptEdit_->setObjectName(QStringLiteral("prompt"));
+    promptEdit_->setReadOnly(true);
+    promptEdit_->setEnabled(false);
+    promptEdit_->setFocusPolicy(Qt::NoFocus);
+    promptEdit_->setMinimumWidth(340);
+
+    valueEdit_->setObjectName(QStringLiteral("value"));
+    okButton_->setObjectName(QStringLiteral("ok"));
+    cancelButton_->setObjectName(QStringLiteral("cancel"));
+    okButton_->setDefault(true);
+    okButton_->setAutoDefault(true);
+    cancelButton_->setAutoDefault(false);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(promptEdit_, 0, 0, 1, 3);
+    layout->addWidget(valueEdit_, 1, 0);
+    layout->addWidget(okButton_, 1, 1);
+    layout->addWidget(cancelButton_, 1, 2);
+    layout->setColumnStretch(0, 1);
+    setTabOrder(valueEdit_, okButton_);
+    setTabOrder(okButton_, cancelButton_);
+
+    connect(okButton_, &QPushButton::clicked, this, &CValueInputDialog::accept);
+    connect(cancelButton_, &QPushButton::clicked, this, &CValueInputDialog::reject);
+}
+
+std::optional<quint32> CValueInputDialog::ParseValue(const QString& text, QString* message) {
+    const QString trimmed = text.trimmed();
+    bool digitsOnly = !trimmed.isEmpty();
+    for (QChar c : trimmed)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            digitsOnly = false;
+    if (!digitsOnly) {
+        if (message)
+            *message = QStringLiteral("符号なしの整数を入力してください (%1 から %2 まで)。")
+                           .arg(MinValue)
+                           .arg(MaxValue);
+        return std::nullopt;
+    }
+    // Long runs of digits are out of range rather than wrapped around.
+    const qulonglong number = trimmed.size() > 12 ? MaxValue + 1ULL : trimmed.toULongLong();
+    if (number > MaxValue) { // MinValue is 0: no digit string lies below it
+        if (message)
+            *message = QStringLiteral("%1 から %2 までの整数を入力してください。")
+                           .arg(MinValue)
+                           .arg(MaxValue);
+        return std::nullopt;
+    }
+    return quint32(number);
+}
+
+void CValueInputDialog::loadFields() {
+    valueEdit_->setText(QString::number(value));
+    promptEdit_->setText(prompt);
+    promptEdit_->setCursorPosition(0);
+    valueEdit_->selectAll();
+    valueEdit_->setFocus(Qt::OtherFocusReason);
+}
+
+int CValueInputDialog::exec() {
+    loadFields();
+    return QDialog::exec();
+}
+
+void CValueInputDialog::accept() {
+    QString message;
+    const std::optional<quint32> number = ParseValue(valueEdit_->text(), &message);
+    if (!number) {
+        showRefusal(message);
+        valueEdit_->setFocus(Qt::OtherFocusReason);
+        valueEdit_->selectAll();
+        return;
+    }
+    value = *number;
+    prompt = promptEdit_->text();
+    QDialog::accept();
+}
+
+void CValueInputDialog::showRefusal(const QString& message) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Vistrom"), message, QMessageBox::Ok,
+                    this);
+    box.setObjectName(QStringLiteral("refusal"));
+    box.exec();
+}
+
+std::optional<quint32> CValueInputDialog::Ask(QWidget* parent, const QString& prompt,
+                                              quint32 initial) {
+    CValueInputDialog dialog(parent);
+    dialog.prompt = prompt;
+    dialog.value = initial;
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.value;
 }

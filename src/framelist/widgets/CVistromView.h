@@ -118,6 +118,7 @@ public:
     int AskAviFileName(QByteArray& outputPath);
 
 protected:
+    bool event(QEvent* event) override; // claims the list's keys (CVistromView_edit.cpp)
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
