@@ -1,0 +1,182 @@
+// ifjpeg.spi: the JPEG decoder plug-in, on libjpeg-turbo.
+//
+// Colour JPEGs come out as 24-bit BGR rows; greyscale JPEGs as 8-bit rows with
+// a grey ramp for a table; CMYK and YCCK JPEGs are converted to 24 bits (Adobe
+// files store inverted CMYK, which is taken into account). Damaged data that
+// libjpeg can still decode (a truncated file, a corrupt scan) yields the
+// picture libjpeg makes of it; anything it refuses makes GetPicture fail, and
+// nothing is ever printed.
+
+#include "spi.h"
+#include "spi_dib.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+
+namespace {
+
+// More warnings than this and the file is treated as broken: a damaged
+// stream can otherwise make libjpeg grind through endless corrupt scans.
+constexpr long MaxWarnings = 1000;
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    long warnings = 0;
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::longjmp(err->jump, 1);
+}
+
+void EmitMessage(j_common_ptr cinfo, int msgLevel) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (msgLevel < 0 && ++err->warnings > MaxWarnings)
+        std::longjmp(err->jump, 1);
+}
+
+void OutputMessage(j_common_ptr) {}
+
+// Everything the decoder changes lives here, outside the frame that calls
+// setjmp, so nothing is left indeterminate after a longjmp.
+struct Job {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err;
+    std::FILE* file = nullptr;
+    const unsigned char* memory = nullptr;
+    unsigned long memorySize = 0;
+    spi::DibBlocks dib;
+    unsigned char* cmykRow = nullptr; // malloc'ed; a std::vector would export its template code
+    ~Job() { std::free(cmykRow); }
+    int result = SPI_BROKEN_DATA;
+};
+
+void CmykRowToBgr(const unsigned char* cmyk, unsigned char* bgr, unsigned width, bool inverted) {
+    for (unsigned x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        // Inverted CMYK: each stored value is already 255 - ink.
+        bgr[0] = static_cast<unsigned char>((y * k + 127) / 255);
+        bgr[1] = static_cast<unsigned char>((m * k + 127) / 255);
+        bgr[2] = static_cast<unsigned char>((c * k + 127) / 255);
+    }
+}
+
+// Runs the whole decode; a libjpeg error lands back here through longjmp.
+int Decode(Job* job, SpiProgressCallback progress, long lData) {
+    if (setjmp(job->err.jump)) {
+        return job->result == SPI_OK ? SPI_BROKEN_DATA : job->result;
+    }
+    jpeg_decompress_struct* cinfo = &job->cinfo;
+    jpeg_create_decompress(cinfo);
+    if (job->file)
+        jpeg_stdio_src(cinfo, job->file);
+    else
+        jpeg_mem_src(cinfo, job->memory, job->memorySize);
+
+    job->result = SPI_UNKNOWN_FORMAT;
+    jpeg_read_header(cinfo, TRUE);
+    job->result = SPI_BROKEN_DATA;
+
+    unsigned bitCount = 24;
+    bool cmyk = false;
+    switch (cinfo->jpeg_color_space) {
+    case JCS_GRAYSCALE:
+        cinfo->out_color_space = JCS_GRAYSCALE;
+        bitCount = 8;
+        break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        cinfo->out_color_space = JCS_CMYK;
+        cmyk = true;
+        break;
+    default:
+        cinfo->out_color_space = JCS_EXT_BGR;
+        break;
+    }
+    if (cinfo->image_width > SPI_MAX_DIMENSION || cinfo->image_height > SPI_MAX_DIMENSION)
+        return SPI_NO_MEMORY;
+
+    jpeg_start_decompress(cinfo);
+    const unsigned width = cinfo->output_width;
+    const unsigned height = cinfo->output_height;
+    const int allocated = job->dib.allocate(width, height, bitCount);
+    if (allocated != SPI_OK)
+        return allocated;
+    if (cmyk) {
+        if (cinfo->output_components != 4)
+            return SPI_BROKEN_DATA;
+        job->cmykRow = static_cast<unsigned char*>(std::malloc(size_t(width) * 4));
+        if (!job->cmykRow)
+            return SPI_NO_MEMORY;
+    } else if (cinfo->output_components != int(bitCount / 8)) {
+        return SPI_BROKEN_DATA;
+    }
+
+    while (cinfo->output_scanline < height) {
+        const unsigned y = cinfo->output_scanline;
+        unsigned char* row = job->dib.rowFromTop(y, height);
+        JSAMPROW target = cmyk ? job->cmykRow : row;
+        if (jpeg_read_scanlines(cinfo, &target, 1) != 1)
+            return SPI_BROKEN_DATA;
+        if (cmyk)
+            CmykRowToBgr(job->cmykRow, row, width, cinfo->saw_Adobe_marker);
+        if (progress && progress(int(y + 1), int(height), lData) != 0)
+            return SPI_ABORT;
+    }
+    jpeg_finish_decompress(cinfo);
+    job->result = SPI_OK;
+    return SPI_OK;
+}
+
+} // namespace
+
+extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int flag, void** pHBInfo,
+                                     void** pHBm, SpiProgressCallback progress, long lData) {
+    if (!buf || !pHBInfo || !pHBm)
+        return SPI_BROKEN_DATA;
+    const unsigned kind = flag & 7u;
+    if (kind != SPI_INPUT_FILE && kind != SPI_INPUT_MEMORY)
+        return SPI_NOT_IMPLEMENTED;
+    if (len < 0)
+        return SPI_FILE_READ_ERROR;
+
+    Job job;
+    if (kind == SPI_INPUT_FILE) {
+        job.file = std::fopen(buf, "rb");
+        if (!job.file)
+            return SPI_FILE_READ_ERROR;
+        if (len > 0 && std::fseek(job.file, len, SEEK_SET) != 0) {
+            std::fclose(job.file);
+            return SPI_FILE_READ_ERROR;
+        }
+    } else if (len == 0) {
+        return SPI_UNKNOWN_FORMAT;
+    } else {
+        job.memory = reinterpret_cast<const unsigned char*>(buf);
+        job.memorySize = static_cast<unsigned long>(len);
+    }
+
+    job.cinfo.err = jpeg_std_error(&job.err.pub);
+    job.err.pub.error_exit = ErrorExit;
+    job.err.pub.emit_message = EmitMessage;
+    job.err.pub.output_message = OutputMessage;
+    const int result = Decode(&job, progress, lData);
+    // jpeg_destroy never raises an error (and does nothing when creation failed).
+    jpeg_destroy_decompress(&job.cinfo);
+    if (job.file)
+        std::fclose(job.file);
+    if (result == SPI_OK)
+        job.dib.release(pHBInfo, pHBm);
+    return result;
+}

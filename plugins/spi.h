@@ -1,0 +1,78 @@
+#pragma once
+
+// The decoder plug-in interface: the one call the program makes into
+// "ifjpeg.spi" and "ifpng.spi" (shared libraries loaded with dlopen by file
+// name and looked up with dlsym("GetPicture")).
+//
+// Types on 64-bit Linux (LP64): `long` is 64 bits, as wide as a pointer, so a
+// file offset or a memory length and the progress cookie fit in it; `unsigned
+// int` is 32 bits; the result is a plain `int`. Plain C calling convention.
+//
+// int GetPicture(const char* buf, long len, unsigned int flag,
+//                void** pHBInfo, void** pHBm,
+//                SpiProgressCallback progress, long lData);
+//
+//   buf      flag & 7 == 0 (SPI_INPUT_FILE): a NUL-terminated file path (bytes,
+//            passed as they are); len is the offset in the file at which the
+//            image starts (the program passes 0).
+//            flag & 7 == 1 (SPI_INPUT_MEMORY): buf points at len bytes holding
+//            the whole image file.
+//   flag     input kind in the low three bits; the other bits are reserved, 0.
+//   pHBInfo  on success receives a block holding a BITMAPINFO: the 40-byte
+//            BITMAPINFOHEADER (little-endian, biSize 40, biPlanes 1,
+//            biCompression 0) followed by the colour table its bit count needs
+//            (2^biBitCount entries of blue, green, red, 0 when biBitCount <= 8,
+//            none above).
+//   pHBm     on success receives a block holding the pixel rows bottom-up, each
+//            padded to a multiple of 4 bytes: stride x |biHeight| bytes.
+//   progress may be null. When not, it is called as progress(done, total,
+//            lData) while decoding; a non-zero answer cancels the decode
+//            (result SPI_ABORT).
+//
+// Allocation rule: both blocks are allocated with malloc() and belong to the
+// caller on success, which releases each with free(). On any non-zero result
+// *pHBInfo and *pHBm are left untouched and nothing is allocated.
+//
+// Both plug-ins export GetPicture and nothing else; they are reentrant (no
+// global state), so several threads may decode at once.
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int (*SpiProgressCallback)(int done, int total, long lData);
+
+typedef int (*SpiGetPictureFunc)(const char* buf, long len, unsigned int flag, void** pHBInfo,
+                                 void** pHBm, SpiProgressCallback progress, long lData);
+
+enum {
+    SPI_INPUT_FILE = 0,
+    SPI_INPUT_MEMORY = 1,
+};
+
+// Results of GetPicture.
+enum {
+    SPI_OK = 0,
+    SPI_NOT_IMPLEMENTED = -1, // input kind not supported
+    SPI_ABORT = 1,            // the progress callback asked to stop
+    SPI_UNKNOWN_FORMAT = 2,   // not an image this plug-in reads
+    SPI_BROKEN_DATA = 3,      // damaged or unsupported image data
+    SPI_NO_MEMORY = 4,        // a block could not be allocated, or the image is too large
+    SPI_FILE_READ_ERROR = 6,  // the file cannot be opened or read
+};
+
+// Images wider or taller than this are refused with SPI_NO_MEMORY.
+#define SPI_MAX_DIMENSION 16384
+
+#if defined(__GNUC__)
+#define SPI_EXPORT __attribute__((visibility("default")))
+#else
+#define SPI_EXPORT
+#endif
+
+SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int flag, void** pHBInfo, void** pHBm,
+                          SpiProgressCallback progress, long lData);
+
+#ifdef __cplusplus
+}
+#endif

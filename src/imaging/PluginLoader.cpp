@@ -1,0 +1,125 @@
+#include "imaging/PluginLoader.h"
+
+#include "../../plugins/spi.h"
+#include "imaging/BmpReader.h"
+#include "imaging/ImageDrawing.h"
+
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <strings.h>
+
+#include <dlfcn.h>
+#include <malloc.h>
+#include <unistd.h>
+
+namespace {
+
+struct LoadedPlugin {
+    void* handle = nullptr;
+    SpiGetPictureFunc getPicture = nullptr; // null: the library has no GetPicture
+};
+
+std::mutex cacheMutex;
+std::map<std::string, LoadedPlugin> loadedPlugins; // by full path; guarded by cacheMutex
+std::optional<std::vector<std::string>> testDirs;  // guarded by cacheMutex
+
+std::string ProgramDir() {
+    static const std::string dir = [] {
+        char buf[4096];
+        const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+        if (n <= 0)
+            return std::string();
+        std::string exe(buf, size_t(n));
+        const size_t slash = exe.rfind('/');
+        return slash == std::string::npos ? std::string() : exe.substr(0, slash);
+    }();
+    return dir;
+}
+
+std::vector<std::string> DefaultDirs() {
+    std::vector<std::string> dirs;
+    if (std::string dir = ProgramDir(); !dir.empty())
+        dirs.push_back(dir);
+    if (const char* env = std::getenv("VISTROM_PLUGIN_DIR"); env && *env)
+        dirs.emplace_back(env);
+    dirs.emplace_back(VISTROM_PLUGIN_INSTALL_DIR);
+    return dirs;
+}
+
+// The first copy of the plug-in that loads, or nullopt when none does.
+std::optional<LoadedPlugin> Resolve(const std::string& fileName) {
+    if (fileName.empty() || fileName.find('/') != std::string::npos)
+        return std::nullopt;
+    std::lock_guard lock(cacheMutex);
+    const std::vector<std::string> dirs = testDirs ? *testDirs : DefaultDirs();
+    for (const std::string& dir : dirs) {
+        if (dir.empty())
+            continue;
+        const std::string full = dir + "/" + fileName;
+        if (auto it = loadedPlugins.find(full); it != loadedPlugins.end())
+            return it->second;
+        void* handle = ::dlopen(full.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            continue;
+        LoadedPlugin plugin;
+        plugin.handle = handle;
+        plugin.getPicture = reinterpret_cast<SpiGetPictureFunc>(::dlsym(handle, "GetPicture"));
+        loadedPlugins.emplace(full, plugin);
+        return plugin;
+    }
+    return std::nullopt;
+}
+
+bool EndsWith(const std::string& path, const char* ext, size_t n) {
+    return path.size() > n && ::strncasecmp(path.c_str() + path.size() - n, ext, n) == 0;
+}
+
+} // namespace
+
+const char* PluginForPath(const std::string& path) {
+    if (EndsWith(path, ".bmp", 4))
+        return nullptr;
+    if (EndsWith(path, ".jpg", 4) || EndsWith(path, ".jpeg", 5))
+        return "ifjpeg.spi";
+    if (EndsWith(path, ".png", 4))
+        return "ifpng.spi";
+    return nullptr;
+}
+
+std::optional<DecodedImage> DecodeWithPlugin(const std::string& pluginFileName,
+                                             const std::string& path) {
+    const std::optional<LoadedPlugin> plugin = Resolve(pluginFileName);
+    if (!plugin || !plugin->getPicture)
+        return std::nullopt;
+    void* info = nullptr;
+    void* bits = nullptr;
+    if (plugin->getPicture(path.c_str(), 0, SPI_INPUT_FILE, &info, &bits, nullptr, 0) != SPI_OK)
+        return std::nullopt; // the blocks are not ours on failure: leave them
+    DecodedImage image;
+    if (info && bits) {
+        // The blocks were malloc'ed (spi.h); their real sizes bound every read.
+        auto decoded =
+            DecodePackedDib(static_cast<const uint8_t*>(info), ::malloc_usable_size(info),
+                            static_cast<const uint8_t*>(bits), ::malloc_usable_size(bits));
+        if (decoded)
+            image = std::move(*decoded);
+    }
+    std::free(info);
+    std::free(bits);
+    return image;
+}
+
+std::vector<std::string> PluginSearchDirs() {
+    std::lock_guard lock(cacheMutex);
+    return testDirs ? *testDirs : DefaultDirs();
+}
+
+void SetPluginSearchDirsForTesting(std::optional<std::vector<std::string>> dirs) {
+    std::lock_guard lock(cacheMutex);
+    testDirs = std::move(dirs);
+}
+
+bool IsPluginPresent(const std::string& pluginFileName) {
+    return Resolve(pluginFileName).has_value();
+}

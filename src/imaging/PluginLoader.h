@@ -1,0 +1,33 @@
+#pragma once
+
+// The decoder plug-in loader. A plug-in is a shared library with a bare file
+// name ("ifjpeg.spi", "ifpng.spi") exporting GetPicture (plugins/spi.h). It is
+// looked for, in this order, in the program's own folder, in the folder named
+// by the environment variable VISTROM_PLUGIN_DIR when set, and in the install
+// folder; the first copy that loads is used. Loaded libraries stay loaded for
+// the rest of the run (the handles are cached behind a mutex), so decoding
+// many frames does not reload them. All functions are thread-safe.
+
+#include "imaging/DecodedImage.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The plug-in the extension dispatch picks for a path: "ifjpeg.spi" for names
+// ending in ".jpg" or ".jpeg", "ifpng.spi" for ".png" (ASCII case ignored, at
+// least one byte before the dot), nullptr for ".bmp" and everything else.
+const char* PluginForPath(const std::string& path);
+
+// Decodes path with the plug-in. nullopt when the plug-in cannot be loaded,
+// has no GetPicture or GetPicture fails (the BMP reader is then tried). Once
+// GetPicture has succeeded the answer is an image, empty when the blocks it
+// handed back cannot be drawn.
+std::optional<DecodedImage> DecodeWithPlugin(const std::string& pluginFileName,
+                                             const std::string& path);
+
+// The folders searched, in order.
+std::vector<std::string> PluginSearchDirs();
+
+// Tests replace the whole search list (nullopt restores the usual one).
+void SetPluginSearchDirsForTesting(std::optional<std::vector<std::string>> dirs);
