@@ -12,12 +12,16 @@ struct CodecInfo {
     std::string name;        // encoder name for CompressionChoice::encoder; "" = uncompressed
     std::string description; // text shown to the user
     bool hasQuality = false; // CompressionChoice::quality (1..100) applies
+    int sizeMultiple = 1;    // width and height must be multiples of this
 };
 
 // The first entry is always {"", "Full Frames (Uncompressed)", false}.
 // The list is computed once per process (each candidate encoder is tried on a
 // tiny frame) and then cached; it is safe to call from any thread.
 std::vector<CodecInfo> OfferedCodecs();
+
+// True when the codec can write frames of width x height.
+bool CodecAcceptsSize(const CodecInfo& codec, unsigned width, unsigned height);
 
 // The entry for an encoder name, or nullptr when it is not offered.
 // FindOfferedCodec("") is the uncompressed entry.

@@ -1,0 +1,125 @@
+#include "movie/AudioTrack.h"
+
+#include <cstdio>
+
+namespace {
+// Zero-byte packets in a row after which a source counts as stuck.
+constexpr int MaxEmptyPackets = 10000;
+} // namespace
+
+bool AudioTrack::open(const std::string& path, AVFormatContext* movie) {
+    if (path.empty() || !movie)
+        return false;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+        return false;
+    AvInputContextPtr source(raw);
+    avformat_find_stream_info(source.get(), nullptr); // best effort; WAV headers suffice
+
+    int index = -1;
+    for (unsigned i = 0; i < source->nb_streams; ++i) {
+        if (index < 0 && source->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            index = int(i);
+        else
+            source->streams[i]->discard = AVDISCARD_ALL;
+    }
+    if (index < 0)
+        return false;
+    AVStream* in = source->streams[index];
+    AvPacketPtr packet(av_packet_alloc());
+    AVStream* out = packet ? avformat_new_stream(movie, nullptr) : nullptr;
+    if (!out)
+        return false;
+    int ret = avcodec_parameters_copy(out->codecpar, in->codecpar);
+    if (ret < 0) {
+        // The stream cannot be taken back out of the movie; leave it without
+        // parameters and let the header refuse it rather than write garbage.
+        std::fprintf(stderr, "vistrom: audio: %s\n", AvErrorText(ret).c_str());
+        return false;
+    }
+    out->codecpar->codec_tag = 0;
+    out->time_base = in->time_base;
+
+    source_ = std::move(source);
+    sourceIndex_ = index;
+    output_ = out;
+    movie_ = movie;
+    pending_ = std::move(packet);
+    return true;
+}
+
+bool AudioTrack::readPending() {
+    if (havePending_)
+        return true;
+    if (atEnd_ || failed_)
+        return false;
+    int empties = 0;
+    for (;;) {
+        int ret = av_read_frame(source_.get(), pending_.get());
+        if (ret == AVERROR_EOF) {
+            atEnd_ = true;
+            return false;
+        }
+        if (ret < 0) {
+            std::fprintf(stderr, "vistrom: audio read: %s\n", AvErrorText(ret).c_str());
+            failed_ = true;
+            return false;
+        }
+        if (pending_->stream_index != sourceIndex_ || pending_->size <= 0) {
+            av_packet_unref(pending_.get());
+            if (++empties > MaxEmptyPackets) {
+                failed_ = true; // a source that never delivers samples
+                return false;
+            }
+            continue;
+        }
+        av_packet_rescale_ts(pending_.get(), source_->streams[sourceIndex_]->time_base,
+                             output_->time_base);
+        pending_->stream_index = output_->index;
+        pending_->pos = -1;
+        havePending_ = true;
+        return true;
+    }
+}
+
+int AudioTrack::writePending() {
+    const int size = pending_->size;
+    int ret = av_write_frame(movie_, pending_.get());
+    av_packet_unref(pending_.get());
+    havePending_ = false;
+    if (ret < 0) {
+        std::fprintf(stderr, "vistrom: audio write: %s\n", AvErrorText(ret).c_str());
+        failed_ = true;
+        return -1;
+    }
+    bytesCopied_ += size;
+    return 0;
+}
+
+int AudioTrack::copyUntil(int64_t limit, AVRational base) {
+    if (!isOpen() || failed_)
+        return -1;
+    while (readPending()) {
+        int64_t start = pending_->dts != AV_NOPTS_VALUE ? pending_->dts : pending_->pts;
+        if (start != AV_NOPTS_VALUE && av_compare_ts(start, output_->time_base, limit, base) >= 0)
+            return 0;
+        if (writePending() < 0)
+            return -1;
+    }
+    return failed_ ? -1 : 0;
+}
+
+int AudioTrack::copyRest() {
+    if (!isOpen() || failed_)
+        return -1;
+    while (readPending())
+        if (writePending() < 0)
+            return -1;
+    if (failed_ || bytesCopied_ == 0)
+        return -1;
+    return 0;
+}
+
+int MergeAudioTrack(AudioTrack& track) {
+    return track.copyRest();
+}

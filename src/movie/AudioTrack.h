@@ -1,0 +1,50 @@
+#pragma once
+
+// The movie's audio track: the first audio stream of a sound file (a WAV file,
+// an AVI file with sound, anything libavformat opens) copied into the movie
+// packet for packet, codec parameters, bytes and sample positions unchanged.
+// The writer opens the track before the movie header is written, copies it
+// alongside the video frames (so players stream the file and memory stays
+// flat) and hands the rest to MergeAudioTrack at the end. Nothing here shows
+// a message: a sound that cannot be copied leaves the movie without (or with
+// part of) its audio.
+
+#include "movie/LibavHandles.h"
+
+#include <string>
+
+class AudioTrack {
+public:
+    // Opens the sound file and adds its audio stream to `movie`, whose header
+    // is not written yet. False when the file is missing, holds no audio or
+    // cannot be read; the movie then gets no audio stream.
+    bool open(const std::string& path, AVFormatContext* movie);
+    bool isOpen() const { return output_ != nullptr; }
+
+    // Writes the packets that start before `limit` (in `base` units). Answers
+    // -1 once a read or write failed (the copy then stays stopped), else 0.
+    int copyUntil(int64_t limit, AVRational base);
+    // Writes everything still left. -1 on failure, or when the source
+    // delivered no samples at all.
+    int copyRest();
+
+private:
+    // Reads the next packet of the source stream into pending_; false at the
+    // end of the stream (atEnd_) or on failure (failed_).
+    bool readPending();
+    int writePending();
+
+    AvInputContextPtr source_;
+    int sourceIndex_ = -1;
+    AVStream* output_ = nullptr;
+    AVFormatContext* movie_ = nullptr;
+    AvPacketPtr pending_;
+    bool havePending_ = false;
+    bool atEnd_ = false;
+    bool failed_ = false;
+    long long bytesCopied_ = 0;
+};
+
+// Copies what is left of the track into the movie: 0 when the whole stream
+// was copied, -1 when a step failed.
+int MergeAudioTrack(AudioTrack& track);

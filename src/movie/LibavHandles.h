@@ -1,0 +1,52 @@
+#pragma once
+
+// Owners for libav* objects (freed with their own free functions) and the
+// text of a libav error code. Used only inside the movie writer.
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+#include <string>
+
+struct AvOutputContextFree {
+    void operator()(AVFormatContext* c) const {
+        if (c->pb && !(c->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&c->pb);
+        avformat_free_context(c);
+    }
+};
+struct AvInputContextFree {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct AvCodecContextFree {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct AvPacketFree {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct AvFrameFree {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct SwsContextFree {
+    void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+
+using AvOutputContextPtr = std::unique_ptr<AVFormatContext, AvOutputContextFree>;
+using AvInputContextPtr = std::unique_ptr<AVFormatContext, AvInputContextFree>;
+using AvCodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextFree>;
+using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketFree>;
+using AvFramePtr = std::unique_ptr<AVFrame, AvFrameFree>;
+using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextFree>;
+
+// av_err2str for C++ (the macro uses a compound literal).
+inline std::string AvErrorText(int error) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
