@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Converts the same generated frames with `vistrom --convert` and with the
+# ffmpeg command line, and prints the wall-time ratio vistrom / ffmpeg (the
+# median of RUNS runs each) for each case, and the machine's core count.
+#   P1  JPEG 1280x720 frames, list stretched to 640x480, uncompressed 24 bits
+#   P2  PNG 640x480 frames at natural size, uncompressed 24 bits
+#   P3  the P2 images with two blank rows after each (hold lines on), against
+#       ffmpeg on a concat list that repeats each file for its held positions
+#   P4  peak memory of a 10,000-frame conversion minus that of a 100-frame one
+# Usage: bench/convert-vs-ffmpeg.sh [BUILD_DIR]   (FRAMES=300 RUNS=3 by default)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+vistrom="$build/bin/vistrom"
+frames=${FRAMES:-300}
+runs=${RUNS:-3}
+[ -x "$vistrom" ] || { echo "convert-vs-ffmpeg: $vistrom is missing; build first" >&2; exit 1; }
+command -v ffmpeg >/dev/null || { echo "convert-vs-ffmpeg: ffmpeg is missing" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vistrom-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+now() { date +%s.%N; }
+# Median wall time in seconds of running "$@" $runs times.
+median_time() {
+  local times=() t0 t1
+  for _ in $(seq "$runs"); do
+    t0=$(now); "$@" >/dev/null 2>&1 || { echo "convert-vs-ffmpeg: failed: $*" >&2; exit 1; }; t1=$(now)
+    times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN {print b - a}')")
+  done
+  printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+}
+# project FILE WIDTH HEIGHT SCALE ROWS...: a project file, 8 fps, 24 bits.
+project() {
+  local file=$1 w=$2 h=$3 scale=$4; shift 4
+  { printf '!F 8\n!S %s,%s\n!X %s\n!B 2\n!W 1\n!D 0\n' "$w" "$h" "$scale"; printf '%s\n' "$@"; } >"$file"
+}
+report() { # name vistrom-seconds ffmpeg-seconds
+  awk -v n="$1" -v v="$2" -v f="$3" 'BEGIN {printf "%s: vistrom %.2fs, ffmpeg %.2fs, ratio %.2f\n", n, v, f, v / f}'
+}
+
+echo "cores: $(nproc)"
+echo "frames: $frames, runs: $runs (median)"
+
+# P1
+mkdir -p "$work/p1"
+ffmpeg -v error -f lavfi -i "testsrc2=size=1280x720:rate=8" -frames:v "$frames" -q:v 3 "$work/p1/f%04d.jpg"
+mapfile -t rows < <(ls "$work"/p1/f*.jpg)
+project "$work/p1.fsq" 640 480 1 "${rows[@]}"
+tv=$(median_time "$vistrom" --convert "$work/p1.fsq" --output "$work/p1-vistrom.avi")
+tf=$(median_time ffmpeg -v error -y -framerate 8 -i "$work/p1/f%04d.jpg" \
+  -vf scale=640:480:flags=neighbor -c:v rawvideo -pix_fmt bgr24 "$work/p1-ffmpeg.avi")
+report "P1 jpeg 1280x720 stretched to 640x480" "$tv" "$tf"
+
+# P2
+mkdir -p "$work/p2"
+ffmpeg -v error -f lavfi -i "testsrc=size=640x480:rate=8" -frames:v "$frames" "$work/p2/f%04d.png"
+mapfile -t rows < <(ls "$work"/p2/f*.png)
+project "$work/p2.fsq" 640 480 0 "${rows[@]}"
+tv=$(median_time "$vistrom" --convert "$work/p2.fsq" --output "$work/p2-vistrom.avi")
+tf=$(median_time ffmpeg -v error -y -framerate 8 -i "$work/p2/f%04d.png" \
+  -c:v rawvideo -pix_fmt bgr24 "$work/p2-ffmpeg.avi")
+report "P2 png 640x480 natural size" "$tv" "$tf"
+
+# P3: each image, then two blank rows; vistrom writes the image and a hold line.
+held=()
+: >"$work/p3.txt"
+for f in "${rows[@]}"; do
+  held+=("$f" "" "")
+  for _ in 1 2 3; do printf "file '%s'\nduration 0.125\n" "$f" >>"$work/p3.txt"; done
+done
+project "$work/p3.fsq" 640 480 0 "${held[@]}"
+tv=$(median_time "$vistrom" --convert "$work/p3.fsq" --output "$work/p3-vistrom.avi")
+tf=$(median_time ffmpeg -v error -y -f concat -safe 0 -i "$work/p3.txt" -r 8 \
+  -c:v rawvideo -pix_fmt bgr24 "$work/p3-ffmpeg.avi")
+report "P3 png 640x480 with two blank rows after each" "$tv" "$tf"
+
+# P4: peak memory, 10,000 frames against 100, small frames.
+if [ -x /usr/bin/time ]; then
+  ffmpeg -v error -y -f lavfi -i "testsrc=size=160x120:rate=1" -frames:v 1 -update 1 "$work/small.png"
+  small=()
+  for _ in $(seq 10000); do small+=("$work/small.png"); done
+  project "$work/p4-long.fsq" 160 120 0 "${small[@]}"
+  project "$work/p4-short.fsq" 160 120 0 "${small[@]:0:100}"
+  peak() { /usr/bin/time -f %M "$vistrom" --convert "$1" --output "$work/p4.avi" 2>&1 >/dev/null | tail -1; }
+  long=$(peak "$work/p4-long.fsq")
+  short=$(peak "$work/p4-short.fsq")
+  printf 'P4 peak memory: 10,000 frames %d kB, 100 frames %d kB, difference %d kB\n' \
+    "$long" "$short" "$((long - short))"
+else
+  echo "P4 peak memory: skipped (/usr/bin/time is missing)"
+fi
