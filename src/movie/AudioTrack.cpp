@@ -26,25 +26,31 @@ bool AudioTrack::open(const std::string& path, AVFormatContext* movie) {
     if (index < 0)
         return false;
     AVStream* in = source->streams[index];
-    AvPacketPtr packet(av_packet_alloc());
-    AVStream* out = packet ? avformat_new_stream(movie, nullptr) : nullptr;
-    if (!out)
+    source_ = std::move(source);
+    sourceIndex_ = index;
+    pending_.reset(av_packet_alloc());
+    // A sound that delivers no samples at all gives the movie no audio stream.
+    if (!pending_ || !readPending()) {
+        source_.reset();
         return false;
+    }
+    AVStream* out = avformat_new_stream(movie, nullptr);
+    if (!out) {
+        source_.reset();
+        return false;
+    }
     int ret = avcodec_parameters_copy(out->codecpar, in->codecpar);
     if (ret < 0) {
         // The stream cannot be taken back out of the movie; leave it without
         // parameters and let the header refuse it rather than write garbage.
         std::fprintf(stderr, "vistrom: audio: %s\n", AvErrorText(ret).c_str());
+        source_.reset();
         return false;
     }
     out->codecpar->codec_tag = 0;
     out->time_base = in->time_base;
-
-    source_ = std::move(source);
-    sourceIndex_ = index;
     output_ = out;
     movie_ = movie;
-    pending_ = std::move(packet);
     return true;
 }
 
@@ -73,10 +79,6 @@ bool AudioTrack::readPending() {
             }
             continue;
         }
-        av_packet_rescale_ts(pending_.get(), source_->streams[sourceIndex_]->time_base,
-                             output_->time_base);
-        pending_->stream_index = output_->index;
-        pending_->pos = -1;
         havePending_ = true;
         return true;
     }
@@ -84,6 +86,10 @@ bool AudioTrack::readPending() {
 
 int AudioTrack::writePending() {
     const int size = pending_->size;
+    av_packet_rescale_ts(pending_.get(), source_->streams[sourceIndex_]->time_base,
+                         output_->time_base);
+    pending_->stream_index = output_->index;
+    pending_->pos = -1;
     int ret = av_write_frame(movie_, pending_.get());
     av_packet_unref(pending_.get());
     havePending_ = false;
@@ -101,7 +107,8 @@ int AudioTrack::copyUntil(int64_t limit, AVRational base) {
         return -1;
     while (readPending()) {
         int64_t start = pending_->dts != AV_NOPTS_VALUE ? pending_->dts : pending_->pts;
-        if (start != AV_NOPTS_VALUE && av_compare_ts(start, output_->time_base, limit, base) >= 0)
+        if (start != AV_NOPTS_VALUE &&
+            av_compare_ts(start, source_->streams[sourceIndex_]->time_base, limit, base) >= 0)
             return 0;
         if (writePending() < 0)
             return -1;
