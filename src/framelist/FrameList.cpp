@@ -63,8 +63,7 @@ QList<QByteArray> FrameList::paths() const {
 void FrameList::setFps(quint32 fps) {
     fps_ = fps;
     if (!rows_.isEmpty())
-        emit dataChanged(index(0, LabelColumn), index(size() - 1, LabelColumn),
-                         {Qt::DisplayRole});
+        emit dataChanged(index(0, LabelColumn), index(size() - 1, LabelColumn), {Qt::DisplayRole});
 }
 
 QString FrameList::TimeLabel(long row, quint32 fps) {
@@ -106,9 +105,8 @@ QString FrameList::TimeLabel(long row, quint32 fps) {
 }
 
 int FrameList::insertRow(int position, const QByteArray& path) {
-    const int at = (position < 0 || position >= size() || position == AppendPosition)
-                       ? size()
-                       : position;
+    const int at =
+        (position < 0 || position >= size() || position == AppendPosition) ? size() : position;
     beginInsertRows({}, at, at);
     rows_.insert(at, FrameSlot{path, EmptyIcon});
     endInsertRows();
@@ -197,7 +195,8 @@ QList<QByteArray> FrameList::removeRowsAt(const QList<int>& rowsToRemove) {
     if (IsContiguous(rowsToRemove)) {
         const int first = rowsToRemove.first();
         const int last = rowsToRemove.last();
-        const int current = saveMarks().current;
+        const int current =
+            marks_ && marks_->currentIndex().isValid() ? marks_->currentIndex().row() : -1;
         beginRemoveRows({}, first, last);
         rows_.remove(first, last - first + 1);
         endRemoveRows();
