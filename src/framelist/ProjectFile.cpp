@@ -1,0 +1,213 @@
+#include "framelist/ProjectFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+bool IsCSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Reads a number the way the C library's "%ld" does: leading white space
+// skipped, an optional sign, then digits up to the first non-digit. The value
+// wraps to 32 bits like a 32-bit long that overflows. Answers false when no
+// digit was read; `pos` then is unspecified.
+bool ScanLong(const QByteArray& text, qsizetype& pos, quint32& value) {
+    while (pos < text.size() && IsCSpace(text[pos]))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    quint32 magnitude = 0;
+    const qsizetype first = pos;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+        magnitude = magnitude * 10u + quint32(text[pos] - '0');
+        ++pos;
+    }
+    if (pos == first)
+        return false;
+    value = negative ? 0u - magnitude : magnitude;
+    return true;
+}
+
+// "%ld" from the 4th character of a settings line.
+bool NumberAt4th(const QByteArray& line, quint32& value) {
+    qsizetype pos = 3;
+    return ScanLong(line, pos, value);
+}
+
+void ApplySettingsLine(const QByteArray& line, ProjectSettings& s) {
+    if (line.size() < 2)
+        return;
+    quint32 v = 0;
+    switch (line[1]) {
+    case 'F':
+        s.fps = NumberAt4th(line, v) ? v : 8u;
+        break;
+    case 'S': {
+        // "%ld,%ld": the comma must follow the first number directly.
+        qsizetype pos = 3;
+        quint32 w = 0, h = 0;
+        if (ScanLong(line, pos, w) && pos < line.size() && line[pos] == ',' &&
+            ScanLong(line, ++pos, h)) {
+            s.width = w;
+            s.height = h;
+        } else {
+            s.width = 320;
+            s.height = 240;
+        }
+        break;
+    }
+    case 'X':
+        s.scaleImages = NumberAt4th(line, v) ? qint32(v) : 0;
+        break;
+    case 'B':
+        s.depthIndex = NumberAt4th(line, v) ? qint32(v) : 0;
+        break;
+    case 'W':
+        s.noTrailingBlank = NumberAt4th(line, v) ? qint32(v) : 0;
+        break;
+    case 'D':
+        s.trimAviSize = NumberAt4th(line, v) ? qint32(v) : 0;
+        break;
+    case 'A':
+        if (line.size() > 2 && line[2] == ' ')
+            s.audioEnabled = NumberAt4th(line, v) ? qint32(v) : 0;
+        else if (line.size() > 3 && line[2] == '1' && line[3] == ' ')
+            s.audioPath = line.mid(4);
+        break;
+    default: // lower-case and unknown keys are passed over
+        break;
+    }
+}
+
+// Splits the file text into lines as a text-mode line reader sees them: each
+// line keeps its LF, a CR LF pair arrives as LF, and the text after the last
+// LF is a line of its own when it is not empty. Lines are never cut at a fixed
+// size, and a line stops at a zero byte as a C string would.
+QList<QByteArray> SplitLines(const QByteArray& text) {
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf('\n', start);
+        QByteArray line;
+        if (end < 0) {
+            line = text.mid(start);
+            start = text.size();
+        } else {
+            line = text.mid(start, end - start + 1);
+            start = end + 1;
+            if (line.size() >= 2 && line[line.size() - 2] == '\r')
+                line.remove(line.size() - 2, 1);
+        }
+        const qsizetype zero = line.indexOf('\0');
+        if (zero >= 0)
+            line.truncate(zero);
+        lines.append(std::move(line));
+    }
+    return lines;
+}
+
+QByteArray UpToZero(const QByteArray& bytes) {
+    const qsizetype zero = bytes.indexOf('\0');
+    return zero < 0 ? bytes : bytes.left(zero);
+}
+
+} // namespace
+
+void TrimLineEnd(QByteArray& line) {
+    // Both positions are looked at in the line as it was read.
+    const qsizetype length = line.size();
+    qsizetype cut = length;
+    if (length >= 1 && IsLineEnd(line[length - 1]))
+        cut = length - 1;
+    if (length >= 2 && IsLineEnd(line[length - 2]))
+        cut = length - 2;
+    line.truncate(cut);
+}
+
+QByteArray ProjectFileText(const ProjectSettings& settings, const QList<QByteArray>& rows) {
+    // Numbers are written as signed 32-bit values, as a 32-bit "%ld" prints them.
+    auto number = [](auto value) { return QByteArray::number(qint32(value)); };
+    QByteArray text;
+    qsizetype size = 64 + settings.audioPath.size();
+    for (const QByteArray& row : rows)
+        size += row.size() + 2;
+    text.reserve(size);
+    text += "!F " + number(settings.fps) + "\r\n";
+    text += "!S " + number(settings.width) + ',' + number(settings.height) + "\r\n";
+    text += "!X " + number(settings.scaleImages) + "\r\n";
+    text += "!B " + number(settings.depthIndex) + "\r\n";
+    text += "!W " + number(settings.noTrailingBlank) + "\r\n";
+    text += "!D " + number(settings.trimAviSize) + "\r\n";
+    if (settings.audioEnabled != 0)
+        text += "!A " + number(settings.audioEnabled) + "\r\n";
+    const QByteArray audioPath = UpToZero(settings.audioPath);
+    if (!audioPath.isEmpty())
+        text += "!A1 " + audioPath + "\r\n";
+    // An empty list still gets its row-0 line, so that the file loads again
+    // (as one blank row) instead of being refused for having no row line.
+    if (rows.isEmpty())
+        text += "\r\n";
+    for (const QByteArray& row : rows) {
+        text += UpToZero(row);
+        text += "\r\n";
+    }
+    return text;
+}
+
+ProjectReadResult ParseProjectText(const QByteArray& text, ProjectData& data) {
+    ResetSettings(data.settings);
+    data.rows.clear();
+    QList<QByteArray> lines = SplitLines(text);
+    qsizetype i = 0;
+    for (; i < lines.size(); ++i) {
+        TrimLineEnd(lines[i]);
+        // The first line that does not begin with "!" is row 0, whatever it
+        // holds; a row 0 beginning with "!" is therefore taken as a setting.
+        if (!lines[i].startsWith('!'))
+            break;
+        ApplySettingsLine(lines[i], data.settings);
+    }
+    if (i == lines.size())
+        return ProjectReadResult::NoRowLine;
+    data.rows.reserve(lines.size() - i);
+    data.rows.append(std::move(lines[i]));
+    for (++i; i < lines.size(); ++i) {
+        TrimLineEnd(lines[i]);
+        data.rows.append(std::move(lines[i]));
+    }
+    return ProjectReadResult::Ok;
+}
+
+ProjectReadResult ReadProjectData(const QByteArray& path, ProjectData& data) {
+    QFile file(QFile::decodeName(path));
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return ProjectReadResult::CannotOpen;
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return ProjectReadResult::CannotOpen;
+    return ParseProjectText(text, data);
+}
+
+bool WriteProjectData(const QByteArray& path, const ProjectSettings& settings,
+                      const QList<QByteArray>& rows) {
+    if (path.isEmpty())
+        return false;
+    QSaveFile file(QFile::decodeName(path));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text = ProjectFileText(settings, rows);
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
