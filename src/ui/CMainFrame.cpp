@@ -24,9 +24,8 @@ namespace {
 // disabled, so that no item pretends to work. Whoever finishes a command
 // removes its id here (one line each).
 const QSet<int> pendingCommands = {
-    ID_FRAME_RATE_AND_SIZE,     // 32778 frame rate and size
-    ID_CONVERT_TO_AVI,          // 32780 convert
-    ID_AUDIO_SETTINGS,          // 32791 audio
+    ID_FRAME_RATE_AND_SIZE, // 32778 frame rate and size
+    ID_AUDIO_SETTINGS,      // 32791 audio
 };
 
 QString FirstLocalFile(const QMimeData* mime) {
