@@ -73,6 +73,9 @@ extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int fla
         result = SPI_ABORT;
     } else {
         image.format = PNG_FORMAT_BGR;
+        // 16-bit files without gamma information are sRGB, as viewers show
+        // them (libpng would otherwise take them for linear light).
+        image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
         result = dib.allocate(image.width, image.height, 24);
         if (result == SPI_OK) {
             const png_color white = {255, 255, 255};

@@ -1,17 +1,84 @@
 #include "ui/CPreView.h"
 
 #include "framelist/CVistromDoc.h"
+#include "imaging/ImageDrawing.h"
+
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+// The scroll page: white, with the preview's surface at the top-left corner.
+class CPreView::Page : public QWidget {
+public:
+    Page(const Surface& surface, QWidget* parent) : QWidget(parent), surface_(surface) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), Qt::white);
+        if (surface_.isEmpty())
+            return;
+        // Wraps the surface's pixels; nothing is copied.
+        const QImage image(reinterpret_cast<const uchar*>(surface_.bits()), surface_.width(),
+                           surface_.height(), surface_.bytesPerLine(), QImage::Format_RGB32);
+        painter.drawImage(event->rect().topLeft(), image, event->rect());
+    }
+
+private:
+    const Surface& surface_;
+};
 
 CPreView::CPreView(CVistromDoc* document, QWidget* parent) : QScrollArea(parent) {
-    connect(document, &CVistromDoc::updated, this,
-            [this](QObject* sender, int hint, const QByteArray& payload) {
-                if (sender != this)
-                    OnUpdate(sender, hint, payload);
-            });
+    // Beyond the page the pane is white too.
+    QPalette white = viewport()->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    viewport()->setPalette(white);
+    viewport()->setAutoFillBackground(true);
+    setFrameShape(QFrame::NoFrame);
+
+    page_ = new Page(surface_, this);
+    page_->resize(PageWidth, PageHeight);
+    setWidget(page_);
+    setWidgetResizable(false);
+
+    if (document) {
+        connect(document, &CVistromDoc::updated, this,
+                [this](QObject* sender, int hint, const QByteArray& payload) {
+                    if (sender != this)
+                        OnUpdate(sender, hint, payload);
+                });
+    }
 }
 
 void CPreView::OnUpdate(QObject*, int hint, const QByteArray& payload) {
-    if (hint != 16)
+    if (hint != CVistromDoc::HintShowImage)
         return;
     path_ = payload;
+    ShowImage();
+}
+
+QSize CPreView::pageSize() const {
+    return page_->size();
+}
+
+void CPreView::ShowImage() {
+    surface_.reset(0, 0);
+    if (!path_.isEmpty()) {
+        const std::optional<DecodedImage> image =
+            LoadImageFile(std::string(path_.constData(), size_t(path_.size())));
+        // Natural size at the corner (mode 2) on a surface just as large as the image.
+        if (image && !image->isEmpty() &&
+            surface_.reset(image->width, image->height, Surface::White))
+            BlitImage(*image, surface_, 0, 0, 2);
+    }
+    // A page larger than 1280 x 1280 when the image is, so that all of it can be seen.
+    page_->resize(std::max(PageWidth, surface_.width()), std::max(PageHeight, surface_.height()));
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    page_->update();
 }

@@ -1,0 +1,30 @@
+# Imaging: the BMP reader and draw modes, the decoder plug-ins, the preview pane.
+
+# Test-only plug-ins, each kind in a folder of its own under the real plug-in
+# names, so that they never sit where the program looks for the real ones.
+set(VISTROM_TEST_PLUGIN_DIR ${CMAKE_BINARY_DIR}/test-plugins)
+set(imaging_test_plugins)
+foreach(kind noexport failing bogus)
+    foreach(name ifjpeg ifpng)
+        set(target testspi_${kind}_${name})
+        add_library(${target} MODULE imaging/testplugin_${kind}.cpp)
+        set_target_properties(${target} PROPERTIES
+            OUTPUT_NAME ${name} PREFIX "" SUFFIX ".spi"
+            LIBRARY_OUTPUT_DIRECTORY ${VISTROM_TEST_PLUGIN_DIR}/${kind}
+            CXX_VISIBILITY_PRESET hidden)
+        target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugins)
+        list(APPEND imaging_test_plugins ${target})
+    endforeach()
+endforeach()
+
+vistrom_add_test(tst_bmpreader imaging/tst_bmpreader.cpp imaging/BmpFixtures.h)
+
+vistrom_add_test(tst_imageplugins imaging/tst_imageplugins.cpp imaging/BmpFixtures.h
+    imaging/CodecFixtures.h LIBS JPEG::JPEG PNG::PNG ${CMAKE_DL_LIBS})
+target_compile_definitions(tst_imageplugins PRIVATE
+    VISTROM_TEST_PLUGIN_DIR="${VISTROM_TEST_PLUGIN_DIR}")
+add_dependencies(tst_imageplugins ifjpeg ifpng ${imaging_test_plugins})
+
+vistrom_add_test(tst_preview imaging/tst_preview.cpp imaging/BmpFixtures.h
+    imaging/CodecFixtures.h WIDGETS LIBS JPEG::JPEG PNG::PNG)
+add_dependencies(tst_preview ifjpeg ifpng)

@@ -1,0 +1,161 @@
+#pragma once
+
+// Builds BMP files byte by byte for the imaging tests, so that every field the
+// reader looks at is under the test's control.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace fixtures {
+
+inline void Put16(QByteArray& b, uint16_t v) {
+    b.append(char(v & 255));
+    b.append(char(v >> 8));
+}
+inline void Put32(QByteArray& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b.append(char((v >> (8 * i)) & 255));
+}
+inline void Poke32(QByteArray& b, int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = char((v >> (8 * i)) & 255);
+}
+
+struct BmpSpec {
+    int32_t width = 1;
+    int32_t height = 1; // negative: top-down rows
+    uint16_t bitCount = 24;
+    uint32_t compression = 0;
+    uint32_t clrUsed = 0;
+    uint32_t headerSize = 40;      // 12, 40, 52, 56, 108 or 124
+    std::vector<uint32_t> palette; // 0x00RRGGBB, written as B, G, R, 0
+    std::vector<uint32_t> masks;   // R, G, B[, A]: after a 40-byte header, inside larger ones
+    QByteArray pixels;             // the pixel array exactly as stored
+    int gap = 0;                   // bytes of junk between the table and the pixels
+    std::optional<uint32_t> bfSize, bfOffBits; // overrides
+};
+
+inline QByteArray MakeBmp(const BmpSpec& s) {
+    QByteArray info;
+    if (s.headerSize == 12) {
+        Put32(info, 12);
+        Put16(info, uint16_t(s.width));
+        Put16(info, uint16_t(s.height));
+        Put16(info, 1);
+        Put16(info, s.bitCount);
+    } else {
+        Put32(info, s.headerSize);
+        Put32(info, uint32_t(s.width));
+        Put32(info, uint32_t(s.height));
+        Put16(info, 1);
+        Put16(info, s.bitCount);
+        Put32(info, s.compression);
+        Put32(info, uint32_t(s.pixels.size()));
+        Put32(info, 2835);
+        Put32(info, 2835);
+        Put32(info, s.clrUsed);
+        Put32(info, 0);
+        if (s.headerSize > 40) {
+            for (size_t i = 0; i < 4; ++i)
+                Put32(info, i < s.masks.size() ? s.masks[i] : 0);
+            while (uint32_t(info.size()) < s.headerSize)
+                info.append(char(0x5a)); // colour space fields: junk the reader must skip
+        } else {
+            for (uint32_t m : s.masks)
+                Put32(info, m);
+        }
+    }
+    for (uint32_t c : s.palette) {
+        info.append(char(c & 255));
+        info.append(char((c >> 8) & 255));
+        info.append(char((c >> 16) & 255));
+        if (s.headerSize != 12)
+            info.append(char(0));
+    }
+    info.append(QByteArray(s.gap, char(0xa5)));
+    const uint32_t offBits = s.bfOffBits.value_or(uint32_t(14 + info.size()));
+    const uint32_t size = s.bfSize.value_or(uint32_t(14 + info.size() + s.pixels.size()));
+    QByteArray file("BM");
+    Put32(file, size);
+    Put32(file, 0);
+    Put32(file, offBits);
+    return file + info + s.pixels;
+}
+
+// Packs rows of palette indices (or 0x00RRGGBB colours at 24 and 32 bits, raw
+// 16-bit words at 16) into padded rows, bottom-up unless topDown.
+inline QByteArray PackRows(const std::vector<uint32_t>& values, int width, int height, int bitCount,
+                           bool topDown = false) {
+    const int stride = ((width * bitCount + 31) / 32) * 4;
+    QByteArray out(stride * height, char(0));
+    for (int r = 0; r < height; ++r) {
+        const int y = topDown ? r : height - 1 - r;
+        char* row = out.data() + r * stride;
+        for (int x = 0; x < width; ++x) {
+            const uint32_t v = values[size_t(y) * width + x];
+            switch (bitCount) {
+            case 1:
+                row[x / 8] = char(row[x / 8] | ((v & 1) << (7 - x % 8)));
+                break;
+            case 4:
+                row[x / 2] = char(row[x / 2] | ((v & 15) << (x % 2 ? 0 : 4)));
+                break;
+            case 8:
+                row[x] = char(v);
+                break;
+            case 16:
+                row[2 * x] = char(v & 255);
+                row[2 * x + 1] = char(v >> 8);
+                break;
+            case 24:
+                row[3 * x] = char(v & 255);
+                row[3 * x + 1] = char((v >> 8) & 255);
+                row[3 * x + 2] = char((v >> 16) & 255);
+                break;
+            case 32:
+                for (int i = 0; i < 4; ++i)
+                    row[4 * x + i] = char((v >> (8 * i)) & 255);
+                break;
+            }
+        }
+        // Padding bytes carry junk: the reader must not show them.
+        for (int i = (width * bitCount + 7) / 8; i < stride; ++i)
+            row[i] = char(0xee);
+    }
+    return out;
+}
+
+inline bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// A 24-bit BMP of the given colours (0x00RRGGBB, top row first).
+inline QByteArray MakeBmp24(int width, int height, const std::vector<uint32_t>& colours) {
+    BmpSpec s;
+    s.width = width;
+    s.height = height;
+    s.bitCount = 24;
+    s.pixels = PackRows(colours, width, height, 24);
+    return MakeBmp(s);
+}
+
+// A colour that is different at every pixel, for checking where pixels land.
+inline uint32_t PatternColour(int x, int y) {
+    return uint32_t(((x * 37) & 255) << 16 | ((y * 53) & 255) << 8 | ((x + y) * 11 & 255));
+}
+
+inline std::vector<uint32_t> Pattern(int width, int height) {
+    std::vector<uint32_t> v(size_t(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            v[size_t(y) * width + x] = PatternColour(x, y);
+    return v;
+}
+
+} // namespace fixtures
