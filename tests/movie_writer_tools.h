@@ -5,6 +5,7 @@
 // ourselves.
 
 #include <QByteArray>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,8 +74,9 @@ inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
     return {};
 }
 
-// What GStreamer's avidemux delivers: the caps line and the sizes of the
-// buffers it hands on.
+// What GStreamer's avidemux delivers: the caps line and the sizes and
+// positions of the buffers it hands on. The sink plays in real time, so
+// that every buffer's notice reaches the log (keep such movies short).
 struct GstDemuxed {
     bool ok = false;
     QString caps;
@@ -92,7 +94,7 @@ inline GstDemuxed GstDemux(const QString& file, const QString& pad = "video_0") 
     GstDemuxed r;
     QByteArray out = Run("gst-launch-1.0",
                          {"-v", "filesrc", "location=" + file, "!", "avidemux", "name=d",
-                          "d." + pad, "!", "fakesink", "silent=false"},
+                          "d." + pad, "!", "fakesink", "silent=false", "sync=true"},
                          &r.ok);
     for (const QByteArray& line : out.split('\n')) {
         if (line.contains("GstFakeSink:fakesink0.GstPad:sink: caps = "))
@@ -107,6 +109,17 @@ inline GstDemuxed GstDemux(const QString& file, const QString& pad = "video_0") 
         }
     }
     return r;
+}
+
+// The bytes GStreamer's avidemux hands on from one pad, written to `dump`.
+inline QByteArray GstDemuxBytes(const QString& file, const QString& pad, const QString& dump) {
+    bool ok = false;
+    Run("gst-launch-1.0",
+        {"-q", "filesrc", "location=" + file, "!", "avidemux", "name=d", "d." + pad, "!",
+         "filesink", "location=" + dump},
+        &ok);
+    QFile f(dump);
+    return ok && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Decoded frames as BGR24, one per stored frame (no duplication over gaps).

@@ -271,7 +271,8 @@ void TestAviWriter::depths() {
     QCOMPARE(int(AviHeaders::U32(strf, 4)), width);
     QCOMPARE(int(AviHeaders::U32(strf, 8)), height); // positive: bottom-up rows
     QCOMPARE(int(AviHeaders::U16(strf, 14)), bits);
-    QCOMPARE(AviHeaders::U32(strf, 16), 0u); // BI_RGB
+    QCOMPARE(AviHeaders::U32(strf, 16), 0u);             // BI_RGB
+    QCOMPARE(int(AviHeaders::U32(strf, 20)), imageSize); // biSizeImage, as in the DIB
     if (bits == 8) {
         for (int i = 0; i < 256; ++i) {
             uint32_t bgrx = AviHeaders::U32(strf, 40 + 4 * i);

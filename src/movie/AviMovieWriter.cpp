@@ -4,6 +4,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +15,48 @@ constexpr int64_t MaxMuxerGap = 60000;
 
 void Report(const char* what, int error) {
     std::fprintf(stderr, "vistrom: %s: %s\n", what, AvErrorText(error).c_str());
+}
+
+uint32_t Le32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The muxer writes biSizeImage of uncompressed frames without the row
+// padding; the stream format is the frame DIB's header, so it gets the
+// DIB's value (stride x height) back. Walks RIFF/hdrl/strl to the first
+// video strf.
+void PatchRawImageSize(const std::string& path, uint32_t imageSize) {
+    std::FILE* f = std::fopen(path.c_str(), "r+b");
+    if (!f)
+        return;
+    unsigned char head[65536];
+    const long size = long(std::fread(head, 1, sizeof head, f));
+    long at = 12, end = size;
+    bool video = false;
+    while (size >= 12 && std::memcmp(head, "RIFF", 4) == 0 && at + 8 <= end) {
+        const long length = long(Le32(head + at + 4));
+        if (std::memcmp(head + at, "LIST", 4) == 0 && at + 12 <= end &&
+            (std::memcmp(head + at + 8, "hdrl", 4) == 0 ||
+             std::memcmp(head + at + 8, "strl", 4) == 0)) {
+            end = std::min(end, at + 8 + length);
+            at += 12; // descend
+            continue;
+        }
+        if (std::memcmp(head + at, "strh", 4) == 0 && at + 12 <= size)
+            video = std::memcmp(head + at + 8, "vids", 4) == 0;
+        if (std::memcmp(head + at, "strf", 4) == 0 && video && length >= 40 &&
+            at + 8 + 40 <= size) {
+            if (Le32(head + at + 8 + 16) == 0) { // BI_RGB
+                const unsigned char value[4] = {uint8_t(imageSize), uint8_t(imageSize >> 8),
+                                                uint8_t(imageSize >> 16), uint8_t(imageSize >> 24)};
+                if (std::fseek(f, at + 8 + 20, SEEK_SET) == 0)
+                    std::fwrite(value, 1, 4, f);
+            }
+            break;
+        }
+        at += 8 + length + (length & 1);
+    }
+    std::fclose(f);
 }
 
 } // namespace
@@ -40,6 +83,7 @@ int AviMovieWriter::openFile(const std::string& path) {
         return ret;
     }
     output_ = std::move(output);
+    path_ = path;
     return 0;
 }
 
@@ -237,5 +281,7 @@ int AviMovieWriter::close() {
         ret = closed;
     }
     output_.reset();
+    if (ret >= 0 && headerWritten_ && video_ && !encoder_)
+        PatchRawImageSize(path_, DibStride(int(width_), bitCount_) * height_);
     return ret;
 }

@@ -63,6 +63,7 @@ private:
     unsigned height_;
     int bitCount_;
     unsigned fps_;
+    std::string path_;
     AvOutputContextPtr output_;
     AVStream* video_ = nullptr;
     std::unique_ptr<VideoEncoder> encoder_;
