@@ -154,6 +154,8 @@ private slots:
     void undoRedoEnablement();
     void undoRestoresMarksOfRemovedRows();
     void undoAllRedoAllAfterRandomEdits();
+    void batchEditsKeepManyMarks_data();
+    void batchEditsKeepManyMarks();
 };
 
 // --- value prompt ---------------------------------------------------------
@@ -859,6 +861,55 @@ void TestEditing::undoAllRedoAllAfterRandomEdits() {
     for (int r = 0; r < f.view.frameList()->size(); ++r)
         QCOMPARE(f.view.frameList()->icon(r),
                  f.view.frameList()->isBlank(r) ? FrameList::BlankIcon : FrameList::FilledIcon);
+}
+
+// Batch insertions and removals keep the marks of the other rows also when the
+// selection is many separate ranges (the removal then takes another road).
+void TestEditing::batchEditsKeepManyMarks_data() {
+    QTest::addColumn<bool>("insert");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<int>("expectedFocus");
+
+    QTest::newRow("remove a block cutting 50 ranges") << false << 100 << 100 << 150 << 100;
+    QTest::newRow("remove a block cutting 5 ranges") << false << 101 << 10 << 20 << 20;
+    QTest::newRow("remove the tail") << false << 250 << 50 << 299 << 249;
+    QTest::newRow("insert a block") << true << 51 << 40 << 60 << 100;
+}
+
+void TestEditing::batchEditsKeepManyMarks() {
+    QFETCH(bool, insert);
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QFETCH(int, focus);
+    QFETCH(int, expectedFocus);
+
+    Rows everyOther;
+    for (int r = 0; r < 300; r += 2)
+        everyOther << r;
+    Fixture f(300, everyOther, focus);
+    Rows block;
+    for (int k = 0; k < count; ++k)
+        block << first + k;
+    Paths expectedPaths = f.paths();
+    Rows expected;
+    if (insert) {
+        f.view.frameList()->insertRowsAt(block, Paths(count, "new"));
+        for (int k = 0; k < count; ++k)
+            expectedPaths.insert(first + k, "new");
+        for (int r : everyOther)
+            expected << (r >= first ? r + count : r);
+    } else {
+        f.view.frameList()->removeRowsAt(block);
+        expectedPaths.remove(first, count);
+        for (int r : everyOther)
+            if (r < first || r >= first + count)
+                expected << (r >= first + count ? r - count : r);
+    }
+    QCOMPARE(f.paths(), expectedPaths);
+    QCOMPARE(f.selected(), expected);
+    QCOMPARE(f.focus(), expectedFocus);
 }
 
 QTEST_MAIN(TestEditing)
