@@ -13,10 +13,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -122,6 +124,7 @@ private slots:
 
     void importFileList_data();
     void importFileList();
+    void importMissingFile_data();
     void importMissingFile();
     void importCancelled();
 
@@ -131,6 +134,8 @@ private slots:
     void changeImage();
     void changeImageFilter_data();
     void changeImageFilter();
+
+    void undoAllRedoAll();
 
 private:
     void makeView(const Lines& paths);
@@ -278,6 +283,8 @@ void TestListCommands::pasteInserting_data() {
     QTest::newRow("focus on row 3") << 3 << Rows{3, 6} << 3;
     QTest::newRow("no focus: at the top") << -1 << Rows{1} << 0;
     QTest::newRow("focus on the last row") << 9 << Rows{} << 9;
+    // The new rows split a selected run instead of joining it.
+    QTest::newRow("inside a selected run") << 3 << Rows{2, 3, 4} << 3;
 }
 
 void TestListCommands::pasteInserting() {
@@ -620,9 +627,16 @@ void TestListCommands::importFileList() {
     }
 }
 
+void TestListCommands::importMissingFile_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("no such file") << QByteArray("/nonexistent/folder/list.txt");
+    QTest::newRow("a folder") << QFile::encodeName(QDir::tempPath());
+}
+
 void TestListCommands::importMissingFile() {
+    QFETCH(QByteArray, path);
     makeView(Numbered(3));
-    dialogs->files = {QByteArray("/nonexistent/folder/list.txt")};
+    dialogs->files = {path};
     view->OnImportFileList();
     QCOMPARE(dialogs->messages, QStringList{QStringLiteral("ファイルを開けませんでした")});
     QCOMPARE(paths(), Numbered(3));
@@ -763,6 +777,74 @@ void TestListCommands::changeImageFilter() {
     SetPluginSearchDirsForTesting(std::nullopt);
     QCOMPARE(dialogs->fileRequests.size(), 1);
     QCOMPARE(dialogs->fileRequests[0].filter, filter);
+}
+
+void TestListCommands::undoAllRedoAll() {
+    // A random run of these commands, undone to the start and redone to the
+    // end, gives back exactly the lists seen on the way.
+    makeView(Numbered(12, {3, 7}));
+    QRandomGenerator random(1506);
+    QList<Lines> seen{paths()};
+    int steps = 0;
+    for (int n = 0; n < 80; ++n) {
+        const int size = view->frameList()->size();
+        Rows selection;
+        for (int r = 0; r < size; ++r)
+            if (random.bounded(4) == 0)
+                selection << r;
+        select(selection);
+        focus(size == 0 ? -1 : int(random.bounded(size + 1)) - 1);
+        const int before = view->undoStack()->count();
+        switch (random.bounded(8)) {
+        case 0:
+            view->OnCopyRows();
+            break;
+        case 1:
+            if (size > 30)
+                view->OnCutRowsClosingUp();
+            break;
+        case 2:
+            view->OnCutRowsLeavingBlanks();
+            break;
+        case 3:
+            if (size < 60)
+                view->OnPasteRowsInserting();
+            break;
+        case 4:
+            view->OnPasteRowsOverwriting();
+            break;
+        case 5:
+            dialogs->values = {quint32(random.bounded(size + 2)), quint32(random.bounded(3))};
+            drop(LocalFiles(1 + int(random.bounded(3))));
+            break;
+        case 6:
+            dialogs->files = {"/chosen/" + QByteArray::number(n) + ".bmp"};
+            view->OnChangeImage();
+            break;
+        case 7:
+            view->OnCopyRows();
+            if (size < 60)
+                view->OnPasteRowsInserting();
+            break;
+        }
+        dialogs->values.clear();
+        dialogs->files.clear();
+        const int added = view->undoStack()->count() - before;
+        QVERIFY(added == 0 || added == 1);
+        if (added) {
+            seen << paths();
+            ++steps;
+        }
+    }
+    QVERIFY(steps > 40);
+    for (int i = int(seen.size()) - 2; i >= 0; --i) {
+        view->undoStack()->undo();
+        QCOMPARE(paths(), seen[i]);
+    }
+    for (int i = 1; i < seen.size(); ++i) {
+        view->undoStack()->redo();
+        QCOMPARE(paths(), seen[i]);
+    }
 }
 
 QTEST_MAIN(TestListCommands)
