@@ -64,7 +64,7 @@ CMainFrame::CMainFrame(CVistromDoc* document, UserDialogs* dialogs, QWidget* par
     setAcceptDrops(true);
 
     // The list pane starts 400 wide, the preview collapsed to nothing.
-    resize(400 + splitter_->handleWidth(), 300 + menuBar()->sizeHint().height());
+    resize(400 + splitter_->handleWidth(), 480);
     splitter_->setSizes({400, 0});
     view_->setFocus();
 }
