@@ -105,6 +105,7 @@ private slots:
     void copied_data();
     void copied();
     void fromAviWithSound();
+    void compressedSound();
     void withCancelledCompression();
     void noAudio_data();
     void noAudio();
@@ -207,6 +208,30 @@ void TestAudioTrack::fromAviWithSound() {
     QCOMPARE(ReadAviHeaders(ReadAll(second)).streams.at(1).strf.left(16), wav.fmt);
 }
 
+void TestAudioTrack::compressedSound() {
+    // Any sound libavformat reads and AVI can hold is copied packet for packet.
+    const QString mp3 = file("sound.mp3");
+    bool made = false;
+    Run("ffmpeg",
+        {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=f=440:d=2", "-c:a", "libmp3lame", mp3},
+        &made);
+    if (!made)
+        QSKIP("this ffmpeg cannot make MP3 files");
+    const QString movie = file("mp3_movie.avi");
+    Outcome o = Convert(movie, mp3);
+    QCOMPARE(o.result, 0);
+    QVERIFY(o.messages.isEmpty());
+    CheckVideoIntact(movie);
+    QCOMPARE(StreamOf(Probe(movie), "audio")["codec_name"].toString(), QString("mp3"));
+    auto payload = [](const QString& f) {
+        return Run("ffmpeg",
+                   {"-v", "error", "-i", f, "-map", "0:a", "-c", "copy", "-f", "data", "-"});
+    };
+    const QByteArray source = payload(mp3);
+    QVERIFY(!source.isEmpty());
+    QCOMPARE(payload(movie), source);
+}
+
 void TestAudioTrack::withCancelledCompression() {
     const Wav wav = MakeWav(8, 1, 11025, 5000);
     const QString wavPath = file("cancel.wav");
@@ -228,6 +253,7 @@ void TestAudioTrack::noAudio_data() {
     QTest::newRow("movie without sound") << "silent-avi";
     QTest::newRow("WAV without samples") << "empty-wav";
     QTest::newRow("folder") << "folder";
+    QTest::newRow("Opus sound, which AVI cannot hold") << "opus";
 }
 
 void TestAudioTrack::noAudio() {
@@ -243,6 +269,14 @@ void TestAudioTrack::noAudio() {
         QVERIFY(Save(source, MakeWav(16, 2, 44100, 0).file));
     } else if (kind == "folder") {
         QVERIFY(QDir().mkpath(source));
+    } else if (kind == "opus") {
+        source += ".opus";
+        bool made = false;
+        Run("ffmpeg",
+            {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=f=440:d=1", "-c:a", "libopus", source},
+            &made);
+        if (!made)
+            QSKIP("this ffmpeg cannot make Opus files");
     }
     const QString movie = file("noaudio_" + kind + ".avi");
     Outcome o = Convert(movie, source);

@@ -534,6 +534,14 @@ void TestAviWriter::offeredCodecs() {
     QCOMPARE(MediaInfoTrack(out, "Video")["FrameCount"].toString(), QString("4"));
     QCOMPARE(GstDemux(out).nonEmptyBuffers(), 3L);
 
+    if (encoder == "libx264") {
+        // Every frame carries its own SPS and PPS, which GStreamer's decoders need.
+        QByteArray stream = Run(
+            "ffmpeg", {"-v", "error", "-i", out, "-map", "0:v", "-c", "copy", "-f", "h264", "-"});
+        QCOMPARE(stream.count(QByteArray("\x00\x00\x00\x01\x67", 5)), 3);
+        QCOMPARE(stream.count(QByteArray("\x00\x00\x00\x01\x68", 5)), 3);
+    }
+
     // The pictures come back: exactly for the lossless codecs, closely else.
     const bool lossless =
         QString::fromStdString(FindOfferedCodec(encoder.toStdString())->description)

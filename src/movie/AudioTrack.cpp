@@ -26,6 +26,8 @@ bool AudioTrack::open(const std::string& path, AVFormatContext* movie) {
     if (index < 0)
         return false;
     AVStream* in = source->streams[index];
+    if (avformat_query_codec(movie->oformat, in->codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1)
+        return false; // AVI has no tag for this sound's codec (Opus, for one)
     source_ = std::move(source);
     sourceIndex_ = index;
     pending_.reset(av_packet_alloc());
@@ -52,6 +54,16 @@ bool AudioTrack::open(const std::string& path, AVFormatContext* movie) {
     output_ = out;
     movie_ = movie;
     return true;
+}
+
+void AudioTrack::close() {
+    pending_.reset();
+    source_.reset();
+    sourceIndex_ = -1;
+    output_ = nullptr;
+    movie_ = nullptr;
+    havePending_ = atEnd_ = failed_ = false;
+    bytesCopied_ = 0;
 }
 
 bool AudioTrack::readPending() {

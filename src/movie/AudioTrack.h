@@ -20,6 +20,8 @@ public:
     // cannot be read; the movie then gets no audio stream.
     bool open(const std::string& path, AVFormatContext* movie);
     bool isOpen() const { return output_ != nullptr; }
+    // Forgets the source (the movie's stream, if any, is the caller's).
+    void close();
 
     // Writes the packets that start before `limit` (in `base` units). Answers
     // -1 once a read or write failed (the copy then stays stopped), else 0.

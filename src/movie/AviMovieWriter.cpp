@@ -90,8 +90,15 @@ int AviMovieWriter::openFile(const std::string& path) {
 int AviMovieWriter::createVideoStream(const PackedDib& format) {
     if (!isOpen() || video_)
         return AVERROR(EINVAL);
-    if (fps_ == 0 || fps_ > 0x7fffffffu || format.width <= 0 || format.height <= 0)
+    if (fps_ == 0 || fps_ > 0x7fffffffu || format.width != int(width_) ||
+        format.height != int(height_) || format.bitCount != bitCount_)
         return AVERROR(EINVAL);
+    if (format.bitCount == 8) // one colour table for the whole movie
+        palette_.assign(format.colourTable(), format.colourTable() + 1024);
+    return addVideoStream();
+}
+
+int AviMovieWriter::addVideoStream() {
     AVStream* st = avformat_new_stream(output_.get(), nullptr);
     if (!st)
         return AVERROR(ENOMEM);
@@ -99,17 +106,17 @@ int AviMovieWriter::createVideoStream(const PackedDib& format) {
     par->codec_type = AVMEDIA_TYPE_VIDEO;
     par->codec_id = AV_CODEC_ID_RAWVIDEO;
     par->codec_tag = 0;
-    par->format = DibPixelFormat(format.bitCount);
-    par->bits_per_coded_sample = format.bitCount;
-    par->width = format.width;
-    par->height = format.height;
-    if (format.bitCount == 8) {
-        // One colour table for the whole movie, stored in strf after the header.
-        const int size = 1024;
+    par->format = DibPixelFormat(bitCount_);
+    par->bits_per_coded_sample = bitCount_;
+    par->width = int(width_);
+    par->height = int(height_);
+    if (!palette_.empty()) {
+        // Stored in strf after the header: 40 + 1024 bytes.
+        const int size = int(palette_.size());
         par->extradata = static_cast<uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!par->extradata)
             return AVERROR(ENOMEM);
-        std::memcpy(par->extradata, format.colourTable(), size);
+        std::memcpy(par->extradata, palette_.data(), size_t(size));
         par->extradata_size = size;
     }
     st->time_base = AVRational{1, int(fps_)};
@@ -131,8 +138,7 @@ int AviMovieWriter::openCompressor(const CompressionChoice& choice) {
         Report(choice.encoder.c_str(), error);
         return error < 0 ? error : AVERROR(EINVAL);
     }
-    AVCodecParameters* par = video_->codecpar;
-    int ret = avcodec_parameters_from_context(par, encoder_->context());
+    int ret = avcodec_parameters_from_context(video_->codecpar, encoder_->context());
     if (ret < 0) {
         encoder_.reset();
         return ret;
@@ -157,12 +163,35 @@ int AviMovieWriter::writeHeader() {
     av_dict_set(&options, "flipped_raw_rgb", "1", 0);
     int ret = avformat_write_header(output_.get(), &options);
     av_dict_free(&options);
+    if (ret < 0 && audio_.isOpen()) {
+        // The sound's codec cannot go into this file after all: start the
+        // file again without it rather than lose the movie.
+        Report("cannot write the AVI header with the sound", ret);
+        ret = restartWithoutAudio();
+        if (ret >= 0) {
+            av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+            ret = avformat_write_header(output_.get(), &options);
+            av_dict_free(&options);
+        }
+    }
     if (ret < 0) {
         Report("cannot write the AVI header", ret);
         return ret;
     }
     headerWritten_ = true;
     return 0;
+}
+
+int AviMovieWriter::restartWithoutAudio() {
+    audio_.close();
+    video_ = nullptr;
+    output_.reset();
+    int ret = openFile(path_);
+    if (ret >= 0)
+        ret = addVideoStream();
+    if (ret >= 0 && encoder_)
+        ret = avcodec_parameters_from_context(video_->codecpar, encoder_->context());
+    return ret;
 }
 
 int AviMovieWriter::writeEmptyPacket(int64_t position) {

@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class AviMovieWriter {
 public:
@@ -56,6 +57,8 @@ public:
     long framesWritten() const { return framesWritten_; }
 
 private:
+    int addVideoStream();
+    int restartWithoutAudio();
     int writeVideoPacket(AVPacket* packet);
     int writeEmptyPacket(int64_t position);
 
@@ -64,6 +67,7 @@ private:
     int bitCount_;
     unsigned fps_;
     std::string path_;
+    std::vector<uint8_t> palette_; // BGRX colour table at 8 bits
     AvOutputContextPtr output_;
     AVStream* video_ = nullptr;
     std::unique_ptr<VideoEncoder> encoder_;
