@@ -24,9 +24,11 @@ struct AviWriterHooks {
     // When unset, uncompressed full frames are written.
     std::function<std::optional<CompressionChoice>()> chooseCompression;
     // The writer's plain message boxes, e.g. ("CannotOpenAviFile", "Error").
+    // When unset they go to standard error as "caption: text".
     std::function<void(const char* text, const char* caption)> message;
     // After each frame written: frames written so far and the line count.
-    // Answering false stops after that frame; the movie is closed properly.
+    // Answering false stops after that frame; the movie (with its sound) is
+    // closed properly and the result is 0, since nothing failed.
     std::function<bool(long written, long total)> progress;
 };
 
@@ -38,6 +40,9 @@ using FramePositionCallback = std::function<long(long frame)>;
 // Non-zero when a further frame exists.
 using NextFrameCallback = std::function<int(long frame)>;
 
+// Positions that do not increase, or a negative one, count as a failed frame
+// write ("WritingERR"); the frames before stay in the file. The audio step
+// (MergeAudioTrack) never causes a message or a failure result.
 int WriteAviMovie(const std::string& outputPath, unsigned width, unsigned height, int bitCount,
                   long lineCount, unsigned fps, const DrawFrameCallback& draw,
                   const FramePositionCallback& position, const NextFrameCallback& next,
