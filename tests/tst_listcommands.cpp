@@ -10,6 +10,7 @@
 #include "framelist/widgets/CVistromView.h"
 #include "imaging/ImageDrawing.h"
 #include "imaging/PluginLoader.h"
+#include "ui/CMainFrame.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -136,6 +137,7 @@ private slots:
     void changeImageFilter();
 
     void undoAllRedoAll();
+    void keysInTheMainWindow();
 
 private:
     void makeView(const Lines& paths);
@@ -845,6 +847,36 @@ void TestListCommands::undoAllRedoAll() {
         view->undoStack()->redo();
         QCOMPARE(paths(), seen[i]);
     }
+}
+
+void TestListCommands::keysInTheMainWindow() {
+    // The Edit menu's keys reach these commands while the list has the focus;
+    // the table's own Ctrl+C (the current cell's text) must not win.
+    CMainFrame frame(doc, dialogs);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    CVistromView* list = frame.view();
+    list->frameList()->resetRows({"/a.bmp", "", "/c.bmp", "/d.bmp"});
+    list->setFocus();
+    SelectRows(list->selectionModel(), {0, 1, 2});
+    list->selectionModel()->setCurrentIndex(list->frameList()->index(3, 0),
+                                            QItemSelectionModel::NoUpdate);
+
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(ClipboardBytes(), QByteArray("Vistrom data\r\n/a.bmp\r\n\r\n/c.bmp\r\n"));
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(list->frameList()->paths(),
+             (Lines{"/a.bmp", "", "/c.bmp", "/a.bmp", "", "/c.bmp", "/d.bmp"}));
+    QTest::keyClick(list, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(list->frameList()->paths(), (Lines{"/a.bmp", "", "/c.bmp", "/d.bmp"}));
+    QCOMPARE(list->selectedRows(), Rows{});
+    SelectRows(list->selectionModel(), {0});
+    QTest::keyClick(list, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(list->frameList()->paths(), (Lines{"", "", "/c.bmp", "/d.bmp"}));
+    QCOMPARE(list->focusedRow(), 3);
+    QTest::keyClick(list, Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(list->frameList()->paths(), (Lines{"", "", "/c.bmp", "/a.bmp"}));
+    QCOMPARE(list->undoStack()->count(), 4);
 }
 
 QTEST_MAIN(TestListCommands)
