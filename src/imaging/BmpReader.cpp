@@ -31,6 +31,8 @@ public:
     MemorySource(const uint8_t* data, size_t size) : data_(data), size_(data ? size : 0) {}
     uint64_t size() const override { return size_; }
     size_t readAt(uint64_t offset, uint8_t* dst, size_t n) const override {
+        if (n == 0)
+            return 0; // dst may be null then
         size_t got = 0;
         if (offset < size_)
             got = size_t(std::min<uint64_t>(n, size_ - offset));
@@ -71,6 +73,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     uint64_t size() const override { return size_; }
     size_t readAt(uint64_t offset, uint8_t* dst, size_t n) const override {
+        if (n == 0)
+            return 0; // dst may be null then
         size_t got = 0;
         while (got < n && offset + got < size_) {
             const ssize_t r = ::pread(fd_, dst + got, n - got, off_t(offset + got));

@@ -524,6 +524,13 @@ void TestBmpReader::survivesDamagedRle() {
     const auto image = Decode(MakeBmp(s));
     QVERIFY(image);
     QCOMPARE(image->pixels.size(), size_t(15));
+
+    // The same stream promised but cut off the file (found by the fuzzer).
+    s.bfOffBits = uint32_t(MakeBmp(s).size() + 10);
+    s.bfSize = *s.bfOffBits + uint32_t(stream.size());
+    const auto cut = Decode(MakeBmp(s));
+    QVERIFY(cut);
+    QCOMPARE(cut->pixels, Pixels(15, Opaque));
 }
 
 void TestBmpReader::shortFileReadsZeros() {
