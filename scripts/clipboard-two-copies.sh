@@ -7,7 +7,7 @@
 # Starts its own Xvfb, so it runs on a machine without a desktop. Each copy
 # is driven by the hidden `--selftest-clipboard copy|paste` option, which runs
 # the list view's own copy and paste commands. Exit status 0 when every check
-# passes.
+# passes, 77 when no X server can be started here.
 set -euo pipefail
 
 vistrom=${1:-build/bin/vistrom}
@@ -32,7 +32,9 @@ for _ in $(seq 50); do
   [ -s "$work/display" ] && break
   sleep 0.1
 done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+# A machine that cannot run an X server at all is no fault of the program:
+# exit 77, which the test suite reports as skipped.
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 77; }
 export DISPLAY=":$(head -n1 "$work/display")"
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
