@@ -8,12 +8,14 @@
 #include "framelist/RowEditCommand.h"
 #include "framelist/widgets/CValueInputDialog.h"
 #include "framelist/widgets/CVistromView.h"
+#include "ui/CMainFrame.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -156,6 +158,9 @@ private slots:
     void undoAllRedoAllAfterRandomEdits();
     void batchEditsKeepManyMarks_data();
     void batchEditsKeepManyMarks();
+    void keysInMainWindow_data();
+    void keysInMainWindow();
+    void undoRedoMenuItems();
 };
 
 // --- value prompt ---------------------------------------------------------
@@ -910,6 +915,128 @@ void TestEditing::batchEditsKeepManyMarks() {
     QCOMPARE(f.paths(), expectedPaths);
     QCOMPARE(f.selected(), expected);
     QCOMPARE(f.focus(), expectedFocus);
+}
+
+// In the real main window each key runs its command exactly once while the
+// list has the focus: the list's own keys (Space, Delete, Enter, Shift+Enter)
+// are claimed by the list before the window's shortcuts for the same keys, and
+// no key is an ambiguous shortcut.
+void TestEditing::keysInMainWindow_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<Paths>("expected");
+    QTest::addColumn<int>("steps");     // undo steps afterwards
+    QTest::addColumn<int>("asked");     // value prompts
+    QTest::addColumn<int>("shown");     // hint-16 updates
+    QTest::addColumn<int>("fileAsked"); // file dialogs
+
+    const Paths all = Named({"a", "b", "c", "d"});
+    const int none = int(Qt::NoModifier);
+    QTest::newRow("Space") << int(Qt::Key_Space) << none << Named({"a", "", "", "d"}) << 1 << 0 << 0
+                           << 0;
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << none << Named({"a", "d"}) << 1 << 0 << 0 << 0;
+    QTest::newRow("Ctrl+D") << int(Qt::Key_D) << int(Qt::ControlModifier) << Named({"a", "d"}) << 1
+                            << 0 << 0 << 0;
+    QTest::newRow("Return") << int(Qt::Key_Return) << none << all << 0 << 0 << 1 << 0;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << all << 0 << 0
+                                  << 1 << 0;
+    QTest::newRow("Shift+Return") << int(Qt::Key_Return) << int(Qt::ShiftModifier) << all << 0 << 0
+                                  << 0 << 1;
+    QTest::newRow("Ctrl+A appends") << int(Qt::Key_A) << int(Qt::ControlModifier)
+                                    << Named({"a", "b", "c", "d", ""}) << 1 << 1 << 0 << 0;
+    QTest::newRow("Ctrl+I inserts") << int(Qt::Key_I) << int(Qt::ControlModifier)
+                                    << Named({"a", "b", "", "c", "d"}) << 1 << 1 << 0 << 0;
+    QTest::newRow("Ctrl+Z undoes")
+        << int(Qt::Key_Z) << int(Qt::ControlModifier) << all << 0 << 0 << 0 << 0;
+    QTest::newRow("Alt+Backspace undoes")
+        << int(Qt::Key_Backspace) << int(Qt::AltModifier) << all << 0 << 0 << 0 << 0;
+    QTest::newRow("Ctrl+Shift+Z redoes")
+        << int(Qt::Key_Z) << int(Qt::ControlModifier | Qt::ShiftModifier)
+        << Named({"a", "b", "c", "d", "/pasted"}) << 1 << 0 << 0 << 0;
+}
+
+void TestEditing::keysInMainWindow() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(Paths, expected);
+    QFETCH(int, steps);
+    QFETCH(int, asked);
+    QFETCH(int, shown);
+    QFETCH(int, fileAsked);
+
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("[Aa]mbiguous")));
+    ScriptedDialogs dialogs;
+    CVistromDoc document;
+    CMainFrame window(&document, &dialogs);
+    CVistromView* view = window.view();
+    const Paths all = Named({"a", "b", "c", "d"});
+    view->frameList()->resetRows(all);
+    view->RenumberRows();
+    QUndoStack* stack = view->undoStack();
+    const bool undoKey =
+        key == Qt::Key_Backspace || (key == Qt::Key_Z && modifiers == int(Qt::ControlModifier));
+    const bool redoKey = key == Qt::Key_Z && modifiers != int(Qt::ControlModifier);
+    if (undoKey || redoKey) {
+        // One pasted row to undo, or undone already to redo.
+        stack->push(
+            RowEditCommand::Insert(view->frameList(), {4}, {"/pasted"}, QStringLiteral("paste"))
+                .release());
+        if (redoKey)
+            stack->undo();
+    }
+    view->selectionModel()->setCurrentIndex(view->model()->index(2, 0),
+                                            QItemSelectionModel::NoUpdate);
+    SelectRows(view->selectionModel(), {1, 2});
+    int hints = 0;
+    connect(&document, &CVistromDoc::updated, this, [&](QObject*, int hint, const QByteArray&) {
+        if (hint == CVistromDoc::HintShowImage)
+            ++hints;
+    });
+    dialogs.values << std::optional<quint32>(1) << std::optional<quint32>(1);
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    view->setFocus();
+    QTRY_VERIFY(view->hasFocus());
+    QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+
+    QCOMPARE(view->frameList()->paths(), expected);
+    QCOMPARE(stack->index(), steps);
+    QCOMPARE(dialogs.valuePrompts.size(), asked);
+    QCOMPARE(hints, shown);
+    QCOMPARE(dialogs.fileRequests, fileAsked);
+    if (key == Qt::Key_A)
+        QCOMPARE(view->selectedRows(), (Rows{1, 2})); // not the table's select-all
+}
+
+// The undo and redo items follow the stack.
+void TestEditing::undoRedoMenuItems() {
+    ScriptedDialogs dialogs;
+    CVistromDoc document;
+    CMainFrame window(&document, &dialogs);
+    CVistromView* view = window.view();
+    QAction* undo = window.commandAction(ID_EDIT_UNDO);
+    QAction* redo = window.commandAction(ID_EDIT_REDO);
+    QVERIFY(undo && redo);
+    QCOMPARE(undo->text(), QStringLiteral("元に戻す(&U)\tCtrl+Z"));
+    QCOMPARE(redo->text(), QStringLiteral("やり直し(&R)\tCtrl+Shift+Z"));
+    view->undoStack()->clear();
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(!redo->isEnabled());
+
+    dialogs.values << std::optional<quint32>(3);
+    view->OnAddBlanksAtEnd();
+    QVERIFY(undo->isEnabled());
+    QVERIFY(!redo->isEnabled());
+    undo->trigger();
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(redo->isEnabled());
+    view->modified = 0;
+    redo->trigger();
+    QCOMPARE(view->modified, 1);
+    QVERIFY(undo->isEnabled());
+    QVERIFY(!redo->isEnabled());
 }
 
 QTEST_MAIN(TestEditing)
