@@ -8,6 +8,8 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The AVI muxer fills at most this many skipped positions itself.
@@ -26,6 +28,9 @@ uint32_t Le32(const unsigned char* p) {
 // DIB's value (stride x height) back. Walks RIFF/hdrl/strl to the first
 // video strf.
 void PatchRawImageSize(const std::string& path, uint32_t imageSize) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return; // a pipe or device has no header to go back to
     std::FILE* f = std::fopen(path.c_str(), "r+b");
     if (!f)
         return;
