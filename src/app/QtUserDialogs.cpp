@@ -68,7 +68,7 @@ std::optional<quint32> QtUserDialogs::askValue(const QString& prompt, quint32 in
 }
 
 bool QtUserDialogs::runFrameRateDialog(ProjectSettings& settings) {
-    return CFrameRateSizeDialog::Run(owner_, settings);
+    return CFrameRateSizeDialog::Run(owner_, settings, this);
 }
 
 bool QtUserDialogs::runAudioDialog(ProjectSettings& settings) {

@@ -1,20 +1,56 @@
 #pragma once
 
-// The audio track dialog (template 104).
+// The audio track dialog (template 104, caption "Vistrom (Audioの設定)"): the
+// on/off box and the path of the sound file, both in the project's
+// ProjectSettings. The path field is read-only; only Browse fills it, and
+// Browse stores the chosen path and the box's state into the settings at once,
+// so they stay even when the dialog is then cancelled. OK stores both again.
+// The path stays bytes; the field shows it decoded.
 
 #include "settings/ProjectSettings.h"
 
+#include <QByteArray>
 #include <QDialog>
 
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
 class UserDialogs;
 
 class CAudioDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CAudioDialog(QWidget* parent = nullptr);
+    // settings must outlive the dialog; without dialogs Browse does nothing.
+    explicit CAudioDialog(ProjectSettings& settings, UserDialogs* dialogs,
+                          QWidget* parent = nullptr);
 
     // Runs the dialog on settings; true on OK. Browse asks for the file through
     // dialogs and stores the path and the check box state at once.
     static bool Run(QWidget* parent, ProjectSettings& settings, UserDialogs* dialogs);
+
+    // The controls in template (tab) order; tests drive them.
+    QPushButton* okButton() const { return okButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QLineEdit* pathEdit() const { return pathEdit_; }
+    QCheckBox* audioCheck() const { return audioCheck_; }
+    QPushButton* browseButton() const { return browseButton_; }
+
+public slots:
+    void accept() override;
+    void OnBrowseWav();
+
+private:
+    // Moves the box's state and the path into the settings.
+    void storeSettings();
+
+    ProjectSettings& settings_;
+    UserDialogs* dialogs_;
+    QByteArray path_; // the bytes behind the path field
+
+    QPushButton* okButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QLineEdit* pathEdit_ = nullptr;
+    QCheckBox* audioCheck_ = nullptr;
+    QPushButton* browseButton_ = nullptr;
 };

@@ -1,0 +1,1 @@
+vistrom_add_test(tst_settingsdialogs tst_settingsdialogs.cpp WIDGETS)
