@@ -105,6 +105,7 @@ private slots:
     void copied_data();
     void copied();
     void fromAviWithSound();
+    void truncatedWav();
     void compressedSound();
     void withCancelledCompression();
     void noAudio_data();
@@ -206,6 +207,21 @@ void TestAudioTrack::fromAviWithSound() {
     CheckVideoIntact(second);
     QCOMPARE(AudioBytes(second, "s16le"), wav.data);
     QCOMPARE(ReadAviHeaders(ReadAll(second)).streams.at(1).strf.left(16), wav.fmt);
+}
+
+void TestAudioTrack::truncatedWav() {
+    // The header promises two seconds, the file holds half a second: what is
+    // there is copied, and the movie is fine.
+    const Wav whole = MakeWav(16, 2, 44100, 88200);
+    const QByteArray cut = whole.file.left(44 + 22050 * 4);
+    const QString wavPath = file("truncated.wav");
+    QVERIFY(Save(wavPath, cut));
+    const QString movie = file("truncated.avi");
+    Outcome o = Convert(movie, wavPath);
+    QCOMPARE(o.result, 0);
+    QVERIFY(o.messages.isEmpty());
+    CheckVideoIntact(movie);
+    QCOMPARE(AudioBytes(movie, "s16le"), cut.mid(44));
 }
 
 void TestAudioTrack::compressedSound() {

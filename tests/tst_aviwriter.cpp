@@ -1,6 +1,7 @@
 // The AVI writer: headers, positions, pixels and the failure paths, checked
 // with readers we did not write (ffprobe/ffmpeg, GStreamer, MediaInfo).
 
+#include "movie/AviMovieWriter.h"
 #include "movie/AviWriter.h"
 #include "movie/Codecs.h"
 #include "movie/PackedDib.h"
@@ -123,6 +124,7 @@ private slots:
     void makeDibError();
     void positionsNotIncreasing();
     void progressStops();
+    void framesFromSurfaces();
 
     void offeredCodecList();
     void offeredCodecs_data();
@@ -476,6 +478,37 @@ void TestAviWriter::progressStops() {
     QCOMPARE(o.drawn, 2L);
     QCOMPARE(Pts(PacketsOf(Probe(out), "video")), (QList<long>{0, 1}));
     QCOMPARE(MediaInfoTrack(out, "Video")["FrameCount"].toString(), QString("2"));
+}
+
+void TestAviWriter::framesFromSurfaces() {
+    // Frames drawn elsewhere (for example by worker threads) go in directly.
+    const QString out = file("surfaces.avi");
+    auto format = BitmapToPackedDib(Surface(33, 17), 24);
+    QVERIFY(format);
+    AviMovieWriter movie(33, 17, 24, 10);
+    QCOMPARE(movie.openFile(QFile::encodeName(out).toStdString()), 0);
+    QCOMPARE(movie.createVideoStream(*format), 0);
+    QCOMPARE(movie.openCompressor({"ffv1", -1}), 0);
+    QCOMPARE(movie.writeHeader(), 0);
+    for (long position : {1L, 4L}) {
+        Surface s(33, 17);
+        PaintPattern(s, 33, 17, position);
+        QCOMPARE(movie.writeFrame(position, s), 0);
+    }
+    Surface wrongSize(32, 17);
+    QVERIFY(movie.writeFrame(5, wrongSize) < 0);
+    QVERIFY(movie.writeFrame(4, Surface(33, 17)) < 0); // not after the last position
+    QCOMPARE(movie.close(), 0);
+    QCOMPARE(movie.framesWritten(), 2L);
+
+    QJsonObject probe = Probe(out);
+    QCOMPARE(StreamOf(probe, "video")["r_frame_rate"].toString(), QString("10/1"));
+    QCOMPARE(Pts(PacketsOf(probe, "video")), (QList<long>{1, 4}));
+    std::vector<QByteArray> frames = DecodeBgr24(out, 33, 17);
+    QCOMPARE(int(frames.size()), 2);
+    const auto* px = reinterpret_cast<const uint8_t*>(frames[1].constData());
+    const uint32_t want = Pattern(5, 3, 4);
+    QCOMPARE(int(px[(3 * 33 + 5) * 3 + 2]), int((want >> 16) & 255));
 }
 
 void TestAviWriter::offeredCodecList() {
