@@ -435,18 +435,25 @@ void TestListCommands::bytesThatAreNotUtf8Survive() {
 // ---- drops ---------------------------------------------------------------
 
 void TestListCommands::drop(const QList<QUrl>& urls) {
+    // As a file manager drags with Shift held: copy or move offered, move proposed.
     auto* mime = new QMimeData;
     mime->setUrls(urls);
     QWidget* target = view->viewport();
     const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, offered, mime, Qt::LeftButton, Qt::ShiftModifier);
+    QCOMPARE(enter.proposedAction(), Qt::MoveAction);
     QApplication::sendEvent(target, &enter);
     QVERIFY(enter.isAccepted());
-    QDragMoveEvent move(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(at, offered, mime, Qt::LeftButton, Qt::ShiftModifier);
     QApplication::sendEvent(target, &move);
     QVERIFY(move.isAccepted());
-    QDropEvent dropEvent(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent dropEvent(QPointF(at), offered, mime, Qt::LeftButton, Qt::ShiftModifier);
     QApplication::sendEvent(target, &dropEvent);
+    // Never a move: the file manager must not delete what was dropped.
+    if (dropEvent.isAccepted())
+        QCOMPARE(dropEvent.dropAction(), Qt::CopyAction);
+    QCOMPARE(move.dropAction(), Qt::CopyAction);
     delete mime;
 }
 

@@ -26,6 +26,13 @@ bool CarriesUrls(const QMimeData* mime) {
     return mime && mime->hasUrls();
 }
 
+// Only the names are taken: the drop is always a copy, so that a file manager
+// that proposed a move never deletes the files it dragged.
+void AcceptAsCopy(QDropEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
 // The first selected row, or -1: the target of show and change.
 int FirstSelectedRow(const QList<int>& selected) {
     return selected.isEmpty() ? -1 : selected.first();
@@ -35,14 +42,14 @@ int FirstSelectedRow(const QList<int>& selected) {
 
 void CVistromView::dragEnterEvent(QDragEnterEvent* event) {
     if (CarriesUrls(event->mimeData()))
-        event->acceptProposedAction();
+        AcceptAsCopy(event);
     else
         event->ignore();
 }
 
 void CVistromView::dragMoveEvent(QDragMoveEvent* event) {
     if (CarriesUrls(event->mimeData()))
-        event->acceptProposedAction();
+        AcceptAsCopy(event);
     else
         event->ignore();
 }
@@ -99,7 +106,7 @@ void CVistromView::dropEvent(QDropEvent* event) {
                               .release());
     modified |= 1;
     RenumberRows();
-    event->acceptProposedAction();
+    AcceptAsCopy(event);
 }
 
 void CVistromView::OnDragDropHelp() {
