@@ -106,6 +106,7 @@ private slots:
     void copied();
     void fromAviWithSound();
     void truncatedWav();
+    void namesWithColons();
     void compressedSound();
     void withCancelledCompression();
     void noAudio_data();
@@ -207,6 +208,20 @@ void TestAudioTrack::fromAviWithSound() {
     CheckVideoIntact(second);
     QCOMPARE(AudioBytes(second, "s16le"), wav.data);
     QCOMPARE(ReadAviHeaders(ReadAll(second)).streams.at(1).strf.left(16), wav.fmt);
+}
+
+void TestAudioTrack::namesWithColons() {
+    // Relative names that look like "protocol:rest" are plain local files.
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir_.path()));
+    const Wav wav = MakeWav(8, 1, 11025, 3000);
+    QVERIFY(Save("take:1.wav", wav.file));
+    Outcome o = Convert("cut:1.avi", "take:1.wav");
+    QVERIFY(QDir::setCurrent(before));
+    QCOMPARE(o.result, 0);
+    QVERIFY2(o.messages.isEmpty(), qPrintable(o.messages.join(", ")));
+    CheckVideoIntact(file("cut:1.avi"));
+    QCOMPARE(AudioBytes(file("cut:1.avi"), "u8"), wav.data);
 }
 
 void TestAudioTrack::truncatedWav() {

@@ -11,7 +11,7 @@ bool AudioTrack::open(const std::string& path, AVFormatContext* movie) {
     if (path.empty() || !movie)
         return false;
     AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+    if (avformat_open_input(&raw, LocalFileUrl(path).c_str(), nullptr, nullptr) < 0)
         return false;
     AvInputContextPtr source(raw);
     avformat_find_stream_info(source.get(), nullptr); // best effort; WAV headers suffice

@@ -76,13 +76,14 @@ AviMovieWriter::~AviMovieWriter() {
 
 int AviMovieWriter::openFile(const std::string& path) {
     AVFormatContext* raw = nullptr;
-    int ret = avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str());
+    const std::string url = LocalFileUrl(path);
+    int ret = avformat_alloc_output_context2(&raw, nullptr, "avi", url.c_str());
     if (ret < 0 || !raw) {
         Report("cannot set up the AVI muxer", ret);
         return ret < 0 ? ret : AVERROR(ENOMEM);
     }
     AvOutputContextPtr output(raw);
-    ret = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE);
+    ret = avio_open(&output->pb, url.c_str(), AVIO_FLAG_WRITE);
     if (ret < 0) {
         Report(path.c_str(), ret);
         return ret;

@@ -44,6 +44,13 @@ using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketFree>;
 using AvFramePtr = std::unique_ptr<AVFrame, AvFrameFree>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextFree>;
 
+// A local path as a libav URL: "file:" keeps names with a colon ("a:b.avi")
+// from being read as a protocol and keeps every other protocol (network,
+// pipes) out of reach of a path taken from a project file.
+inline std::string LocalFileUrl(const std::string& path) {
+    return "file:" + path;
+}
+
 // av_err2str for C++ (the macro uses a compound literal).
 inline std::string AvErrorText(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
