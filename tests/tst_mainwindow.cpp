@@ -68,8 +68,9 @@ public:
         fileNames.pop_front();
         return answer;
     }
-    std::optional<quint32> askValue(const QString&, quint32) override {
-        ++unexpected;
+    QStringList prompts;
+    std::optional<quint32> askValue(const QString& prompt, quint32) override {
+        prompts << prompt;
         return std::nullopt;
     }
     bool runFrameRateDialog(ProjectSettings&) override { return false; }
@@ -308,6 +309,16 @@ void TestMainWindow::keyReachesCommand() {
     QTest::keyClick(w.view, Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(w.dialogs.requests.size(), 1);
     QVERIFY(w.dialogs.requests[0].save);
+    // The window's keys win over the table's own Ctrl+A (select all).
+    QTest::keyClick(w.view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.dialogs.prompts.size(), 1);
+    QVERIFY(w.view->selectedRows().isEmpty());
+    // Space is the list's: it blanks the selection instead of toggling it.
+    w.view->frameList()->setPaths({3}, {"/x.bmp"});
+    w.view->selectRow(3);
+    QTest::keyClick(w.view, Qt::Key_Space);
+    QVERIFY(w.view->frameList()->isBlank(3));
+    QCOMPARE(w.view->selectedRows(), QList<int>{3});
     // F6 moves the focus to the other pane and back.
     w.frame.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w.frame));

@@ -8,6 +8,9 @@
 #include "ui/CMainFrame.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 int CVistromApp::Main(int argc, char** argv) {
     // The conversion without a window comes first: it needs no display.
@@ -33,8 +36,15 @@ int CVistromApp::Main(int argc, char** argv) {
 
     // QApplication has taken its own options out of argv: what is left after
     // the program name is a project path, kept as bytes.
-    if (argc >= 2 && argv[1][0] != '\0')
-        document.OnOpenDocument(QByteArray(argv[1]));
+    // The path is made absolute, so that the caption and later saves name the
+    // same file whatever the working folder becomes.
+    if (argc >= 2 && argv[1][0] != '\0') {
+        const QByteArray path(argv[1]);
+        document.OnOpenDocument(
+            path.startsWith('/')
+                ? path
+                : QFile::encodeName(QFileInfo(QFile::decodeName(path)).absoluteFilePath()));
+    }
     // A new project, also when the named one could not be loaded.
     if (frame.view()->untitled)
         frame.view()->OnInitialUpdate();
