@@ -3,3 +3,4 @@
 vistrom_add_test(tst_framefile tst_framefile.cpp)
 vistrom_add_test(tst_conversion tst_conversion.cpp TIMEOUT 300)
 add_dependencies(tst_conversion vistrom)
+vistrom_add_test(tst_convertcommand tst_convertcommand.cpp WIDGETS TIMEOUT 120)

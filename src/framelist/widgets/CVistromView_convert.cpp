@@ -162,6 +162,8 @@ void CVistromView::OnConvertToAvi() {
     QTimer poll;
     poll.setInterval(100);
     auto showProgress = [&] {
+        if (progress.wasCanceled())
+            sink.cancelled_ = true;
         const long total = sink.total_;
         if (total < 0)
             return;
