@@ -326,23 +326,31 @@ std::optional<DecodedImage> DecodeUncompressed(const DibInfo& dib,
                                                const ByteSource& src, uint64_t start,
                                                uint64_t blockSize) {
     const uint64_t stride = RowStride(dib);
-    const uint64_t need = stride * uint64_t(dib.height);
-    if (blockSize < need)
+    const uint64_t height = uint64_t(dib.height);
+    if (blockSize < stride * height)
         return std::nullopt; // the pixel data cannot hold the rows
+    // Rows are read a few hundred kilobytes at a time, so the raw rows never
+    // need a second image-sized buffer and stay in cache while they are converted.
+    const uint64_t chunkRows =
+        std::min<uint64_t>(height, std::max<uint64_t>(1, (256 * 1024) / stride));
     std::vector<uint8_t> rows;
     DecodedImage image;
     try {
-        rows.resize(size_t(need));
+        rows.resize(size_t(chunkRows * stride));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
-    src.readAt(start, rows.data(), rows.size());
     if (!Allocate(image, dib.width, dib.height))
         return std::nullopt;
     const Channel ch[3] = {Channel(dib.masks[0]), Channel(dib.masks[1]), Channel(dib.masks[2])};
-    for (int r = 0; r < dib.height; ++r) {
-        const int y = dib.topDown ? r : dib.height - 1 - r;
-        DecodeRow(dib, table, ch, rows.data() + size_t(r) * stride, image.row(y));
+    for (uint64_t first = 0; first < height; first += chunkRows) {
+        const uint64_t count = std::min(chunkRows, height - first);
+        src.readAt(start + first * stride, rows.data(), size_t(count * stride));
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint64_t r = first + i;
+            const int y = int(dib.topDown ? r : height - 1 - r);
+            DecodeRow(dib, table, ch, rows.data() + size_t(i * stride), image.row(y));
+        }
     }
     return image;
 }
