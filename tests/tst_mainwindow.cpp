@@ -4,6 +4,7 @@
 // closing. The dialogs are answered by a script.
 
 #include "app/CAboutDialog.h"
+#include "app/CVistromApp.h"
 #include "app/UserDialogs.h"
 #include "framelist/CVistromDoc.h"
 #include "framelist/ProjectFile.h"
@@ -83,7 +84,10 @@ struct Window {
     CVistromDoc document;
     CMainFrame frame{&document, &dialogs};
     CVistromView* view = frame.view();
-    Window() { view->OnInitialUpdate(); }
+    explicit Window(bool newProject = true) {
+        if (newProject)
+            view->OnInitialUpdate();
+    }
     ~Window() {
         view->modified = 0; // no question while the window goes away
     }
@@ -159,6 +163,9 @@ private slots:
     void closeCancelledWhenSaveCancelled();
     void undoClearedByNewAndOpen();
 
+    void startUp_data();
+    void startUp();
+    void profileNames();
     void aboutBox();
     void printedPages();
     void printPreviewShowsPages();
@@ -731,6 +738,58 @@ void TestMainWindow::undoClearedByNewAndOpen() {
     w.trigger(57601);
     QCOMPARE(stack->count(), 0);
     QCOMPARE(w.view->modified, 0);
+}
+
+void TestMainWindow::startUp_data() {
+    QTest::addColumn<QString>("argument"); // "<dir>" stands for the test folder
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no argument") << QString() << false << QString();
+    QTest::newRow("absolute path") << "<dir>/start.fsq" << true << QString();
+    QTest::newRow("relative path") << "start.fsq" << true << QString();
+    QTest::newRow("relative with dots")
+        << "../" + QStringLiteral("%1/start.fsq") << true << QString();
+    QTest::newRow("missing file") << "<dir>/missing.fsq" << false << CannotOpen;
+    QTest::newRow("settings only") << "<dir>/settings.fsq" << false << ReadError;
+}
+
+void TestMainWindow::startUp() {
+    QFETCH(QString, argument);
+    QFETCH(bool, loads);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    WriteAll(dir.filePath("start.fsq"), kProject);
+    WriteAll(dir.filePath("settings.fsq"), "!F 3\n");
+    argument.replace(QStringLiteral("<dir>"), dir.path());
+    argument = argument.arg(QFileInfo(dir.path()).fileName());
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    Window w(false);
+    CVistromApp::OpenStartProject(w.document, w.frame, QFile::encodeName(argument));
+    QDir::setCurrent(working);
+    QVERIFY(w.dialogs.questions.isEmpty()); // nothing is modified at start-up
+    QCOMPARE(w.dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    if (loads) {
+        const QString full = dir.filePath("start.fsq");
+        QCOMPARE(w.view->projectPath, Bytes(full));
+        QCOMPARE(w.frame.windowTitle(), full + QStringLiteral("- Vistrom"));
+        QCOMPARE(w.labels(), (QStringList{"0 ( 0.00)", "1 ( 1.00)"}));
+        QCOMPARE(w.view->untitled, 0);
+    } else {
+        QCOMPARE(w.frame.windowTitle(), QStringLiteral("Untitled- Vistrom"));
+        QCOMPARE(w.view->frameList()->size(), 10);
+        QCOMPARE(w.labels().last(), QStringLiteral("9 ( 1.13)"));
+        QCOMPARE(w.view->settings, ProjectSettings{});
+        QCOMPARE(w.view->untitled, 1);
+    }
+    QCOMPARE(w.view->modified, 0);
+}
+
+void TestMainWindow::profileNames() {
+    CVistromApp::SetUpApplication();
+    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Tessaril"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Vistrom"));
+    QVERIFY(!QApplication::windowIcon().isNull());
 }
 
 void TestMainWindow::aboutBox() {
