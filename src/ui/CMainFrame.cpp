@@ -23,10 +23,7 @@ namespace {
 // Commands whose handlers are not built yet: present in the menus but
 // disabled, so that no item pretends to work. Whoever finishes a command
 // removes its id here (one line each).
-const QSet<int> pendingCommands = {
-    ID_FRAME_RATE_AND_SIZE, // 32778 frame rate and size
-    ID_AUDIO_SETTINGS,      // 32791 audio
-};
+const QSet<int> pendingCommands = {};
 
 QString FirstLocalFile(const QMimeData* mime) {
     if (!mime || !mime->hasUrls())
