@@ -76,16 +76,18 @@ void CVistromView::InsertBlankRows(int position, int count) {
         QList<int> rows(count);
         for (int k = 0; k < count; ++k)
             rows[k] = at + k;
-        undoStack_->push(RowEditCommand::Insert(frameList_, std::move(rows),
-                                                QList<QByteArray>(count), tr("空欄の追加"))
-                             .release());
+        const QString text = at < size ? tr("空欄の挿入") : tr("空欄の追加");
+        undoStack_->push(
+            RowEditCommand::Insert(frameList_, std::move(rows), QList<QByteArray>(count), text)
+                .release());
     }
     modified |= 1;
     RenumberRows();
 }
 
 void CVistromView::OnAddBlanksAtEnd() {
-    const std::optional<quint32> count = dialogs_->askValue(AppendPrompt, 1);
+    const std::optional<quint32> count =
+        dialogs_ ? dialogs_->askValue(AppendPrompt, 1) : std::nullopt;
     if (!count)
         return;
     // The end itself, not 65535: a list may be longer than that.
@@ -94,7 +96,8 @@ void CVistromView::OnAddBlanksAtEnd() {
 }
 
 void CVistromView::OnInsertBlanksHere() {
-    const std::optional<quint32> count = dialogs_->askValue(InsertPrompt, 1);
+    const std::optional<quint32> count =
+        dialogs_ ? dialogs_->askValue(InsertPrompt, 1) : std::nullopt;
     if (!count)
         return;
     const int focused = focusedRow();
@@ -107,7 +110,7 @@ void CVistromView::OnInsertBlanksHere() {
 }
 
 void CVistromView::OnClearAll() {
-    if (!dialogs_->askYesNo(ClearAllQuestion))
+    if (!dialogs_ || !dialogs_->askYesNo(ClearAllQuestion))
         return;
     const int size = frameList_->size();
     if (size > 0) {
@@ -154,7 +157,7 @@ void CVistromView::OnBlankSelection() {
 // Moves the focus mark to row N and scrolls it entirely into view; the
 // selection stays. A number past the last row changes nothing.
 void CVistromView::OnGoToRow() {
-    const std::optional<quint32> row = dialogs_->askValue(GoToPrompt, 0);
+    const std::optional<quint32> row = dialogs_ ? dialogs_->askValue(GoToPrompt, 0) : std::nullopt;
     if (!row || *row >= quint32(frameList_->size()))
         return;
     const QModelIndex current = currentIndex();
@@ -168,7 +171,8 @@ void CVistromView::OnGoToRow() {
 // thousands of selected ranges through the selection model itself takes time
 // quadratic in the ranges (seconds with every other row of a long list).
 void CVistromView::OnAddRangeToSelection() {
-    const std::optional<quint32> from = dialogs_->askValue(RangeFromPrompt, 0);
+    const std::optional<quint32> from =
+        dialogs_ ? dialogs_->askValue(RangeFromPrompt, 0) : std::nullopt;
     if (!from)
         return;
     const std::optional<quint32> to = dialogs_->askValue(RangeToPrompt, 0);
