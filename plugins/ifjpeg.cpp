@@ -153,13 +153,9 @@ extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int fla
 
     Job job;
     if (kind == SPI_INPUT_FILE) {
-        job.file = std::fopen(buf, "rb");
+        job.file = spi::OpenRegularFile(buf, len);
         if (!job.file)
             return SPI_FILE_READ_ERROR;
-        if (len > 0 && std::fseek(job.file, len, SEEK_SET) != 0) {
-            std::fclose(job.file);
-            return SPI_FILE_READ_ERROR;
-        }
     } else if (len == 0) {
         return SPI_UNKNOWN_FORMAT;
     } else {

@@ -44,13 +44,9 @@ extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int fla
     png_image& image = guard.image;
     int begun = 0;
     if (kind == SPI_INPUT_FILE) {
-        file = std::fopen(buf, "rb");
+        file = spi::OpenRegularFile(buf, len);
         if (!file)
             return SPI_FILE_READ_ERROR;
-        if (len > 0 && std::fseek(file, len, SEEK_SET) != 0) {
-            std::fclose(file);
-            return SPI_FILE_READ_ERROR;
-        }
         unsigned char signature[8] = {};
         const size_t got = std::fread(signature, 1, sizeof signature, file);
         if (got != sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {

@@ -6,10 +6,36 @@
 #include "spi.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace spi {
+
+// Opens a regular file for reading at offset, or answers null. Anything else
+// (a folder, a FIFO that would block, a device) is refused.
+inline std::FILE* OpenRegularFile(const char* path, long offset) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fcntl(fd, F_SETFL, 0) == 0)
+        file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (offset > 0 && std::fseek(file, offset, SEEK_SET) != 0) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
 
 struct DibBlocks {
     unsigned char* info = nullptr; // BITMAPINFOHEADER + colour table

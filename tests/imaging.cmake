@@ -17,14 +17,14 @@ foreach(kind noexport failing bogus)
     endforeach()
 endforeach()
 
-vistrom_add_test(tst_bmpreader imaging/tst_bmpreader.cpp imaging/BmpFixtures.h)
+vistrom_add_test(tst_bmpreader imaging/tst_bmpreader.cpp imaging/BmpFixtures.h TIMEOUT 120)
 
 vistrom_add_test(tst_imageplugins imaging/tst_imageplugins.cpp imaging/BmpFixtures.h
-    imaging/CodecFixtures.h LIBS JPEG::JPEG PNG::PNG ${CMAKE_DL_LIBS})
+    imaging/CodecFixtures.h LIBS JPEG::JPEG PNG::PNG ${CMAKE_DL_LIBS} TIMEOUT 120)
 target_compile_definitions(tst_imageplugins PRIVATE
     VISTROM_TEST_PLUGIN_DIR="${VISTROM_TEST_PLUGIN_DIR}")
 add_dependencies(tst_imageplugins ifjpeg ifpng ${imaging_test_plugins})
 
 vistrom_add_test(tst_preview imaging/tst_preview.cpp imaging/BmpFixtures.h
-    imaging/CodecFixtures.h WIDGETS LIBS JPEG::JPEG PNG::PNG)
+    imaging/CodecFixtures.h WIDGETS LIBS JPEG::JPEG PNG::PNG TIMEOUT 120)
 add_dependencies(tst_preview ifjpeg ifpng)

@@ -22,6 +22,7 @@
 
 #include <dlfcn.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace fixtures;
@@ -118,6 +119,7 @@ private slots:
     void damagedFilesFallBackSilently_data();
     void damagedFilesFallBackSilently();
     void missingPluginsFallBackSilently();
+    void specialFilesAreRefused();
     void testPlugins_data();
     void testPlugins();
     void loadThenBlitDrawsLikeDrawImageFile();
@@ -428,6 +430,18 @@ void TestImagePlugins::missingPluginsFallBackSilently() {
         std::vector<std::string>{empty.path().toStdString(), VISTROM_BIN_DIR});
     QVERIFY(IsPluginPresent("ifjpeg.spi"));
     QCOMPARE(DrawImageFile(jpegPath, surface, 3, 2, 2), 0);
+}
+
+void TestImagePlugins::specialFilesAreRefused() {
+    // A FIFO would block a reader that waits for a writer; a folder opens but is no image.
+    for (const char* name : {"pipe.jpg", "pipe.png", "pipe.bmp"})
+        QCOMPARE(::mkfifo(Path(dir, name).c_str(), 0600), 0);
+    QVERIFY(QDir(dir.path()).mkdir("folder.jpeg"));
+    for (const char* name : {"pipe.jpg", "pipe.png", "pipe.bmp", "folder.jpeg"}) {
+        Surface surface(4, 4, Sentinel);
+        QCOMPARE(DrawImageFile(Path(dir, name), surface, 4, 4, 0), 1);
+        QCOMPARE(Contents(surface), Pixels(16, Sentinel));
+    }
 }
 
 void TestImagePlugins::testPlugins_data() {
