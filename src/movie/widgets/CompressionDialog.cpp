@@ -20,8 +20,10 @@ CompressionDialog::CompressionDialog(QWidget* parent, std::vector<CodecInfo> cod
         codecs_.insert(codecs_.begin(), CodecInfo{"", "Full Frames (Uncompressed)", false});
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("圧縮プログラム(&C):"), this));
+    auto* listLabel = new QLabel(QStringLiteral("圧縮プログラム(&C):"), this);
+    layout->addWidget(listLabel);
     list_ = new QListWidget(this);
+    listLabel->setBuddy(list_);
     for (const CodecInfo& codec : codecs_) {
         QString text = QString::fromStdString(codec.description);
         if (!codec.name.empty())
