@@ -158,6 +158,7 @@ private slots:
     void undoAllRedoAllAfterRandomEdits();
     void batchEditsKeepManyMarks_data();
     void batchEditsKeepManyMarks();
+    void scatteredDeleteKeepsScrollPosition();
     void keysInMainWindow_data();
     void keysInMainWindow();
     void undoRedoMenuItems();
@@ -915,6 +916,35 @@ void TestEditing::batchEditsKeepManyMarks() {
     QCOMPARE(f.paths(), expectedPaths);
     QCOMPARE(f.selected(), expected);
     QCOMPARE(f.focus(), expectedFocus);
+}
+
+// A deletion of scattered rows rebuilds the list in one batch; the list must
+// not jump back to the top for it, nor for its undo.
+void TestEditing::scatteredDeleteKeepsScrollPosition() {
+    Rows scattered;
+    for (int r = 0; r < 100; r += 3)
+        scattered << r;
+    Fixture f(2000, scattered, 600);
+    f.view.resize(420, 300);
+    f.view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+    f.view.scrollTo(f.view.model()->index(600, 0), QAbstractItemView::PositionAtTop);
+    QApplication::processEvents();
+    const int before = f.view.verticalScrollBar()->value();
+    QVERIFY(before > 0);
+    // The bar counts rows here; the rows above the top may move by the
+    // number deleted.
+    QCOMPARE(f.view.verticalScrollMode(), QAbstractItemView::ScrollPerItem);
+    f.view.OnDeleteSelection();
+    QApplication::processEvents();
+    const int after = f.view.verticalScrollBar()->value();
+    QVERIFY2(after >= before - int(scattered.size()) && after <= before,
+             qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
+    f.view.OnUndo();
+    QApplication::processEvents();
+    const int undone = f.view.verticalScrollBar()->value();
+    QVERIFY2(undone >= before - int(scattered.size()) && undone <= before + int(scattered.size()),
+             qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(undone)));
 }
 
 // In the real main window each key runs its command exactly once while the
