@@ -7,6 +7,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BmpLimits limits;
     limits.maxPixels = 1u << 22; // large images only make runs slow
+    // The same bytes as a plug-in's packed DIB: info block and bits block.
+    if (size > 14)
+        (void)DecodePackedDib(data + 14, size - 14, data, size / 2, limits);
     const auto image = DecodeBmp(data, size, limits);
     if (!image)
         return 0;
