@@ -109,6 +109,22 @@ int main(int argc, char** argv) {
     timed("redo the paste", [&] { view.OnRedo(); });
     timed("undo the paste again", [&] { view.OnUndo(); });
 
+    // The same through the clipboard commands: copy 10,000 rows, paste them
+    // at the focus, undo.
+    QList<int> copied;
+    for (int r = 0; r < 10000; ++r)
+        copied << rows / 3 + r;
+    timed("select 10,000 rows and copy them (Ctrl+C)", [&] {
+        SelectRows(marks, copied);
+        view.OnCopyRows();
+    });
+    timed("paste them at the focus (Ctrl+V)", [&] {
+        marks->setCurrentIndex(list->index(rows / 2, 0), QItemSelectionModel::NoUpdate);
+        view.OnPasteRowsInserting();
+    });
+    std::printf("  (rows after the paste: %d)\n", list->size());
+    timed("undo the clipboard paste", [&] { view.OnUndo(); });
+
     // Scattered: 10,000 rows pasted one every tenth row (overwrite-like spread).
     QList<int> scattered;
     for (int k = 0; k < 10000; ++k)
