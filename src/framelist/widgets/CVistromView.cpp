@@ -63,8 +63,12 @@ public:
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (index.column() != FrameList::LabelColumn)
+        // A path too long for its column keeps its file name in sight.
+        if (index.column() != FrameList::LabelColumn) {
+            option->textElideMode = Qt::ElideLeft;
             return;
+        }
+        option->textElideMode = Qt::ElideRight;
         const int icon = index.data(FrameList::IconRole).toInt();
         option->icon = icons_[(icon >= 0 && icon < 3) ? icon : 0];
         option->features |= QStyleOptionViewItem::HasDecoration;
@@ -100,7 +104,6 @@ CVistromView::CVistromView(CVistromDoc* document, UserDialogs* dialogs, QWidget*
     setAcceptDrops(true);
     setShowGrid(false);
     setWordWrap(false);
-    setTextElideMode(Qt::ElideLeft);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -53,7 +53,7 @@ int PrintFrameRows(QPagedPaintDevice* device, const FrameList& list, const QStri
     const qreal labelWidth = metrics.horizontalAdvance(QStringLiteral("000000 (00000.00)"));
     const qreal pathLeft = labelWidth + gap;
     const qreal pathWidth = qMax(page.width() - pathLeft, labelWidth);
-    const qreal headerHeight = lineHeight * 2;
+    const qreal headerHeight = lineHeight * 3.2;
     const qreal bodyHeight = qMax(page.height() - headerHeight, lineHeight);
 
     // Split the rows into pages first, so that each header can say "n/N".
@@ -86,6 +86,12 @@ int PrintFrameRows(QPagedPaintDevice* device, const FrameList& list, const QStri
         painter.drawText(QRectF(page.width() - numberWidth, 0, numberWidth, lineHeight),
                          Qt::AlignRight | Qt::AlignVCenter, number);
         painter.drawLine(QPointF(0, lineHeight * 1.4), QPointF(page.width(), lineHeight * 1.4));
+        // The list's column headers.
+        const qreal columnsTop = lineHeight * 1.8;
+        painter.drawText(QRectF(0, columnsTop, labelWidth, lineHeight), Qt::AlignLeft,
+                         list.headerData(FrameList::LabelColumn, Qt::Horizontal).toString());
+        painter.drawText(QRectF(pathLeft, columnsTop, pathWidth, lineHeight), Qt::AlignLeft,
+                         list.headerData(FrameList::PathColumn, Qt::Horizontal).toString());
         qreal y = headerHeight;
         for (const PrintedRow& row : pages[p]) {
             painter.drawText(QRectF(0, y, labelWidth, lineHeight), Qt::AlignLeft | Qt::AlignTop,
