@@ -4,6 +4,7 @@
 #include "app/QtUserDialogs.h"
 #include "framelist/CVistromDoc.h"
 #include "framelist/widgets/CVistromView.h"
+#include "framelist/widgets/ClipboardSelfTest.h"
 #include "movie/HeadlessConverter.h"
 #include "ui/CMainFrame.h"
 
@@ -39,6 +40,9 @@ int CVistromApp::Main(int argc, char** argv) {
     // The conversion without a window comes first: it needs no display.
     if (IsHeadlessCommand(argc, argv))
         return RunHeadless(argc, argv);
+    // The clipboard check between two running copies (scripts/clipboard-two-copies.sh).
+    if (IsClipboardSelfTest(argc, argv))
+        return RunClipboardSelfTest(argc, argv);
 
     QApplication app(argc, argv);
     SetUpApplication();
