@@ -83,6 +83,7 @@ private slots:
     void compressionCancelled();
     void unwritableOutput();
     void invalidSettingsRefused();
+    void intermediateFileError();
     void cancelStopsAfterCurrentFrame();
     void compressionDialog();
 
@@ -237,6 +238,18 @@ void TestConvertCommand::invalidSettingsRefused() {
     QVERIFY(dialogs_->log[0].contains("0 fps"));
     QCOMPARE(dialogs_->fileRequests, 0);
     QVERIFY(!QFile::exists(dir_.filePath("never.avi")));
+}
+
+void TestConvertCommand::intermediateFileError() {
+    fillRows(1);
+    qputenv("TMPDIR", QFile::encodeName(temp_.filePath("missing-folder")));
+    const QString movie = dir_.filePath("never.avi");
+    dialogs_->fileName = QFile::encodeName(movie);
+    view_->OnConvertToAvi();
+    QCOMPARE(dialogs_->log,
+             (QStringList{"file name", "message: 中間ファイル作成時にエラーが発生しました"}));
+    QVERIFY(!QFile::exists(movie));
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void TestConvertCommand::cancelStopsAfterCurrentFrame() {

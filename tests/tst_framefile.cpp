@@ -308,6 +308,13 @@ void TestFrameFile::missingDirectoryFails() {
     QVERIFY(!file.create("/nonexistent-vistrom-dir/sub"));
     QVERIFY(file.file() == nullptr);
     QCOMPARE(file.writeLines({"/a"}, false, false), -1L);
+
+    // $TMPDIR naming a missing folder is a failure, not the root folder.
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", "/nonexistent-vistrom-dir");
+    const bool created = file.create();
+    qputenv("TMPDIR", saved);
+    QVERIFY(!created);
 }
 
 void TestFrameFile::fileRemovedAfterUse() {

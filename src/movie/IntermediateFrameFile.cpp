@@ -178,6 +178,9 @@ bool IntermediateFrameFile::create(const QByteArray& directory,
                                    const std::function<unsigned(void)>& drawNumber) {
     remove();
     QByteArray folder = directory.isEmpty() ? QFile::encodeName(QDir::tempPath()) : directory;
+    // Qt answers no folder when $TMPDIR names one that does not exist.
+    if (folder.isEmpty())
+        return false;
     if (!folder.endsWith('/'))
         folder += '/';
     auto draw = [&]() -> unsigned {
