@@ -840,12 +840,18 @@ void TestMainWindow::printPreviewShowsPages() {
     Window w;
     w.frame.show();
     bool seen = false;
-    QTimer::singleShot(200, [&] {
+    // Waits for the preview to come up, however slow the machine, then closes it.
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, [&] {
         auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
-        seen = preview != nullptr;
-        if (preview)
-            preview->reject();
+        if (!preview)
+            return;
+        seen = true;
+        poll.stop();
+        QTimer::singleShot(100, preview, &QDialog::reject);
     });
+    poll.start();
     w.trigger(57609);
     QVERIFY(seen);
 }
