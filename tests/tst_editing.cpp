@@ -136,6 +136,9 @@ private slots:
     // The commands.
     void insertBlanksHere_data();
     void insertBlanksHere();
+    void insertBlankRows_data();
+    void insertBlankRows();
+    void blanksBeyondRow65535();
     void addBlanksAtEnd_data();
     void addBlanksAtEnd();
     void deleteSelection_data();
@@ -374,6 +377,50 @@ void TestEditing::insertBlanksHere() {
         QCOMPARE(f.view.modified, 1);
         VerifyLabels(f.view);
     }
+}
+
+void TestEditing::insertBlankRows_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<Paths>("expected");
+
+    QTest::newRow("at 1") << 1 << 2 << Named({"p0", "", "", "p1", "p2"});
+    QTest::newRow("at the row count") << 3 << 1 << Named({"p0", "p1", "p2", ""});
+    QTest::newRow("past the end appends") << 100 << 1 << Named({"p0", "p1", "p2", ""});
+    QTest::newRow("65535 appends") << 65535 << 1 << Named({"p0", "p1", "p2", ""});
+    QTest::newRow("negative appends") << -5 << 2 << Named({"p0", "p1", "p2", "", ""});
+    QTest::newRow("count 0") << 1 << 0 << Named({"p0", "p1", "p2"});
+    QTest::newRow("negative count") << 1 << -4 << Named({"p0", "p1", "p2"});
+}
+
+void TestEditing::insertBlankRows() {
+    QFETCH(int, position);
+    QFETCH(int, count);
+    QFETCH(Paths, expected);
+
+    Fixture f(3);
+    f.view.InsertBlankRows(position, count);
+    QCOMPARE(f.paths(), expected);
+    QCOMPARE(f.view.modified, 1);
+    QCOMPARE(f.undo()->count(), count > 0 ? 1 : 0);
+    VerifyLabels(f.view);
+}
+
+// A list may be longer than 65535 rows: appending goes to the real end, and a
+// focus on row 65535 inserts there.
+void TestEditing::blanksBeyondRow65535() {
+    Fixture f(70000, {}, 65535);
+    f.dialogs.values << std::optional<quint32>(2) << std::optional<quint32>(1);
+    f.view.OnAddBlanksAtEnd();
+    QCOMPARE(f.view.frameList()->size(), 70002);
+    QVERIFY(f.view.frameList()->isBlank(70000));
+    QVERIFY(f.view.frameList()->isBlank(70001));
+    QCOMPARE(f.view.frameList()->path(65535), QByteArray("p65535"));
+    f.view.OnInsertBlanksHere();
+    QCOMPARE(f.view.frameList()->size(), 70003);
+    QVERIFY(f.view.frameList()->isBlank(65535));
+    QCOMPARE(f.view.frameList()->path(65536), QByteArray("p65535"));
+    QCOMPARE(f.focus(), 65536);
 }
 
 void TestEditing::addBlanksAtEnd_data() {
