@@ -4,7 +4,12 @@
 #include "framelist/FrameList.h"
 
 #include <QItemSelectionModel>
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
 
 namespace {
 
@@ -48,6 +53,7 @@ private slots:
     void setPathsRefreshesIcons();
     void resetRowsClearsMarks();
     void emptyList();
+    void randomBatchesAgainstReference();
 };
 
 void TestFrameList::timeLabel_data() {
@@ -267,6 +273,103 @@ void TestFrameList::emptyList() {
     list.insertRowsAt({}, {});
     QCOMPARE(list.size(), 0);
     QCOMPARE(list.insertRow(0, "a"), 0);
+}
+
+void TestFrameList::randomBatchesAgainstReference() {
+    // Random batch insertions and removals, contiguous and scattered, checked
+    // against a plain list that carries each row's marks along.
+    struct Row {
+        QByteArray path;
+        bool selected = false;
+    };
+    QRandomGenerator random(20261206);
+    Marked m;
+    QList<Row> reference;
+    int current = -1;
+    int serial = 0;
+    auto pick = [&](int n, int count) { // count sorted distinct values in [0, n)
+        QList<int> all(n);
+        std::iota(all.begin(), all.end(), 0);
+        std::shuffle(all.begin(), all.end(), std::mt19937(random.generate()));
+        all.resize(count);
+        std::sort(all.begin(), all.end());
+        return all;
+    };
+    for (int step = 0; step < 400; ++step) {
+        const int size = int(reference.size());
+        if (size > 0 && random.bounded(3) == 0) {
+            // New marks.
+            const QList<int> selected = pick(size, int(random.bounded(size + 1)));
+            current = int(random.bounded(size));
+            m.mark(selected, current);
+            for (int r = 0; r < size; ++r)
+                reference[r].selected = selected.contains(r);
+        } else if (size < 40 && (size == 0 || random.bounded(2) == 0)) {
+            const int count = 1 + int(random.bounded(5));
+            QList<int> finalRows;
+            if (random.bounded(2) == 0) {
+                const int first = int(random.bounded(size + 1));
+                for (int k = 0; k < count; ++k)
+                    finalRows << first + k;
+            } else {
+                finalRows = pick(size + count, count);
+            }
+            QList<QByteArray> paths;
+            for (int k = 0; k < count; ++k)
+                paths << "/new" + QByteArray::number(serial++);
+            m.list.insertRowsAt(finalRows, paths);
+            QList<Row> merged;
+            int next = 0;
+            qsizetype k = 0;
+            int newCurrent = -1;
+            for (int i = 0; i < size + count; ++i) {
+                if (k < finalRows.size() && finalRows[k] == i) {
+                    merged << Row{paths[k++]};
+                } else {
+                    if (next == current)
+                        newCurrent = i;
+                    merged << reference[next++];
+                }
+            }
+            reference = merged;
+            current = newCurrent;
+        } else {
+            const int count = 1 + int(random.bounded(qMin(size, 6)));
+            QList<int> rows;
+            if (random.bounded(2) == 0) {
+                const int first = int(random.bounded(size - count + 1));
+                for (int j = 0; j < count; ++j)
+                    rows << first + j;
+            } else {
+                rows = pick(size, count);
+            }
+            m.list.removeRowsAt(rows);
+            QList<Row> kept;
+            for (int i = 0; i < size; ++i)
+                if (!rows.contains(i))
+                    kept << reference[i];
+            if (current >= 0) {
+                const auto before =
+                    int(std::lower_bound(rows.begin(), rows.end(), current) - rows.begin());
+                if (rows.contains(current))
+                    current = kept.isEmpty() ? -1 : qMin(current - before, int(kept.size()) - 1);
+                else
+                    current -= before;
+            }
+            reference = kept;
+        }
+        QList<QByteArray> paths;
+        QList<int> selected;
+        for (int r = 0; r < reference.size(); ++r) {
+            paths << reference[r].path;
+            if (reference[r].selected)
+                selected << r;
+        }
+        QCOMPARE(m.list.paths(), paths);
+        QCOMPARE(m.selected(), selected);
+        if (current >= 0) // a list emptied of its focus row may keep none
+            QCOMPARE(m.current(), current);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFrameList)
