@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/types.h>
+
 using namespace moviecheck;
 
 namespace {
@@ -166,6 +169,7 @@ private slots:
     void unknownCodec();
     void compressedCodec();
     void audioOverrides();
+    void interruptClosesTheMovie();
 
 private:
     QString convert(const Settings& s, const QList<QByteArray>& rows, Result* result = nullptr,
@@ -493,6 +497,48 @@ void TestConversion::audioOverrides() {
     const Result both =
         RunVistrom({"--convert", "x.fsq", "--output", "y.avi", "--audio", wav, "--no-audio"});
     QCOMPARE(both.exitCode, 2);
+}
+
+void TestConversion::interruptClosesTheMovie() {
+    // Ctrl+C stops after the current frame: a readable movie, no file left behind.
+    // A large noisy image makes each frame slow enough to be caught midway.
+    QImage noise(2400, 2400, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y) {
+        auto* line = reinterpret_cast<quint32*>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            line[x] = 0xff000000u | quint32(x * 2654435761u ^ y * 40503u);
+    }
+    const QString big = dir_.filePath("noise.jpg");
+    QVERIFY(noise.save(big, "JPEG", 90));
+    QTemporaryDir temp;
+    QList<QByteArray> rows;
+    for (int i = 0; i < 200; ++i)
+        rows << QFile::encodeName(big);
+    const QString project = dir_.filePath("long.fsq");
+    const QString movie = dir_.filePath("interrupted.avi");
+    QVERIFY(WriteFile(project, ProjectText(Settings{}, rows)));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", temp.path());
+    p.setProcessEnvironment(env);
+    p.setReadChannel(QProcess::StandardError);
+    p.start(kVistrom, {"--convert", project, "--output", movie});
+    QVERIFY(p.waitForStarted(10000));
+    // The first progress line comes after a tenth of the frames.
+    QByteArray err;
+    while (!err.contains("frame ") && p.waitForReadyRead(30000))
+        err += p.readAllStandardError();
+    QVERIFY(err.contains("frame "));
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(30000));
+    err += p.readAllStandardError();
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY2(err.contains("interrupted"), err.constData());
+    const long stored = StoredPositions(movie).size();
+    QVERIFY(stored >= 20);
+    QVERIFY(stored < 201);
+    QVERIFY(QDir(temp.path()).entryList(QDir::Files).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestConversion)

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,24 @@ namespace {
 
 constexpr int kExitFailure = 1; // the conversion failed
 constexpr int kExitUsage = 2;   // the command line is wrong
+
+// Set by SIGINT or SIGTERM: the frame loop stops after the current frame, so
+// the movie is closed properly and the intermediate file removed. A second
+// signal ends the program at once (the handler resets itself).
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 // The name --list-codecs shows for the uncompressed entry, whose encoder name is empty.
 constexpr char kUncompressedName[] = "uncompressed";
@@ -187,7 +206,7 @@ public:
                 std::fprintf(stderr, "vistrom: frame %ld of %ld\n", written, total);
             }
         }
-        return true;
+        return !interrupted;
     }
     void finished(const QString&, int writerResult) override {
         endProgressLine();
@@ -275,9 +294,17 @@ int Convert(const Options& options) {
     request.settings = project.settings;
     request.rows = project.rows;
     CommandLineSink sink(choice);
+    CatchInterrupts();
     const ConversionOutcome outcome = RunConversion(request, sink);
     if (outcome.status != ConversionStatus::Finished)
         return kExitFailure;
+    if (outcome.cancelled) {
+        Print(QStringLiteral("interrupted: %1 holds the first %2 of %3 frames")
+                  .arg(QFile::decodeName(options.output))
+                  .arg(outcome.framesWritten)
+                  .arg(outcome.lines));
+        return kExitFailure;
+    }
     if (outcome.writerResult != 0) {
         Print(QStringLiteral("the movie %1 could not be written completely")
                   .arg(QFile::decodeName(options.output)));
