@@ -231,7 +231,7 @@ void TestMainWindow::menuItems_data() {
                                          "Ctrl+I",
                                          "",
                                          "Space",
-                                         "Ctrl+G",
+                                         "",
                                          "",
                                          "Ctrl+Y",
                                          "Ctrl+W",
