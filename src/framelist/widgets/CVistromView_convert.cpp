@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -138,6 +139,8 @@ void CVistromView::OnConvertToAvi() {
         return;
 
     conversionRunning = true;
+    const std::unique_ptr<bool, void (*)(bool*)> running(&conversionRunning,
+                                                         [](bool* flag) { *flag = false; });
     WaitCursorGuard waitCursor;
 
     ConversionRequest request;
@@ -192,5 +195,4 @@ void CVistromView::OnConvertToAvi() {
 
     poll.stop();
     progress.hide();
-    conversionRunning = false;
 }
