@@ -76,13 +76,18 @@ int WriteAviMovie(const std::string& outputPath, unsigned width, unsigned height
         for (long i = 0; !failures && i < lineCount; ++i) {
             if (!next || !next(i))
                 break;
-            if (!MakeFrameDib(dib, bitCount, width, height, i, draw)) {
+            const PackedDib* frame = nullptr;
+            if (hooks.renderedFrame)
+                frame = hooks.renderedFrame(i);
+            else if (MakeFrameDib(dib, bitCount, width, height, i, draw))
+                frame = dib.get();
+            if (!frame) {
                 message("MAKEDIB ERROR!", "AVI ERR");
                 failures = 1;
                 break;
             }
             const long at = position ? position(i) : i;
-            lastResult = movie.writeFrame(at, *dib);
+            lastResult = movie.writeFrame(at, *frame);
             if (lastResult < 0) {
                 failures = 1;
                 break;

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+struct PackedDib;
+
 // The compressor a user picked. An empty encoder is "Full Frames (Uncompressed)".
 struct CompressionChoice {
     std::string encoder; // libavcodec encoder name, e.g. "mjpeg", "ffv1", "libx264"
@@ -30,6 +32,10 @@ struct AviWriterHooks {
     // Answering false stops after that frame; the movie (with its sound) is
     // closed properly and the result is 0, since nothing failed.
     std::function<bool(long written, long total)> progress;
+    // Frames drawn elsewhere (FramePipeline): when set, frame i's DIB comes
+    // from here instead of the draw callback; nullptr is a DIB that cannot be
+    // made. The DIB stays valid until the next call.
+    std::function<const PackedDib*(long frame)> renderedFrame;
 };
 
 // Paints frame `frame` on a surface of width x height.

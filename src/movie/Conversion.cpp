@@ -1,5 +1,6 @@
 #include "movie/Conversion.h"
 
+#include "movie/FramePipeline.h"
 #include "movie/IntermediateFrameFile.h"
 
 #include <QFile>
@@ -118,15 +119,11 @@ ConversionOutcome RunConversion(const ConversionRequest& request, ConversionSink
         outcome.cancelled = true;
         return false;
     };
-    outcome.writerResult = WriteAviMovie(
-        request.outputPath.toStdString(), settings.width, settings.height,
-        8 * (settings.depthIndex + 1), outcome.lines, settings.fps,
-        [&reader](Surface& surface, unsigned width, unsigned height, long frame) {
-            reader.DrawFrame(surface, width, height, frame);
-        },
-        [&reader](long frame) { return reader.GetFramePosition(frame); },
-        [&reader](long frame) { return reader.ReadNextFrameLine(frame); }, audioPath.toStdString(),
-        hooks);
+    // The frames are drawn ahead on all cores; the file is the same as with
+    // the reader's own callbacks one frame at a time.
+    outcome.writerResult = WriteAviMovieFromLines(
+        reader, request.outputPath.toStdString(), settings.width, settings.height,
+        8 * (settings.depthIndex + 1), outcome.lines, settings.fps, audioPath.toStdString(), hooks);
     outcome.status = ConversionStatus::Finished;
 
     frameFile.remove();
