@@ -127,8 +127,8 @@ void RenderFrameDib(const DecodedImage* image, int mode, PackedDib& dib) {
             top = bottom = 0;
     }
     thread_local std::vector<uint8_t> whiteRow;
+    std::fill(row.begin(), row.end(), Surface::White);
     if (bits != 8) {
-        std::fill(row.begin(), row.end(), Surface::White);
         whiteRow.resize(rowBytes);
         ConvertRow(row.data(), whiteRow.data(), width, bits, 0);
     }
