@@ -510,10 +510,14 @@ void TestConversion::interruptClosesTheMovie() {
     }
     const QString big = dir_.filePath("noise.jpg");
     QVERIFY(noise.save(big, "JPEG", 90));
+    // Two names in turn: a row that repeats the row before reuses its frame
+    // instead of decoding the file again, which would be too fast to catch.
+    const QString big2 = dir_.filePath("noise2.jpg");
+    QVERIFY(QFile::copy(big, big2));
     QTemporaryDir temp;
     QList<QByteArray> rows;
     for (int i = 0; i < 200; ++i)
-        rows << QFile::encodeName(big);
+        rows << QFile::encodeName(i % 2 ? big2 : big);
     const QString project = dir_.filePath("long.fsq");
     const QString movie = dir_.filePath("interrupted.avi");
     QVERIFY(WriteFile(project, ProjectText(Settings{}, rows)));
