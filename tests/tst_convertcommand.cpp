@@ -84,6 +84,7 @@ private slots:
     void unwritableOutput();
     void invalidSettingsRefused();
     void intermediateFileError();
+    void uncarriablePathRefused();
     void cancelStopsAfterCurrentFrame();
     void compressionDialog();
 
@@ -238,6 +239,16 @@ void TestConvertCommand::invalidSettingsRefused() {
     QVERIFY(dialogs_->log[0].contains("0 fps"));
     QCOMPARE(dialogs_->fileRequests, 0);
     QVERIFY(!QFile::exists(dir_.filePath("never.avi")));
+}
+
+void TestConvertCommand::uncarriablePathRefused() {
+    // A line break inside a path would end the frame list early: refused, not cut.
+    view_->frameList()->resetRows({QFile::encodeName(image_), "", "/pics/a\nb.png"});
+    dialogs_->fileName = QFile::encodeName(dir_.filePath("never.avi"));
+    view_->OnConvertToAvi();
+    QCOMPARE(dialogs_->log.size(), 1);
+    QVERIFY(dialogs_->log[0].startsWith("message: 2 行目"));
+    QCOMPARE(dialogs_->fileRequests, 0);
 }
 
 void TestConvertCommand::intermediateFileError() {
