@@ -192,6 +192,25 @@ private slots:
         RenderFrameDib(&image, mode, dib);
         QVERIFY(dib.block == expected->block);
 
+        // The same picture as a plug-in's 24-bit bottom-up rows.
+        const size_t stride = (size_t(imageWidth) * 3 + 3) / 4 * 4;
+        std::vector<uint8_t> bgr(stride * size_t(imageHeight), 0);
+        for (int y = 0; y < imageHeight; ++y)
+            for (int x = 0; x < imageWidth; ++x) {
+                uint8_t* p = bgr.data() + size_t(imageHeight - 1 - y) * stride + size_t(x) * 3;
+                const uint32_t v = image.pixel(x, y);
+                p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16);
+            }
+        FrameSource rows;
+        rows.width = imageWidth;
+        rows.height = imageHeight;
+        rows.bytesPerPixel = 3;
+        rows.firstRow = bgr.data() + stride * size_t(imageHeight - 1);
+        rows.rowStep = -ptrdiff_t(stride);
+        std::fill(dib.block.begin() + ptrdiff_t(dib.formatSize()), dib.block.end(), 0);
+        RenderFrameDib(rows, mode, dib);
+        QVERIFY(dib.block == expected->block);
+
         // No image: plain white.
         Surface white(frameWidth, frameHeight, Surface::White);
         const std::unique_ptr<PackedDib> blank = BitmapToPackedDib(white, bits);

@@ -110,6 +110,29 @@ std::optional<DecodedImage> DecodeWithPlugin(const std::string& pluginFileName,
     return image;
 }
 
+bool WithPluginPicture(const std::string& pluginFileName, const std::string& path,
+                       const std::function<void(const uint8_t* info, size_t infoSize,
+                                                const uint8_t* bits, size_t bitsSize)>& use) {
+    const std::optional<LoadedPlugin> plugin = Resolve(pluginFileName);
+    if (!plugin || !plugin->getPicture)
+        return false;
+    void* info = nullptr;
+    void* bits = nullptr;
+    if (plugin->getPicture(path.c_str(), 0, SPI_INPUT_FILE, &info, &bits, nullptr, 0) != SPI_OK)
+        return false;
+    struct Blocks {
+        void* info;
+        void* bits;
+        ~Blocks() {
+            std::free(info);
+            std::free(bits);
+        }
+    } blocks{info, bits};
+    use(static_cast<const uint8_t*>(info), info ? ::malloc_usable_size(info) : 0,
+        static_cast<const uint8_t*>(bits), bits ? ::malloc_usable_size(bits) : 0);
+    return true;
+}
+
 std::vector<std::string> PluginSearchDirs() {
     std::lock_guard lock(cacheMutex);
     return testDirs ? *testDirs : DefaultDirs();

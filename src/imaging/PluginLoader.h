@@ -10,6 +10,9 @@
 
 #include "imaging/DecodedImage.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +28,14 @@ const char* PluginForPath(const std::string& path);
 // handed back cannot be drawn.
 std::optional<DecodedImage> DecodeWithPlugin(const std::string& pluginFileName,
                                              const std::string& path);
+
+// The plug-in's two blocks as GetPicture handed them back, with their real
+// sizes, for callers that draw from them directly (the conversion's frame
+// pipeline). `use` runs before the blocks are freed; info or bits may be null.
+// False, without calling `use`, exactly where DecodeWithPlugin answers nullopt.
+bool WithPluginPicture(const std::string& pluginFileName, const std::string& path,
+                       const std::function<void(const uint8_t* info, size_t infoSize,
+                                                const uint8_t* bits, size_t bitsSize)>& use);
 
 // The folders searched, in order.
 std::vector<std::string> PluginSearchDirs();

@@ -1,6 +1,8 @@
 #include "movie/FramePipeline.h"
 
+#include "imaging/BmpReader.h"
 #include "imaging/ImageDrawing.h"
+#include "imaging/PluginLoader.h"
 #include "movie/IntermediateFrameFile.h"
 
 #include <algorithm>
@@ -61,48 +63,116 @@ inline int StretchRow(int dy, uint64_t sourceHeight, uint64_t frameHeight) {
     return int((2 * uint64_t(dy) + 1) * sourceHeight / (2 * frameHeight));
 }
 
+// A source pixel as a 0xffRRGGBB word; both layouts start with B, G, R.
+inline uint32_t Pixel(const uint8_t* p, int bytesPerPixel) {
+    if (bytesPerPixel == 4) {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    return 0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+void LoadRow(const uint8_t* src, int bytesPerPixel, int count, uint32_t* out) {
+    if (bytesPerPixel == 4) {
+        std::memcpy(out, src, size_t(count) * 4);
+        return;
+    }
+    for (int i = 0; i < count; ++i, src += 3)
+        out[i] = 0xff000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
+}
+
+// A plug-in's 24-bit bottom-up BI_RGB DIB, read in place; false for any other
+// form, which then goes through the BMP reader's general decoding.
+bool BgrDibSource(const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t bitsSize,
+                  FrameSource& source) {
+    if (!info || !bits || infoSize < 40)
+        return false;
+    auto u32 = [info](int at) {
+        return uint32_t(info[at]) | uint32_t(info[at + 1]) << 8 | uint32_t(info[at + 2]) << 16 |
+               uint32_t(info[at + 3]) << 24;
+    };
+    const int32_t width = int32_t(u32(4)), height = int32_t(u32(8));
+    const unsigned bitCount = unsigned(info[14]) | unsigned(info[15]) << 8;
+    if (u32(0) != 40 || bitCount != 24 || u32(16) != 0 || width <= 0 || width > 16384 ||
+        height <= 0 || height > 16384)
+        return false;
+    const size_t stride = (size_t(width) * 24 + 31) / 32 * 4;
+    if (bitsSize < stride * size_t(height))
+        return false;
+    source.width = width;
+    source.height = height;
+    source.bytesPerPixel = 3;
+    source.firstRow = bits + stride * size_t(height - 1);
+    source.rowStep = -ptrdiff_t(stride);
+    return true;
+}
+
 } // namespace
 
+FrameSource FrameSource::Of(const DecodedImage& image) {
+    FrameSource source;
+    if (image.isEmpty())
+        return source;
+    source.width = image.width;
+    source.height = image.height;
+    source.bytesPerPixel = 4;
+    source.firstRow = reinterpret_cast<const uint8_t*>(image.pixels.data());
+    source.rowStep = ptrdiff_t(image.width) * 4;
+    return source;
+}
+
 void RenderFrameDib(const DecodedImage* image, int mode, PackedDib& dib) {
+    if (!image) {
+        RenderFrameDib(FrameSource{}, mode, dib);
+        return;
+    }
+    RenderFrameDib(FrameSource::Of(*image), mode, dib);
+}
+
+void RenderFrameDib(const FrameSource& image, int mode, PackedDib& dib) {
     const int width = dib.width, height = dib.height, bits = dib.bitCount;
     if (width <= 0 || height <= 0)
         return;
     const size_t rowBytes = size_t(width) * size_t(bits / 8);
+    const int bpp = image.bytesPerPixel;
     thread_local std::vector<uint32_t> row;
     thread_local std::vector<uint32_t> columns;
     row.resize(size_t(width));
-    const bool drawn = image && !image->isEmpty();
+    const bool drawn = !image.isEmpty();
 
     if (drawn && mode == 1) {
-        // Stretched: every target pixel takes the source pixel under its centre.
-        const uint64_t sw = uint64_t(image->width);
+        // Stretched: every target pixel takes the source pixel under its
+        // centre. The column map holds byte offsets into the source row.
+        const uint64_t sw = uint64_t(image.width);
         columns.resize(size_t(width));
         for (int dx = 0; dx < width; ++dx)
             columns[size_t(dx)] =
-                uint32_t((2 * uint64_t(dx) + 1) * sw / (2 * uint64_t(uint32_t(width))));
+                uint32_t((2 * uint64_t(dx) + 1) * sw / (2 * uint64_t(uint32_t(width)))) *
+                uint32_t(bpp);
         const uint32_t* map = columns.data();
         int previous = -1;
         const uint8_t* previousRow = nullptr;
         for (int dy = 0; dy < height; ++dy) {
-            const int sy = StretchRow(dy, uint64_t(image->height), uint64_t(uint32_t(height)));
+            const int sy = StretchRow(dy, uint64_t(image.height), uint64_t(uint32_t(height)));
             uint8_t* dst = dib.topDownRow(dy);
             // At 8 bits the dithering differs from row to row.
             if (sy == previous && bits != 8) {
                 std::memcpy(dst, previousRow, rowBytes);
                 continue;
             }
-            const uint32_t* src = image->row(sy);
+            const uint8_t* src = image.row(sy);
             if (bits == 24) {
                 uint8_t* d = dst;
                 for (int dx = 0; dx < width; ++dx, d += 3) {
-                    const uint32_t p = src[map[dx]];
-                    d[0] = uint8_t(p);
-                    d[1] = uint8_t(p >> 8);
-                    d[2] = uint8_t(p >> 16);
+                    const uint8_t* p = src + map[dx];
+                    d[0] = p[0];
+                    d[1] = p[1];
+                    d[2] = p[2];
                 }
             } else {
                 for (int dx = 0; dx < width; ++dx)
-                    row[size_t(dx)] = src[map[dx]];
+                    row[size_t(dx)] = Pixel(src + map[dx], bpp);
                 ConvertRow(row.data(), dst, width, bits, dy);
             }
             previous = sy;
@@ -116,13 +186,13 @@ void RenderFrameDib(const DecodedImage* image, int mode, PackedDib& dib) {
     int64_t left = 0, right = 0, top = 0, bottom = 0, x0 = 0, y0 = 0;
     if (drawn) {
         if (mode != 2) {
-            x0 = int64_t(uint32_t(width) >> 1) - image->width / 2;
-            y0 = int64_t(uint32_t(height) >> 1) - image->height / 2;
+            x0 = int64_t(uint32_t(width) >> 1) - image.width / 2;
+            y0 = int64_t(uint32_t(height) >> 1) - image.height / 2;
         }
         left = std::max<int64_t>(x0, 0);
-        right = std::min<int64_t>(x0 + image->width, width);
+        right = std::min<int64_t>(x0 + image.width, width);
         top = std::max<int64_t>(y0, 0);
-        bottom = std::min<int64_t>(y0 + image->height, height);
+        bottom = std::min<int64_t>(y0 + image.height, height);
         if (left >= right || top >= bottom)
             top = bottom = 0;
     }
@@ -132,6 +202,7 @@ void RenderFrameDib(const DecodedImage* image, int mode, PackedDib& dib) {
         whiteRow.resize(rowBytes);
         ConvertRow(row.data(), whiteRow.data(), width, bits, 0);
     }
+    const size_t visible = size_t(right - left);
     bool rowIsWhite = true;
     for (int dy = 0; dy < height; ++dy) {
         uint8_t* dst = dib.topDownRow(dy);
@@ -140,17 +211,54 @@ void RenderFrameDib(const DecodedImage* image, int mode, PackedDib& dib) {
             std::memcpy(dst, whiteRow.data(), rowBytes);
             continue;
         }
+        const uint8_t* src = inside ? image.row(int(dy - y0)) + (left - x0) * bpp : nullptr;
+        if (inside && bits == 24 && bpp == 3) {
+            // BGR onto BGR: the white margins and the image's bytes as they are.
+            std::memcpy(dst, whiteRow.data(), size_t(left) * 3);
+            std::memcpy(dst + left * 3, src, visible * 3);
+            std::memcpy(dst + right * 3, whiteRow.data(), size_t(width - right) * 3);
+            continue;
+        }
         if (!rowIsWhite) {
             std::fill(row.begin(), row.end(), Surface::White);
             rowIsWhite = true;
         }
         if (inside) {
-            std::memcpy(row.data() + left, image->row(int(dy - y0)) + (left - x0),
-                        size_t(right - left) * 4);
+            LoadRow(src, bpp, int(visible), row.data() + left);
             rowIsWhite = false;
         }
         ConvertRow(row.data(), dst, width, bits, dy);
     }
+}
+
+void DrawFrameLine(const QByteArray& path, int mode, PackedDib& dib) {
+    if (path.isEmpty() || path == kBlankFrameMarker) {
+        RenderFrameDib(FrameSource{}, mode, dib);
+        return;
+    }
+    const std::string file = path.toStdString();
+    // As LoadImageFile: the plug-in for the extension first, the BMP reader
+    // when it cannot be loaded or fails; but a plug-in's plain 24-bit rows
+    // are drawn from where it left them.
+    if (const char* plugin = PluginForPath(file)) {
+        const bool decoded = WithPluginPicture(
+            plugin, file,
+            [&](const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t bitsSize) {
+                FrameSource source;
+                if (BgrDibSource(info, infoSize, bits, bitsSize, source)) {
+                    RenderFrameDib(source, mode, dib);
+                    return;
+                }
+                std::optional<DecodedImage> image;
+                if (info && bits)
+                    image = DecodePackedDib(info, infoSize, bits, bitsSize);
+                RenderFrameDib(image ? &*image : nullptr, mode, dib);
+            });
+        if (decoded)
+            return;
+    }
+    const std::optional<DecodedImage> image = ReadBmpFile(file);
+    RenderFrameDib(image ? &*image : nullptr, mode, dib);
 }
 
 FramePipeline::FramePipeline(FrameLineReader& reader, unsigned width, unsigned height, int bitCount,
@@ -285,10 +393,7 @@ void FramePipeline::work() {
         std::unique_ptr<PackedDib> dib = takeDib();
         if (dib) {
             try {
-                std::optional<DecodedImage> image;
-                if (!path.isEmpty() && path != kBlankFrameMarker)
-                    image = LoadImageFile(path.toStdString());
-                RenderFrameDib(image ? &*image : nullptr, scaleFlag_, *dib);
+                DrawFrameLine(path, scaleFlag_, *dib);
             } catch (const std::bad_alloc&) {
                 dib.reset();
             }

@@ -30,6 +30,8 @@
 #include <QByteArray>
 
 #include <condition_variable>
+#include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -114,9 +116,29 @@ int WriteAviMovieFromLines(FrameLineReader& reader, const std::string& outputPat
                            const std::string& audioPath, const AviWriterHooks& hooks,
                            int threads = 0);
 
-// Draws one frame into `dib` (its header already set for the frame's size and
-// bit count): white, then `image` (null: nothing) drawn with `mode` as
-// DrawImageFile's draw mode. The pixels equal BitmapToPackedDib of a white
-// surface on which BlitImage drew the image.
+// The pixels a frame is drawn from: width x height pixels, each 4 bytes
+// (0xffRRGGBB words, the Surface layout) or 3 bytes (B, G, R, a decoder
+// plug-in's 24-bit rows), rows rowStep bytes apart from the top row.
 struct DecodedImage;
+struct FrameSource {
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 4;
+    const uint8_t* firstRow = nullptr;
+    ptrdiff_t rowStep = 0;
+
+    bool isEmpty() const { return width <= 0 || height <= 0 || !firstRow; }
+    const uint8_t* row(int y) const { return firstRow + ptrdiff_t(y) * rowStep; }
+    static FrameSource Of(const DecodedImage& image);
+};
+
+// Draws one frame into `dib` (its header already set for the frame's size and
+// bit count): white, then the image (null or empty: nothing) drawn with `mode`
+// as DrawImageFile's draw mode. The pixels equal BitmapToPackedDib of a white
+// surface on which BlitImage drew the image.
+void RenderFrameDib(const FrameSource& image, int mode, PackedDib& dib);
 void RenderFrameDib(const DecodedImage* image, int mode, PackedDib& dib);
+
+// The frame of one line: its image decoded as DrawImageFile would (a blank
+// marker, a missing or undecodable file give a white frame) and drawn.
+void DrawFrameLine(const QByteArray& path, int mode, PackedDib& dib);
