@@ -185,13 +185,19 @@ void FrameList::insertRowsAt(const QList<int>& finalRows, const QList<QByteArray
     restoreMarks(marks);
 }
 
-QList<QByteArray> FrameList::removeRowsAt(const QList<int>& rowsToRemove) {
+QList<QByteArray> FrameList::removeRowsAt(const QList<int>& requested) {
     QList<QByteArray> removed;
+    // Indexes that name no row are passed over.
+    QList<int> rowsToRemove;
+    rowsToRemove.reserve(requested.size());
+    for (int r : requested)
+        if (r >= 0 && r < size())
+            rowsToRemove.append(r);
     if (rowsToRemove.isEmpty())
         return removed;
     removed.reserve(rowsToRemove.size());
     for (int r : rowsToRemove)
-        removed.append(rows_.value(r).path);
+        removed.append(rows_[r].path);
     if (IsContiguous(rowsToRemove)) {
         const int first = rowsToRemove.first();
         const int last = rowsToRemove.last();
