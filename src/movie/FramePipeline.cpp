@@ -151,6 +151,10 @@ void RenderFrameDib(const FrameSource& image, int mode, PackedDib& dib) {
                 uint32_t((2 * uint64_t(dx) + 1) * sw / (2 * uint64_t(uint32_t(width)))) *
                 uint32_t(bpp);
         const uint32_t* map = columns.data();
+        const uint32_t lastColumn = uint32_t(image.width - 1) * uint32_t(bpp);
+        int wide = 0; // pixels that may move 4 bytes at once (the map only grows)
+        while (wide < width - 1 && map[wide] < lastColumn)
+            ++wide;
         int previous = -1;
         const uint8_t* previousRow = nullptr;
         for (int dy = 0; dy < height; ++dy) {
@@ -163,8 +167,18 @@ void RenderFrameDib(const FrameSource& image, int mode, PackedDib& dib) {
             }
             const uint8_t* src = image.row(sy);
             if (bits == 24) {
+                // One 4-byte move per pixel; its fourth byte is overwritten by
+                // the next pixel. The last pixel, and pixels from the source's
+                // last column (whose fourth byte may lie past the rows), move
+                // byte by byte, so nothing outside either row is touched.
                 uint8_t* d = dst;
-                for (int dx = 0; dx < width; ++dx, d += 3) {
+                int dx = 0;
+                for (; dx < wide; ++dx, d += 3) {
+                    uint32_t v;
+                    std::memcpy(&v, src + map[dx], 4);
+                    std::memcpy(d, &v, 4);
+                }
+                for (; dx < width; ++dx, d += 3) {
                     const uint8_t* p = src + map[dx];
                     d[0] = p[0];
                     d[1] = p[1];
@@ -288,6 +302,11 @@ FramePipeline::~FramePipeline() {
     workCv_.notify_all();
     for (std::thread& t : workers_)
         t.join();
+    window_.clear();
+    pool_.clear();
+    current_.reset();
+    // What the frames kept goes back to the system once the movie is done.
+    malloc_trim(0);
 }
 
 void FramePipeline::readAhead() {
