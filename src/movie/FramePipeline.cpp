@@ -286,6 +286,9 @@ FramePipeline::FramePipeline(FrameLineReader& reader, unsigned width, unsigned h
     if (threads <= 0)
         threads = int(std::max(1u, std::thread::hardware_concurrency()));
     const size_t frameBytes = blank_ ? std::max<size_t>(blank_->block.size(), 1) : 1;
+    // Very large frames: fewer workers rather than many such frames at once.
+    const size_t affordable = std::max<size_t>(2, MaxBytesInFlight / frameBytes) - 1;
+    threads = int(std::min(size_t(threads), affordable));
     depth_ = std::max(size_t(threads) + 1, std::min(size_t(threads) * FramesPerWorker + 2,
                                                     MaxBytesInFlight / frameBytes));
     workers_.reserve(size_t(threads));
