@@ -1,5 +1,8 @@
 #pragma once
 
+// Cases name only the fields they need with designated initializers.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 // Builds BMP files byte by byte for the imaging tests, so that every field the
 // reader looks at is under the test's control.
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// Cases name only the fields they need with designated initializers.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 // Writes JPEG and PNG files for the imaging tests with libjpeg and libpng, so
 // that every colour type, depth and layout the plug-ins meet is made here.
 
@@ -14,6 +17,14 @@
 #include <png.h>
 
 namespace fixtures {
+
+// 0x00RRGGBB colours as the R, G, B bytes the encoders take.
+inline std::vector<uint8_t> RgbBytes(const std::vector<uint32_t>& colours) {
+    std::vector<uint8_t> out;
+    for (uint32_t c : colours)
+        out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+    return out;
+}
 
 // samples: height rows of width x components bytes (RGB, grey or CMYK).
 inline QByteArray MakeJpeg(int width, int height, int components,
