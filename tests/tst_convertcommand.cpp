@@ -33,7 +33,6 @@ public:
     bool yes = false;
     std::optional<CompressionChoice> compression = CompressionChoice{};
     std::function<void()> duringCompression;
-    int fileRequests = 0;
     UserDialogs::FileRequest lastRequest;
     bool cursorDuringCompression = false;
 
@@ -46,7 +45,6 @@ public:
         log << QStringLiteral("plain: %1 / %2").arg(text, caption);
     }
     std::optional<QByteArray> askFileName(const FileRequest& request) override {
-        ++fileRequests;
         lastRequest = request;
         log << "file name";
         return fileName;
@@ -78,26 +76,17 @@ private slots:
     void nameCompletion();
     void fileDialogRequest();
     void completedNameExists();
-    void cancelledNameDoesNothing();
-    void conversionEndToEnd();
-    void compressionCancelled();
-    void unwritableOutput();
-    void invalidSettingsRefused();
-    void intermediateFileError();
-    void uncarriablePathRefused();
-    void cancelStopsAfterCurrentFrame();
+    void conversion_data();
+    void conversion();
     void compressionDialog();
 
 private:
-    void fillRows(int images);
-
     QTemporaryDir dir_;
     QTemporaryDir temp_;
     QByteArray savedTmp_;
     FakeDialogs* dialogs_ = nullptr;
     CVistromDoc* doc_ = nullptr;
     CVistromView* view_ = nullptr;
-    QString image_;
 };
 
 void TestConvertCommand::init() {
@@ -105,10 +94,9 @@ void TestConvertCommand::init() {
     // The intermediate file goes to a folder of our own, so we see it go.
     savedTmp_ = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(temp_.path()));
-    image_ = dir_.filePath("red.png");
     QImage image(20, 10, QImage::Format_RGB32);
     image.fill(QColor(255, 0, 0));
-    QVERIFY(image.save(image_));
+    QVERIFY(image.save(dir_.filePath("red.png")));
     dialogs_ = new FakeDialogs;
     doc_ = new CVistromDoc;
     view_ = new CVistromView(doc_, dialogs_);
@@ -127,13 +115,6 @@ void TestConvertCommand::cleanup() {
     qputenv("TMPDIR", savedTmp_);
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(QDir(temp_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-}
-
-void TestConvertCommand::fillRows(int images) {
-    QList<QByteArray> rows;
-    for (int i = 0; i < images; ++i)
-        rows << QFile::encodeName(image_) << QByteArray();
-    view_->frameList()->resetRows(rows);
 }
 
 void TestConvertCommand::nameCompletion_data() {
@@ -176,7 +157,6 @@ void TestConvertCommand::completedNameExists() {
     QVERIFY(existing.open(QIODevice::WriteOnly));
     existing.close();
     dialogs_->fileName = QFile::encodeName(dir_.filePath("old"));
-    dialogs_->yes = false;
     QByteArray output;
     QCOMPARE(view_->AskAviFileName(output), 1);
     QCOMPARE(dialogs_->log.size(), 2);
@@ -186,111 +166,97 @@ void TestConvertCommand::completedNameExists() {
     QCOMPARE(output, QFile::encodeName(dir_.filePath("old.avi")));
 }
 
-void TestConvertCommand::cancelledNameDoesNothing() {
-    fillRows(2);
-    dialogs_->fileName = std::nullopt;
-    view_->OnConvertToAvi();
-    QCOMPARE(dialogs_->log, QStringList{"file name"});
-    QVERIFY(!QApplication::overrideCursor());
-}
-
-void TestConvertCommand::conversionEndToEnd() {
-    fillRows(3); // images at 0, 2, 4; hold lines at 1, 3, 5; blank frame at 6
-    const QString movie = dir_.filePath("movie");
-    dialogs_->fileName = QFile::encodeName(movie);
-    view_->OnConvertToAvi();
-    QCOMPARE(dialogs_->log, (QStringList{"file name", "compression", kFinished}));
-    QVERIFY(dialogs_->cursorDuringCompression);
-    QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(QFile::exists(movie + ".avi"));
-    if (HaveTool("ffprobe")) {
-        const QJsonObject probe = Probe(movie + ".avi");
-        QCOMPARE(StreamOf(probe, "video")["width"].toInt(), 40);
-        QCOMPARE(PacketsOf(probe, "video").size(), 7);
-    }
-    // The conversion neither saves nor marks the project.
-    QCOMPARE(view_->modified, 0);
-}
-
-void TestConvertCommand::compressionCancelled() {
-    fillRows(2);
-    dialogs_->fileName = QFile::encodeName(dir_.filePath("cancelled.avi"));
-    dialogs_->compression = std::nullopt;
-    view_->OnConvertToAvi();
+void TestConvertCommand::conversion_data() {
+    QTest::addColumn<int>("images");    // image rows, each followed by a blank row
+    QTest::addColumn<QString>("movie"); // the name chosen; empty: the dialog is cancelled
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<int>("packets"); // stored in the movie; 0: no movie, -1: not checked
+    const QStringList done{"file name", "compression", kFinished};
+    // Images at 0, 2, 4; hold lines at 1, 3, 5; the blank frame at 6.
+    QTest::newRow("converted") << 3 << "movie"
+                               << "" << done << 7;
+    QTest::newRow("name cancelled") << 2 << ""
+                                    << "" << QStringList{"file name"} << -1;
     // The writer says nothing about a cancelled dialog; the closing message still comes.
-    QCOMPARE(dialogs_->log, (QStringList{"file name", "compression", kFinished}));
+    QTest::newRow("compression cancelled") << 2 << "c.avi"
+                                           << "cancel compression" << done << -1;
+    QTest::newRow("cancel in the progress dialog") << 40 << "s.avi"
+                                                   << "cancel progress" << done << 1;
+    QTest::newRow("unwritable output")
+        << 1 << "/nonexistent-folder/m.avi"
+        << ""
+        << QStringList{"file name", "plain: CannotOpenAviFile / Error",
+                       "plain: WritingERR / AVI ERR", kFinished}
+        << 0;
+    QTest::newRow("intermediate file error")
+        << 1 << "never.avi"
+        << "no temporary folder"
+        << QStringList{"file name", "message: 中間ファイル作成時にエラーが発生しました"} << 0;
+    // Settings or rows that cannot make a movie are refused before the name is asked.
+    QTest::newRow("0 fps") << 1 << "never.avi"
+                           << "0 fps"
+                           << QStringList{"message: フレームレート 0 fps ではAVIファイルを作成で"
+                                          "きません。\nFPSの設定を 1 以上にしてください。"}
+                           << 0;
+    QTest::newRow("line break in a path")
+        << 1 << "never.avi"
+        << "line break"
+        << QStringList{"message: 2 行目のファイル名は改行を含むか空白だけのため、"
+                       "AVIファイルを作成できません。"}
+        << 0;
 }
 
-void TestConvertCommand::unwritableOutput() {
-    fillRows(1);
-    dialogs_->fileName = QByteArray("/nonexistent-folder/m.avi");
-    view_->OnConvertToAvi();
-    QCOMPARE(dialogs_->log, (QStringList{"file name", "plain: CannotOpenAviFile / Error",
-                                         "plain: WritingERR / AVI ERR", kFinished}));
-}
+void TestConvertCommand::conversion() {
+    QFETCH(int, images);
+    QFETCH(QString, movie);
+    QFETCH(QString, trouble);
+    QFETCH(QStringList, log);
+    QFETCH(int, packets);
+    QList<QByteArray> rows;
+    for (int i = 0; i < images; ++i)
+        rows << QFile::encodeName(dir_.filePath("red.png")) << QByteArray();
+    if (trouble == "line break")
+        rows << "/pics/a\nb.png";
+    view_->frameList()->resetRows(rows);
+    const QString path = movie.startsWith('/') ? movie : dir_.filePath(movie);
+    if (!movie.isEmpty())
+        dialogs_->fileName = QFile::encodeName(path);
+    if (trouble == "cancel compression")
+        dialogs_->compression = std::nullopt;
+    if (trouble == "no temporary folder")
+        qputenv("TMPDIR", QFile::encodeName(temp_.filePath("missing-folder")));
+    if (trouble == "0 fps")
+        view_->settings.fps = 0;
+    if (trouble == "cancel progress") // pressed before the first frame is done
+        dialogs_->duringCompression = [this] {
+            auto* progress = view_->window()->findChild<QProgressDialog*>("conversionProgress");
+            QVERIFY(progress && progress->isVisible());
+            QPushButton* cancel = progress->findChild<QPushButton*>();
+            QVERIFY(cancel);
+            QCOMPARE(cancel->text(), QStringLiteral("キャンセル"));
+            cancel->click();
+        };
 
-void TestConvertCommand::invalidSettingsRefused() {
-    fillRows(1);
-    view_->settings.fps = 0;
-    dialogs_->fileName = QFile::encodeName(dir_.filePath("never.avi"));
     view_->OnConvertToAvi();
-    QCOMPARE(dialogs_->log.size(), 1);
-    QVERIFY(dialogs_->log[0].startsWith("message: "));
-    QVERIFY(dialogs_->log[0].contains("0 fps"));
-    QCOMPARE(dialogs_->fileRequests, 0);
-    QVERIFY(!QFile::exists(dir_.filePath("never.avi")));
-}
-
-void TestConvertCommand::uncarriablePathRefused() {
-    // A line break inside a path would end the frame list early: refused, not cut.
-    view_->frameList()->resetRows({QFile::encodeName(image_), "", "/pics/a\nb.png"});
-    dialogs_->fileName = QFile::encodeName(dir_.filePath("never.avi"));
-    view_->OnConvertToAvi();
-    QCOMPARE(dialogs_->log.size(), 1);
-    QVERIFY(dialogs_->log[0].startsWith("message: 2 行目"));
-    QCOMPARE(dialogs_->fileRequests, 0);
-}
-
-void TestConvertCommand::intermediateFileError() {
-    fillRows(1);
-    qputenv("TMPDIR", QFile::encodeName(temp_.filePath("missing-folder")));
-    const QString movie = dir_.filePath("never.avi");
-    dialogs_->fileName = QFile::encodeName(movie);
-    view_->OnConvertToAvi();
-    QCOMPARE(dialogs_->log,
-             (QStringList{"file name", "message: 中間ファイル作成時にエラーが発生しました"}));
-    QVERIFY(!QFile::exists(movie));
+    QCOMPARE(dialogs_->log, log);
     QVERIFY(!QApplication::overrideCursor());
-}
-
-void TestConvertCommand::cancelStopsAfterCurrentFrame() {
-    fillRows(40);
-    const QString movie = dir_.filePath("stopped.avi");
-    dialogs_->fileName = QFile::encodeName(movie);
-    // The user presses Cancel in the progress dialog before the first frame is done.
-    dialogs_->duringCompression = [this] {
-        auto* progress = view_->window()->findChild<QProgressDialog*>("conversionProgress");
-        QVERIFY(progress);
-        QVERIFY(progress->isVisible());
-        QPushButton* cancel = progress->findChild<QPushButton*>();
-        QVERIFY(cancel);
-        QCOMPARE(cancel->text(), QStringLiteral("キャンセル"));
-        cancel->click();
-    };
-    view_->OnConvertToAvi();
-    QCOMPARE(dialogs_->log, (QStringList{"file name", "compression", kFinished}));
-    // The movie is complete and readable, with the frame written before the stop.
-    if (HaveTool("ffprobe")) {
-        const QJsonObject probe = Probe(movie);
-        QCOMPARE(PacketsOf(probe, "video").size(), 1);
-        QCOMPARE(StreamOf(probe, "video")["codec_type"].toString(), QStringLiteral("video"));
+    QCOMPARE(dialogs_->cursorDuringCompression, log.contains("compression"));
+    QCOMPARE(view_->modified, 0); // the conversion neither saves nor marks the project
+    const QString written = movie.endsWith(".avi") ? path : path + ".avi";
+    if (packets == 0)
+        QVERIFY(!QFile::exists(written));
+    if (packets > 0 && HaveTool("ffprobe")) {
+        const QJsonObject probe = Probe(written);
+        QCOMPARE(StreamOf(probe, "video")["width"].toInt(), 40);
+        QCOMPARE(PacketsOf(probe, "video").size(), packets);
     }
 }
 
 void TestConvertCommand::compressionDialog() {
-    std::vector<CodecInfo> codecs{{"", "Full Frames (Uncompressed)", false},
-                                  {"mjpeg", "Motion JPEG", true},
-                                  {"ffv1", "FFV1 (lossless)", false}};
+    const std::vector<CodecInfo> codecs{{"", "Full Frames (Uncompressed)", false},
+                                        {"mjpeg", "Motion JPEG", true},
+                                        {"ffv1", "FFV1 (lossless)", false}};
     CompressionDialog dialog(nullptr, codecs);
     QListWidget* list = dialog.codecList();
     QCOMPARE(list->count(), 3);
@@ -299,21 +265,17 @@ void TestConvertCommand::compressionDialog() {
     QVERIFY(!dialog.qualitySpin()->isEnabled());
     QVERIFY(dialog.choice().encoder.empty());
     QCOMPARE(dialog.choice().quality, -1);
-
     list->setCurrentRow(1);
     QVERIFY(dialog.qualitySpin()->isEnabled());
     dialog.qualitySpin()->setValue(40);
     QCOMPARE(dialog.choice().encoder, std::string("mjpeg"));
     QCOMPARE(dialog.choice().quality, 40);
-
     list->setCurrentRow(2);
     QVERIFY(!dialog.qualitySpin()->isEnabled());
     QCOMPARE(dialog.choice().encoder, std::string("ffv1"));
     QCOMPARE(dialog.choice().quality, -1);
-
     // A fresh dialog starts from uncompressed frames again.
-    CompressionDialog again(nullptr, codecs);
-    QCOMPARE(again.codecList()->currentRow(), 0);
+    QCOMPARE(CompressionDialog(nullptr, codecs).codecList()->currentRow(), 0);
 }
 
 QTEST_MAIN(TestConvertCommand)
