@@ -31,28 +31,29 @@
 
 #include <deque>
 
+// Rows name only the fields that differ from the defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace {
 
 const QString SaveQuestion = QStringLiteral("未保存のデータを保存しますか?");
 const QString CannotOpen = QStringLiteral("ファイルが開けませんでした");
 const QString ReadError = QStringLiteral("読み込み中にエラー発生");
+enum Command { New = 57600, Open = 57601, Save = 57603, SaveAs = 57604, DocPath = -1 };
 
 class ScriptedDialogs : public UserDialogs {
 public:
     std::deque<bool> yesNo;                          // answers, in order
     std::deque<std::optional<QByteArray>> fileNames; // answers, in order
-    QStringList messages;
-    QStringList questions;
+    QStringList messages, questions, prompts;
     QList<FileRequest> requests;
     int unexpected = 0;
 
     void showMessage(const QString& text, bool) override { messages << text; }
     bool askYesNo(const QString& text) override {
         questions << text;
-        if (yesNo.empty()) {
-            ++unexpected;
-            return false;
-        }
+        if (yesNo.empty())
+            return ++unexpected, false;
         const bool answer = yesNo.front();
         yesNo.pop_front();
         return answer;
@@ -60,16 +61,13 @@ public:
     void showPlainMessage(const QString&, const QString&) override { ++unexpected; }
     std::optional<QByteArray> askFileName(const FileRequest& request) override {
         requests << request;
-        if (fileNames.empty()) {
-            ++unexpected;
-            return std::nullopt;
-        }
+        if (fileNames.empty())
+            return ++unexpected, std::nullopt;
         std::optional<QByteArray> answer;
         answer.swap(fileNames.front());
         fileNames.pop_front();
         return answer;
     }
-    QStringList prompts;
     std::optional<quint32> askValue(const QString& prompt, quint32) override {
         prompts << prompt;
         return std::nullopt;
@@ -77,6 +75,7 @@ public:
     bool runFrameRateDialog(ProjectSettings&) override { return false; }
     bool runAudioDialog(ProjectSettings&) override { return false; }
     std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
+    void forget() { messages.clear(), questions.clear(), requests.clear(); }
 };
 
 struct Window {
@@ -88,9 +87,7 @@ struct Window {
         if (newProject)
             view->OnInitialUpdate();
     }
-    ~Window() {
-        view->modified = 0; // no question while the window goes away
-    }
+    ~Window() { view->modified = 0; } // no question while the window goes away
     QStringList labels() const {
         QStringList out;
         for (int r = 0; r < view->frameList()->size(); ++r)
@@ -98,14 +95,18 @@ struct Window {
         return out;
     }
     // Makes the project modified, as an edit would.
-    void edit(const QByteArray& path = "/edited.bmp") {
-        view->frameList()->setPaths({0}, {path});
+    void edit() {
+        view->frameList()->setPaths({0}, {"/edited.bmp"});
         view->modified |= 1;
     }
     void trigger(int id) {
         QAction* action = frame.commandAction(id);
         QVERIFY2(action, qPrintable(QString::number(id)));
         action->trigger();
+    }
+    void show() {
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
     }
 };
 
@@ -124,45 +125,51 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+QString Keys(const QAction* a) {
+    QStringList keys;
+    for (const QKeySequence& k : a->shortcuts())
+        keys << k.toString(QKeySequence::PortableText);
+    return keys.join(QLatin1Char('|'));
+}
+
 const QByteArray kProject = "!F 1\r\n!S 640,480\r\n!X 1\r\n!B 2\r\n!W 0\r\n!D 0\r\n/a.bmp\r\n\r\n";
 
+// What a File command leaves behind. Paths are named: "" (none), "current"
+// (the project open before), "other" (a project to open) or "new" (a name
+// that does not exist yet).
+struct Outcome {
+    int untitled = 1;
+    int modified = 1;
+    const char* path = "";
+    const char* row0 = "/edited.bmp";
+    int rows = 10;
+    quint32 fps = 8;
+    QString message;
+    int questions = 0;
+    int requests = 1;
+    int currentFile = 0; // 0: unchanged, 1: holds the edit, -1: gone
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Outcome)
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void menuBarTitles();
-    void menuItems_data();
-    void menuItems();
-    void keysWithoutMenuItems_data();
-    void keysWithoutMenuItems();
+    void menuBar();
+    void commandTable_data();
+    void commandTable();
     void keyReachesCommand();
-    void windowLayout();
-    void newProjectRows();
+    void newWindow();
     void rowIcons();
-
-    void newDiscardsOnNo();
-    void newAbandonedWhenSaveCancelled();
-    void newSavesOnYes();
-    void openLoadsFile();
-    void openCancelled();
-    void openRefusedFileKeepsProject_data();
-    void openRefusedFileKeepsProject();
-    void openAbandonedWhenSaveFails();
-    void saveUntitledRunsSaveAs();
-    void saveTitled();
-    void failedSaveKeepsModified();
-    void saveAsMovesProject();
-    void failedSaveAsKeepsProject();
-    void documentPathLoads();
-    void documentPathAsksWhenModified();
-    void documentPathMissingFile();
+    void fileCommands_data();
+    void fileCommands();
+    void fileDialogRequests();
     void dropOnWindowOpensProject();
-    void closeAsks();
-    void closeCancelledWhenSaveCancelled();
+    void closing();
     void undoClearedByNewAndOpen();
-
     void startUp_data();
     void startUp();
     void profileNames();
@@ -171,147 +178,104 @@ private slots:
     void printPreviewShowsPages();
 };
 
-void TestMainWindow::menuBarTitles() {
+void TestMainWindow::menuBar() {
     Window w;
     QStringList titles;
+    QList<int> sizes;
     for (QAction* a : w.frame.menuBar()->actions())
-        titles << a->text();
+        titles << a->text(), sizes << int(a->menu()->actions().size());
     QCOMPARE(titles, (QStringList{"ﾌｧｲﾙ(&F)", "編集(&E)", "設定(&S)", "変換(&C)", "ヘルプ(&H)"}));
+    QCOMPARE(sizes, (QList<int>{6, 22, 2, 1, 1}));
 }
 
-void TestMainWindow::menuItems_data() {
+void TestMainWindow::commandTable_data() {
+    // Every menu item in order ("-" a separator), and the keys without one
+    // (menu -1). Keys are PortableText, "|" between.
     QTest::addColumn<int>("menu");
-    QTest::addColumn<QStringList>("items"); // text, "-" for a separator
-    QTest::addColumn<QList<int>>("ids");    // 0 for a separator
-    QTest::addColumn<QStringList>("keys");  // PortableText of every key, "|" between
-    QTest::newRow("file") << 0
-                          << QStringList{"新規作成(&N)\tCtrl+N",
-                                         "開く(&O)...\tCtrl+O",
-                                         "上書き保存(&S)\tCtrl+S",
-                                         "名前を付けて保存(&A)...",
-                                         "-",
-                                         "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}
-                          << QList<int>{57600, 57601, 57603, 57604, 0, 57665}
-                          << QStringList{"Ctrl+N", "Ctrl+O", "Ctrl+S", "", "", ""};
-    QTest::newRow("edit") << 1
-                          << QStringList{"元に戻す(&U)\tCtrl+Z",
-                                         "やり直し(&R)\tCtrl+Shift+Z",
-                                         "-",
-                                         "切り取り(詰め)(&X)\tCtrl+X",
-                                         "コピー(&C)\tCtrl+C",
-                                         "貼り付け(挿入)(&V)\tCtrl+V",
-                                         "選択部分を削除(&D)\tDel/Ctrl+D",
-                                         "-",
-                                         "最後に空欄を追加(&A)\tCtrl+A",
-                                         "現在位置に空欄を挿入(&I)\tCtrl+I",
-                                         "全部消去",
-                                         "選択部分を空欄に(&S)\tSpace",
-                                         "N行目へ移動(&G)\tCtrl+G",
-                                         "連続範囲選択追加",
-                                         "切り取り(空白)(&Y)\tCtrl+Y",
-                                         "貼り付け(上書き)(&W)\tCtrl+W",
-                                         "ドラッグ&&ドロップ",
-                                         "-",
-                                         "ファイルリスト取り込み...",
-                                         "-",
-                                         "画像表示(&P)\tEnter",
-                                         "画像変更...(&E)\tShift+Enter"}
-                          << QList<int>{57643, 57644, 0,     32782, 32781, 32784, 32775, 0,
-                                        32771, 32772, 32773, 32774, 32776, 32777, 32785, 32783,
-                                        32786, 0,     32792, 0,     32789, 32793}
-                          << QStringList{"Ctrl+Z|Alt+Backspace",
-                                         "Ctrl+Shift+Z",
-                                         "",
-                                         "Ctrl+X",
-                                         "Ctrl+C",
-                                         "Ctrl+V",
-                                         "Ctrl+D",
-                                         "",
-                                         "Ctrl+A",
-                                         "Ctrl+I",
-                                         "",
-                                         "Space",
-                                         "",
-                                         "",
-                                         "Ctrl+Y",
-                                         "Ctrl+W",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         "Return|Enter",
-                                         "Shift+Return|Shift+Enter"};
-    QTest::newRow("settings") << 2
-                              << QStringList{"FPS && Size...(&F)\tCtrl+F", "Audio ... (S)\tCtrl+E"}
-                              << QList<int>{32778, 32791} << QStringList{"Ctrl+F", "Ctrl+E"};
-    QTest::newRow("convert") << 3 << QStringList{"Vistrom...(&B)\tCtrl+B"} << QList<int>{32780}
-                             << QStringList{"Ctrl+B"};
-    QTest::newRow("help") << 4 << QStringList{"バージョン情報(Vistrom) (&A)..."}
-                          << QList<int>{57664} << QStringList{""};
-}
-
-void TestMainWindow::menuItems() {
-    QFETCH(int, menu);
-    QFETCH(QStringList, items);
-    QFETCH(QList<int>, ids);
-    QFETCH(QStringList, keys);
-    Window w;
-    QMenu* m = w.frame.menuBar()->actions().at(menu)->menu();
-    QVERIFY(m);
-    const QList<QAction*> actions = m->actions();
-    QCOMPARE(actions.size(), items.size());
-    for (qsizetype i = 0; i < actions.size(); ++i) {
-        QAction* a = actions[i];
-        if (items[i] == QLatin1String("-")) {
-            QVERIFY(a->isSeparator());
-            continue;
-        }
-        QCOMPARE(a->text(), items[i]);
-        QCOMPARE(a->data().toInt(), ids[i]);
-        QCOMPARE(a->objectName(), QStringLiteral("cmd%1").arg(ids[i]));
-        QCOMPARE(w.frame.commandAction(ids[i]), a);
-        QStringList shortcuts;
-        for (const QKeySequence& k : a->shortcuts())
-            shortcuts << k.toString(QKeySequence::PortableText);
-        QCOMPARE(shortcuts.join(QLatin1Char('|')), keys[i]);
-        // Items whose command is not built yet are shown disabled.
-        if (CMainFrame::IsPending(ids[i]))
-            QVERIFY(!a->isEnabled());
-    }
-}
-
-void TestMainWindow::keysWithoutMenuItems_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("keys");
-    QTest::newRow("print") << 57607 << "Ctrl+P";
-    QTest::newRow("print preview") << 57609 << "";
-    QTest::newRow("next pane") << 57680 << "F6";
-    QTest::newRow("previous pane") << 57681 << "Shift+F6";
-    QTest::newRow("cut key") << 57635 << "Shift+Del";
-    QTest::newRow("copy key") << 57634 << "Ctrl+Ins";
-    QTest::newRow("paste key") << 57637 << "Shift+Ins";
+    int menu = 0, position = 0;
+    auto item = [&](int m, const char* text, int id, const char* keys) {
+        position = m == menu ? position + 1 : 0;
+        menu = m;
+        QTest::addRow("%d.%d %s", m, position, text)
+            << m << position << QString::fromUtf8(text) << id << QString::fromLatin1(keys);
+    };
+    position = -1;
+    item(0, "新規作成(&N)\tCtrl+N", 57600, "Ctrl+N");
+    item(0, "開く(&O)...\tCtrl+O", 57601, "Ctrl+O");
+    item(0, "上書き保存(&S)\tCtrl+S", 57603, "Ctrl+S");
+    item(0, "名前を付けて保存(&A)...", 57604, "");
+    item(0, "-", 0, "");
+    item(0, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)", 57665, "");
+    item(1, "元に戻す(&U)\tCtrl+Z", 57643, "Ctrl+Z|Alt+Backspace");
+    item(1, "やり直し(&R)\tCtrl+Shift+Z", 57644, "Ctrl+Shift+Z");
+    item(1, "-", 0, "");
+    item(1, "切り取り(詰め)(&X)\tCtrl+X", 32782, "Ctrl+X");
+    item(1, "コピー(&C)\tCtrl+C", 32781, "Ctrl+C");
+    item(1, "貼り付け(挿入)(&V)\tCtrl+V", 32784, "Ctrl+V");
+    item(1, "選択部分を削除(&D)\tDel/Ctrl+D", 32775, "Ctrl+D");
+    item(1, "-", 0, "");
+    item(1, "最後に空欄を追加(&A)\tCtrl+A", 32771, "Ctrl+A");
+    item(1, "現在位置に空欄を挿入(&I)\tCtrl+I", 32772, "Ctrl+I");
+    item(1, "全部消去", 32773, "");
+    item(1, "選択部分を空欄に(&S)\tSpace", 32774, "Space");
+    item(1, "N行目へ移動(&G)\tCtrl+G", 32776, "");
+    item(1, "連続範囲選択追加", 32777, "");
+    item(1, "切り取り(空白)(&Y)\tCtrl+Y", 32785, "Ctrl+Y");
+    item(1, "貼り付け(上書き)(&W)\tCtrl+W", 32783, "Ctrl+W");
+    item(1, "ドラッグ&&ドロップ", 32786, "");
+    item(1, "-", 0, "");
+    item(1, "ファイルリスト取り込み...", 32792, "");
+    item(1, "-", 0, "");
+    item(1, "画像表示(&P)\tEnter", 32789, "Return|Enter");
+    item(1, "画像変更...(&E)\tShift+Enter", 32793, "Shift+Return|Shift+Enter");
+    item(2, "FPS && Size...(&F)\tCtrl+F", 32778, "Ctrl+F");
+    item(2, "Audio ... (S)\tCtrl+E", 32791, "Ctrl+E");
+    item(3, "Vistrom...(&B)\tCtrl+B", 32780, "Ctrl+B");
+    item(4, "バージョン情報(Vistrom) (&A)...", 57664, "");
+    item(-1, "print", 57607, "Ctrl+P");
+    item(-1, "print preview", 57609, "");
+    item(-1, "next pane", 57680, "F6");
+    item(-1, "previous pane", 57681, "Shift+F6");
+    item(-1, "cut key", 57635, "Shift+Del");
+    item(-1, "copy key", 57634, "Ctrl+Ins");
+    item(-1, "paste key", 57637, "Shift+Ins");
 }
 
-void TestMainWindow::keysWithoutMenuItems() {
+void TestMainWindow::commandTable() {
+    QFETCH(int, menu);
+    QFETCH(int, position);
+    QFETCH(QString, text);
     QFETCH(int, id);
-    QFETCH(QString, keys);
     Window w;
-    QAction* a = w.frame.commandAction(id);
+    const QList<QAction*> menus = w.frame.menuBar()->actions();
+    QAction* a =
+        menu >= 0 ? menus.at(menu)->menu()->actions().value(position) : w.frame.commandAction(id);
     QVERIFY(a);
+    if (text == QLatin1String("-")) {
+        QVERIFY(a->isSeparator());
+        return;
+    }
+    if (menu >= 0)
+        QCOMPARE(a->text(), text);
+    else
+        for (QAction* m : menus)
+            QVERIFY(!m->menu()->actions().contains(a));
     QCOMPARE(a->data().toInt(), id);
-    QStringList shortcuts;
-    for (const QKeySequence& k : a->shortcuts())
-        shortcuts << k.toString(QKeySequence::PortableText);
-    QCOMPARE(shortcuts.join(QLatin1Char('|')), keys);
-    for (QAction* menu : w.frame.menuBar()->actions())
-        QVERIFY(!menu->menu()->actions().contains(a));
+    QCOMPARE(a->objectName(), QStringLiteral("cmd%1").arg(id));
+    QCOMPARE(w.frame.commandAction(id), a);
+    QTEST(Keys(a), "keys");
+    if (CMainFrame::IsPending(id)) // commands not built yet are shown disabled
+        QVERIFY(!a->isEnabled());
 }
 
 void TestMainWindow::keyReachesCommand() {
     // Ctrl+S on an untitled project asks for a name through Save As.
     Window w;
-    w.frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+    w.show();
     w.view->setFocus();
     QTest::keyClick(w.view, Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(w.dialogs.requests.size(), 1);
@@ -336,24 +300,28 @@ void TestMainWindow::keyReachesCommand() {
     QVERIFY(w.view->hasFocus());
 }
 
-void TestMainWindow::windowLayout() {
+void TestMainWindow::newWindow() {
     Window w;
-    w.frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+    w.show();
+    QCOMPARE(w.labels(),
+             (QStringList{"0 ( 0.00)", "1 ( 0.13)", "2 ( 0.25)", "3 ( 0.38)", "4 ( 0.50)",
+                          "5 ( 0.63)", "6 ( 0.75)", "7 ( 0.88)", "8 ( 1.00)", "9 ( 1.13)"}));
+    for (int r = 0; r < 10; ++r)
+        QCOMPARE(w.view->frameList()->icon(r), FrameList::BlankIcon);
+    QCOMPARE(w.view->untitled, 1);
+    QCOMPARE(w.view->modified, 0);
+    QCOMPARE(w.view->settings, ProjectSettings{});
+    QCOMPARE(w.frame.windowTitle(), QStringLiteral("Untitled- Vistrom"));
     QSplitter* splitter = w.frame.splitter();
     QCOMPARE(splitter->widget(0), w.view);
     QCOMPARE(splitter->widget(1), static_cast<QWidget*>(w.frame.preview()));
     QCOMPARE(splitter->sizes(), (QList<int>{400, 0}));
     QCOMPARE(w.view->columnWidth(0), 100);
     QCOMPARE(w.view->columnWidth(1), 300);
-    QCOMPARE(w.view->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("順(時刻)"));
-    QCOMPARE(w.view->model()->headerData(1, Qt::Horizontal).toString(),
-             QStringLiteral("BMPファイル"));
     QCOMPARE(w.view->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(w.view->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(w.view->editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(!w.view->isSortingEnabled());
-    QCOMPARE(w.frame.windowTitle(), QStringLiteral("Untitled- Vistrom"));
     // A click on a column header changes neither order nor selection.
     w.view->frameList()->setPaths({0, 1}, {"/b", "/a"});
     QTest::mouseClick(w.view->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(150, 5));
@@ -361,35 +329,18 @@ void TestMainWindow::windowLayout() {
     QVERIFY(w.view->selectedRows().isEmpty());
 }
 
-void TestMainWindow::newProjectRows() {
-    Window w;
-    QCOMPARE(w.labels(),
-             (QStringList{"0 ( 0.00)", "1 ( 0.13)", "2 ( 0.25)", "3 ( 0.38)", "4 ( 0.50)",
-                          "5 ( 0.63)", "6 ( 0.75)", "7 ( 0.88)", "8 ( 1.00)", "9 ( 1.13)"}));
-    for (int r = 0; r < 10; ++r) {
-        QVERIFY(w.view->frameList()->isBlank(r));
-        QCOMPARE(w.view->frameList()->icon(r), FrameList::BlankIcon);
-    }
-    QCOMPARE(w.view->untitled, 1);
-    QCOMPARE(w.view->modified, 0);
-    QCOMPARE(w.view->title, QStringLiteral("Untitled"));
-    QCOMPARE(w.view->settings, ProjectSettings{});
-}
-
 void TestMainWindow::rowIcons() {
     // The blank icon is a black arrow; the filled icon is not.
     Window w;
     w.view->frameList()->setPaths({1}, {"/a.bmp"});
-    w.frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+    w.show();
     const QImage image = w.view->viewport()->grab().toImage();
     auto blackPixels = [&](int row) {
         const QRect cell = w.view->visualRect(w.view->model()->index(row, 0));
         int n = 0;
         for (int y = cell.top(); y <= cell.bottom(); ++y)
             for (int x = cell.left(); x < cell.left() + 22; ++x)
-                if (qGray(image.pixel(x, y)) < 40)
-                    ++n;
+                n += qGray(image.pixel(x, y)) < 40;
         return n;
     };
     QVERIFY(blackPixels(0) > 20);
@@ -397,278 +348,157 @@ void TestMainWindow::rowIcons() {
     QCOMPARE(blackPixels(0), blackPixels(2));
 }
 
-void TestMainWindow::newDiscardsOnNo() {
-    Window w;
-    w.view->projectPath = "/old/path.fsq";
-    w.view->settings.fps = 20;
-    w.edit();
-    w.dialogs.yesNo = {false};
-    w.trigger(57600);
-    QCOMPARE(w.dialogs.questions, QStringList{SaveQuestion});
-    QCOMPARE(w.view->untitled, 1);
-    QCOMPARE(w.view->modified, 0);
-    QCOMPARE(w.view->projectPath, QByteArray("/old/path.fsq")); // kept, plays no part
-    QCOMPARE(w.view->settings, ProjectSettings{});
-    QCOMPARE(w.view->frameList()->paths(), QList<QByteArray>(10));
-    QCOMPARE(w.frame.windowTitle(), QStringLiteral("Untitled- Vistrom"));
-    QCOMPARE(w.dialogs.unexpected, 0);
+void TestMainWindow::fileCommands_data() {
+    // Start: "untitled" (the new project), "titled" (current.fsq opened) or
+    // "gone" (current.fsq opened from a folder deleted since). Answers: "yes"
+    // and "no" to the question; file names as named paths, "cancel", "bad"
+    // (in a missing folder), "settings" and "empty" (refused files), "missing".
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<Outcome>("outcome");
+    auto row = [](const char* name, const char* start, bool edit, int command, QStringList answers,
+                  Outcome outcome) {
+        QTest::newRow(name) << QString::fromLatin1(start) << edit << command << answers << outcome;
+    };
+    const Outcome openedOther{0, 0, "other", "/other.bmp", 2, 1, {}, 0, 1};
+    const Outcome keptCurrent{0, 1, "current", "/edited.bmp", 2, 1, {}, 0, 1};
+
+    // The path stays after New: it plays no part while untitled.
+    row("New, No", "titled", true, New, {"no"}, {1, 0, "current", "", 10, 8, {}, 1, 0});
+    row("New, Yes, cancelled", "untitled", true, New, {"yes", "cancel"}, {.questions = 1});
+    row("New, Yes, saved", "untitled", true, New, {"yes", "new"},
+        {1, 0, "new", "", 10, 8, {}, 1, 1});
+    row("Open", "untitled", false, Open, {"other"}, openedOther);
+    row("Open, No, cancelled", "untitled", true, Open, {"no", "cancel"}, {.questions = 1});
+    Outcome refused = keptCurrent;
+    refused.questions = 1;
+    refused.message = ReadError;
+    row("Open settings only", "titled", true, Open, {"no", "settings"}, refused);
+    row("Open empty file", "titled", true, Open, {"no", "empty"}, refused);
+    refused.message = CannotOpen;
+    row("Open missing file", "titled", true, Open, {"no", "missing"}, refused);
+    row("Open, Yes, save fails", "untitled", true, Open, {"yes", "bad"},
+        {.message = CannotOpen, .questions = 1});
+    row("Save untitled, cancelled", "untitled", true, Save, {"cancel"}, {});
+    Outcome saved = keptCurrent;
+    saved.modified = 0;
+    saved.requests = 0;
+    saved.currentFile = 1;
+    row("Save titled", "titled", true, Save, {}, saved);
+    Outcome gone = keptCurrent;
+    gone.message = CannotOpen;
+    gone.requests = 0;
+    gone.currentFile = -1;
+    row("Save fails", "gone", true, Save, {}, gone);
+    row("Save As", "untitled", true, SaveAs, {"new"}, {0, 0, "new"});
+    refused = keptCurrent;
+    refused.message = CannotOpen;
+    row("Save As fails, titled", "titled", true, SaveAs, {"bad"}, refused);
+    row("Save As fails, untitled", "untitled", true, SaveAs, {"bad"}, {.message = CannotOpen});
+    Outcome doc = openedOther;
+    doc.requests = 0;
+    row("document path", "untitled", false, DocPath, {"other"}, doc);
+    doc.questions = 1;
+    row("document path, No", "untitled", true, DocPath, {"no", "other"}, doc);
+    row("document path, Yes, cancelled", "untitled", true, DocPath, {"yes", "cancel", "other"},
+        {.questions = 1});
+    row("document path, missing file", "untitled", false, DocPath, {"missing"},
+        {1, 0, "", "", 10, 8, CannotOpen, 0, 0});
 }
 
-void TestMainWindow::newAbandonedWhenSaveCancelled() {
-    Window w;
-    w.edit();
-    w.dialogs.yesNo = {true};
-    w.dialogs.fileNames = {std::nullopt}; // Save As cancelled
-    w.trigger(57600);
-    QCOMPARE(w.view->modified, 1);
-    QCOMPARE(w.view->frameList()->path(0), QByteArray("/edited.bmp"));
-    QCOMPARE(w.dialogs.unexpected, 0);
-}
-
-void TestMainWindow::newSavesOnYes() {
-    QTemporaryDir dir;
-    Window w;
-    w.edit();
-    const QString path = dir.filePath("saved.fsq");
-    w.dialogs.yesNo = {true};
-    w.dialogs.fileNames = {Bytes(path)};
-    w.trigger(57600);
-    QVERIFY(ReadAll(path).contains("/edited.bmp\r\n"));
-    QCOMPARE(w.view->untitled, 1);
-    QCOMPARE(w.view->modified, 0);
-    QCOMPARE(w.view->frameList()->paths(), QList<QByteArray>(10));
-}
-
-void TestMainWindow::openLoadsFile() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("my project.fsq");
-    WriteAll(path, kProject);
-    Window w;
-    w.dialogs.fileNames = {Bytes(path)};
-    w.trigger(57601);
-    QVERIFY(w.dialogs.questions.isEmpty()); // nothing to save
-    QCOMPARE(w.dialogs.requests.size(), 1);
-    const UserDialogs::FileRequest& request = w.dialogs.requests[0];
-    QVERIFY(!request.save);
-    QCOMPARE(request.initialName, QStringLiteral("*.fsq"));
-    QCOMPARE(request.filter, QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||"));
-    QVERIFY(request.defaultExtension.isEmpty());
-    QCOMPARE(w.view->untitled, 0);
-    QCOMPARE(w.view->modified, 0);
-    QCOMPARE(w.view->projectPath, Bytes(path));
-    QCOMPARE(w.view->title, path);
-    QCOMPARE(w.frame.windowTitle(), path + QStringLiteral("- Vistrom"));
-    QCOMPARE(w.view->settings.fps, 1u);
-    QCOMPARE(w.view->settings.width, 640u);
-    QCOMPARE(w.view->frameList()->paths(), (QList<QByteArray>{"/a.bmp", ""}));
-    QCOMPARE(w.labels(), (QStringList{"0 ( 0.00)", "1 ( 1.00)"}));
-    QCOMPARE(w.view->frameList()->icon(0), FrameList::FilledIcon);
-    QCOMPARE(w.view->frameList()->icon(1), FrameList::BlankIcon);
-}
-
-void TestMainWindow::openCancelled() {
-    Window w;
-    w.edit();
-    w.dialogs.yesNo = {false};
-    w.dialogs.fileNames = {std::nullopt};
-    w.trigger(57601);
-    QCOMPARE(w.dialogs.questions, QStringList{SaveQuestion});
-    QCOMPARE(w.view->untitled, 1);
-    QCOMPARE(w.view->modified, 1);
-    QCOMPARE(w.view->frameList()->path(0), QByteArray("/edited.bmp"));
-}
-
-void TestMainWindow::openRefusedFileKeepsProject_data() {
-    QTest::addColumn<QByteArray>("content"); // "<none>" for a missing file
-    QTest::addColumn<QString>("message");
-    QTest::newRow("settings only") << QByteArray("!F 30\r\n!S 100,100\r\n") << ReadError;
-    QTest::newRow("empty file") << QByteArray() << ReadError;
-    QTest::newRow("missing file") << QByteArray("<none>") << CannotOpen;
-}
-
-void TestMainWindow::openRefusedFileKeepsProject() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QString current = dir.filePath("current.fsq");
-    WriteAll(current, kProject);
-    const QString refused = dir.filePath("refused.fsq");
-    if (content != "<none>")
-        WriteAll(refused, content);
-    Window w;
-    w.dialogs.fileNames = {Bytes(current), Bytes(refused)};
-    w.trigger(57601);
-    w.edit("/changed.bmp");
-    w.dialogs.yesNo = {false};
-    w.trigger(57601);
-    QCOMPARE(w.dialogs.messages, QStringList{message});
-    // The project stays on its own file, unchanged, still modified.
-    QCOMPARE(w.view->projectPath, Bytes(current));
-    QCOMPARE(w.view->untitled, 0);
-    QCOMPARE(w.view->modified, 1);
-    QCOMPARE(w.view->settings.fps, 1u);
-    QCOMPARE(w.view->frameList()->paths(), (QList<QByteArray>{"/changed.bmp", ""}));
-    QCOMPARE(w.frame.windowTitle(), current + QStringLiteral("- Vistrom"));
-}
-
-void TestMainWindow::openAbandonedWhenSaveFails() {
-    QTemporaryDir dir;
-    Window w;
-    w.edit();
-    w.dialogs.yesNo = {true};
-    w.dialogs.fileNames = {Bytes(dir.filePath("missing folder/a.fsq"))};
-    w.trigger(57601);
-    QCOMPARE(w.dialogs.messages, QStringList{CannotOpen});
-    QCOMPARE(w.dialogs.requests.size(), 1); // no open dialog after the failed save
-    QCOMPARE(w.view->untitled, 1);
-    QCOMPARE(w.view->modified, 1);
-    QCOMPARE(w.dialogs.unexpected, 0);
-}
-
-void TestMainWindow::saveUntitledRunsSaveAs() {
-    Window w;
-    w.edit();
-    w.dialogs.fileNames = {std::nullopt, std::nullopt};
-    w.trigger(57603);
-    QCOMPARE(w.dialogs.requests.size(), 1);
-    const UserDialogs::FileRequest& request = w.dialogs.requests[0];
-    QVERIFY(request.save);
-    QCOMPARE(request.initialName, QStringLiteral("untitled"));
-    QCOMPARE(request.filter, QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||"));
-    QCOMPARE(request.defaultExtension, QStringLiteral("fsq"));
-    QVERIFY(request.overwritePrompt);
-    QCOMPARE(w.view->untitled, 1);
-    QCOMPARE(w.view->modified, 1);
-    // Still untitled: the next Save asks for a name again.
-    w.trigger(57603);
-    QCOMPARE(w.dialogs.requests.size(), 2);
-}
-
-void TestMainWindow::saveTitled() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("p.fsq");
-    WriteAll(path, kProject);
-    Window w;
-    w.dialogs.fileNames = {Bytes(path)};
-    w.trigger(57601);
-    w.edit("/new.bmp");
-    w.trigger(57603);
-    QCOMPARE(w.dialogs.requests.size(), 1); // no dialog for a titled save
-    QCOMPARE(w.view->modified, 0);
-    QCOMPARE(w.view->untitled, 0);
-    QCOMPARE(ReadAll(path),
-             QByteArray("!F 1\r\n!S 640,480\r\n!X 1\r\n!B 2\r\n!W 0\r\n!D 0\r\n/new.bmp\r\n\r\n"));
-}
-
-void TestMainWindow::failedSaveKeepsModified() {
+void TestMainWindow::fileCommands() {
+    QFETCH(QString, start);
+    QFETCH(bool, edit);
+    QFETCH(int, command);
+    QFETCH(QStringList, answers);
+    QFETCH(Outcome, outcome);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("sub"));
-    const QString path = dir.filePath("sub/p.fsq");
-    Window w;
-    w.dialogs.fileNames = {Bytes(path)};
-    w.trigger(57604);
-    QCOMPARE(w.view->untitled, 0);
-    QVERIFY(QDir(dir.filePath("sub")).removeRecursively());
-    w.edit();
-    w.trigger(57603);
-    QCOMPARE(w.dialogs.messages, QStringList{CannotOpen});
-    QCOMPARE(w.view->modified, 1);
-    QCOMPARE(w.view->projectPath, Bytes(path));
-}
+    const QString current = dir.filePath(start == "gone" ? "sub/current.fsq" : "current.fsq");
+    auto named = [&](const QString& name) -> QString {
+        return name == "current" ? current
+               : name == "bad"   ? dir.filePath("no such folder/x.fsq")
+               : name.isEmpty()  ? QString()
+                                 : dir.filePath(name + ".fsq");
+    };
+    WriteAll(current, kProject);
+    WriteAll(named("other"), "!F 1\n!S 640,480\n/other.bmp\n\n");
+    WriteAll(named("settings"), "!F 30\r\n!S 100,100\r\n");
+    WriteAll(named("empty"), "");
 
-void TestMainWindow::saveAsMovesProject() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("new name.fsq");
     Window w;
-    w.edit();
-    w.dialogs.fileNames = {Bytes(path)};
-    w.trigger(57604);
-    QCOMPARE(w.view->untitled, 0);
-    QCOMPARE(w.view->modified, 0);
-    QCOMPARE(w.view->projectPath, Bytes(path));
-    QCOMPARE(w.frame.windowTitle(), path + QStringLiteral("- Vistrom"));
-    // The rows and settings stay as they were.
-    QCOMPARE(w.view->frameList()->path(0), QByteArray("/edited.bmp"));
-    QCOMPARE(w.view->frameList()->size(), 10);
-    QVERIFY(ReadAll(path).startsWith("!F 8\r\n!S 320,240\r\n"));
-}
+    if (start != "untitled") {
+        w.dialogs.fileNames = {Bytes(current)};
+        w.trigger(Open);
+        QCOMPARE(w.view->untitled, 0);
+        w.dialogs.forget();
+        if (start == "gone")
+            QVERIFY(QDir(dir.filePath("sub")).removeRecursively());
+    }
+    if (edit)
+        w.edit();
+    // The document path takes the last name itself.
+    for (qsizetype i = 0; i < answers.size() - (command == DocPath); ++i) {
+        const QString& a = answers[i];
+        if (a == "yes" || a == "no")
+            w.dialogs.yesNo.push_back(a == "yes");
+        else
+            w.dialogs.fileNames.push_back(a == "cancel" ? std::nullopt
+                                                        : std::optional(Bytes(named(a))));
+    }
+    if (command == DocPath)
+        w.document.OnOpenDocument(Bytes(named(answers.last())));
+    else
+        w.trigger(command);
 
-void TestMainWindow::failedSaveAsKeepsProject() {
-    QTemporaryDir dir;
-    const QString first = dir.filePath("first.fsq");
-    const QByteArray firstBytes = kProject;
-    WriteAll(first, firstBytes);
-    Window w;
-    w.dialogs.fileNames = {Bytes(first), Bytes(dir.filePath("no such folder/second.fsq"))};
-    w.trigger(57601);
-    w.edit();
-    w.trigger(57604);
-    QCOMPARE(w.dialogs.messages, QStringList{CannotOpen});
-    QCOMPARE(w.view->projectPath, Bytes(first));
-    QCOMPARE(w.view->untitled, 0);
-    QCOMPARE(w.view->modified, 1);
-    QCOMPARE(w.view->title, first);
-    QCOMPARE(w.frame.windowTitle(), first + QStringLiteral("- Vistrom"));
-    QCOMPARE(ReadAll(first), firstBytes);
-
-    // Untitled project: stays untitled.
-    Window u;
-    u.edit();
-    u.dialogs.fileNames = {Bytes(dir.filePath("no such folder/x.fsq"))};
-    u.trigger(57604);
-    QCOMPARE(u.view->untitled, 1);
-    QCOMPARE(u.view->modified, 1);
-    QCOMPARE(u.frame.windowTitle(), QStringLiteral("Untitled- Vistrom"));
-}
-
-void TestMainWindow::documentPathLoads() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("doc.fsq");
-    WriteAll(path, kProject);
-    Window w;
-    QVERIFY(w.document.OnOpenDocument(Bytes(path)));
-    QVERIFY(w.dialogs.questions.isEmpty());
-    QCOMPARE(w.view->untitled, 0);
-    QCOMPARE(w.view->modified, 0);
-    QCOMPARE(w.view->projectPath, Bytes(path));
-    QCOMPARE(w.frame.windowTitle(), path + QStringLiteral("- Vistrom"));
-    QCOMPARE(w.view->frameList()->paths(), (QList<QByteArray>{"/a.bmp", ""}));
-    QVERIFY(w.frame.preview()->path().isEmpty()); // the preview ignores hint 1
-}
-
-void TestMainWindow::documentPathAsksWhenModified() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("doc.fsq");
-    WriteAll(path, kProject);
-    Window w;
-    w.edit();
-    // Yes, then the Save As is cancelled: the open is abandoned.
-    w.dialogs.yesNo = {true};
-    w.dialogs.fileNames = {std::nullopt};
-    w.document.OnOpenDocument(Bytes(path));
-    QCOMPARE(w.dialogs.questions, QStringList{SaveQuestion});
-    QCOMPARE(w.view->untitled, 1);
-    QCOMPARE(w.view->frameList()->path(0), QByteArray("/edited.bmp"));
-    // No: the changes are dropped and the file loads.
-    w.dialogs.yesNo = {false};
-    w.document.OnOpenDocument(Bytes(path));
-    QCOMPARE(w.view->untitled, 0);
-    QCOMPARE(w.view->modified, 0);
-    QCOMPARE(w.view->frameList()->paths(), (QList<QByteArray>{"/a.bmp", ""}));
+    QCOMPARE(w.dialogs.messages,
+             outcome.message.isEmpty() ? QStringList() : QStringList{outcome.message});
+    QCOMPARE(w.dialogs.questions, QStringList(outcome.questions, SaveQuestion));
+    QCOMPARE(w.dialogs.requests.size(), outcome.requests);
     QCOMPARE(w.dialogs.unexpected, 0);
+    QCOMPARE(w.view->untitled, outcome.untitled);
+    QCOMPARE(w.view->modified, outcome.modified);
+    QCOMPARE(w.view->projectPath, Bytes(named(QString::fromLatin1(outcome.path))));
+    const QString title = outcome.untitled ? QStringLiteral("Untitled") : named(outcome.path);
+    QCOMPARE(w.view->title, title);
+    QCOMPARE(w.frame.windowTitle(), title + QStringLiteral("- Vistrom"));
+    QCOMPARE(w.view->frameList()->size(), outcome.rows);
+    QCOMPARE(w.view->frameList()->path(0), QByteArray(outcome.row0));
+    QCOMPARE(w.view->settings.fps, outcome.fps);
+    QCOMPARE(w.labels().at(1), FrameList::TimeLabel(1, outcome.fps));
+    if (outcome.row0 == QByteArray())
+        QCOMPARE(w.view->settings, ProjectSettings{}); // New resets every setting
+    if (command == DocPath)
+        QVERIFY(w.frame.preview()->path().isEmpty()); // the preview ignores hint 1
+    QByteArray currentText = kProject;
+    if (outcome.currentFile != 0)
+        currentText =
+            outcome.currentFile < 0 ? QByteArray() : currentText.replace("/a.bmp", "/edited.bmp");
+    QCOMPARE(ReadAll(current), currentText);
+    // A save under a new name wrote the edited rows.
+    if (answers.contains("new"))
+        QVERIFY(ReadAll(named("new")).contains("\r\n/edited.bmp\r\n"));
 }
 
-void TestMainWindow::documentPathMissingFile() {
-    // As at start-up with a name that does not exist: a message, and the new
-    // project stays.
-    QTemporaryDir dir;
+void TestMainWindow::fileDialogRequests() {
     Window w;
-    w.document.OnOpenDocument(Bytes(dir.filePath("gone.fsq")));
-    QCOMPARE(w.dialogs.messages, QStringList{CannotOpen});
-    QCOMPARE(w.view->untitled, 1);
-    QVERIFY(w.view->projectPath.isEmpty());
-    QCOMPARE(w.view->frameList()->size(), 10);
-    QCOMPARE(w.frame.windowTitle(), QStringLiteral("Untitled- Vistrom"));
+    w.dialogs.fileNames = {std::nullopt, std::nullopt};
+    w.trigger(Open);
+    w.trigger(SaveAs);
+    QCOMPARE(w.dialogs.requests.size(), 2);
+    const UserDialogs::FileRequest& open = w.dialogs.requests[0];
+    QVERIFY(!open.save);
+    QCOMPARE(open.initialName, QStringLiteral("*.fsq"));
+    QCOMPARE(open.filter, QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||"));
+    QVERIFY(open.defaultExtension.isEmpty());
+    const UserDialogs::FileRequest& save = w.dialogs.requests[1];
+    QVERIFY(save.save);
+    QCOMPARE(save.initialName, QStringLiteral("untitled"));
+    QCOMPARE(save.filter, open.filter);
+    QCOMPARE(save.defaultExtension, QStringLiteral("fsq"));
+    QVERIFY(save.overwritePrompt);
 }
 
 void TestMainWindow::dropOnWindowOpensProject() {
@@ -678,8 +508,7 @@ void TestMainWindow::dropOnWindowOpensProject() {
     Window w;
     w.edit();
     w.dialogs.yesNo = {false};
-    w.frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+    w.show();
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile(dir.filePath("other.fsq"))});
     const QPointF at(w.frame.width() - 2, w.frame.height() / 2.0);
@@ -693,7 +522,8 @@ void TestMainWindow::dropOnWindowOpensProject() {
     QCOMPARE(w.view->frameList()->paths(), (QList<QByteArray>{"/a.bmp", ""}));
 }
 
-void TestMainWindow::closeAsks() {
+void TestMainWindow::closing() {
+    QTemporaryDir dir;
     Window w;
     w.frame.show();
     QVERIFY(w.frame.close()); // unmodified: no question
@@ -701,23 +531,17 @@ void TestMainWindow::closeAsks() {
     w.frame.show();
     w.edit();
     w.dialogs.yesNo = {false};
-    QVERIFY(w.frame.close());
-    QCOMPARE(w.dialogs.questions, QStringList{SaveQuestion});
-}
-
-void TestMainWindow::closeCancelledWhenSaveCancelled() {
-    QTemporaryDir dir;
-    Window w;
+    QVERIFY(w.frame.close()); // No: closes without saving
     w.frame.show();
-    w.edit();
     w.dialogs.yesNo = {true, true};
     w.dialogs.fileNames = {std::nullopt, Bytes(dir.filePath("closing.fsq"))};
-    QVERIFY(!w.frame.close());
+    QVERIFY(!w.frame.close()); // Yes, then the Save As is cancelled: stays open
     QVERIFY(w.frame.isVisible());
     QCOMPARE(w.view->modified, 1);
     // Exit asks again; this time the save goes through and the window closes.
     w.trigger(57665);
     QVERIFY(!w.frame.isVisible());
+    QCOMPARE(w.dialogs.questions, QStringList(3, SaveQuestion));
     QVERIFY(ReadAll(dir.filePath("closing.fsq")).contains("/edited.bmp"));
 }
 
@@ -730,14 +554,12 @@ void TestMainWindow::undoClearedByNewAndOpen() {
     stack->push(new QUndoCommand(QStringLiteral("edit")));
     w.view->modified = 1;
     w.dialogs.yesNo = {false};
-    w.trigger(57600);
+    w.trigger(New);
     QCOMPARE(stack->count(), 0);
-    QCOMPARE(w.view->modified, 0);
     stack->push(new QUndoCommand(QStringLiteral("edit")));
     w.dialogs.fileNames = {Bytes(path)};
-    w.trigger(57601);
+    w.trigger(Open);
     QCOMPARE(stack->count(), 0);
-    QCOMPARE(w.view->modified, 0);
 }
 
 void TestMainWindow::startUp_data() {
