@@ -101,30 +101,12 @@ inline QByteArray PackRows(const std::vector<uint32_t>& values, int width, int h
         char* row = out.data() + r * stride;
         for (int x = 0; x < width; ++x) {
             const uint32_t v = values[size_t(y) * width + x];
-            switch (bitCount) {
-            case 1:
-                row[x / 8] = char(row[x / 8] | ((v & 1) << (7 - x % 8)));
-                break;
-            case 4:
-                row[x / 2] = char(row[x / 2] | ((v & 15) << (x % 2 ? 0 : 4)));
-                break;
-            case 8:
-                row[x] = char(v);
-                break;
-            case 16:
-                row[2 * x] = char(v & 255);
-                row[2 * x + 1] = char(v >> 8);
-                break;
-            case 24:
-                row[3 * x] = char(v & 255);
-                row[3 * x + 1] = char((v >> 8) & 255);
-                row[3 * x + 2] = char((v >> 16) & 255);
-                break;
-            case 32:
-                for (int i = 0; i < 4; ++i)
-                    row[4 * x + i] = char((v >> (8 * i)) & 255);
-                break;
-            }
+            if (bitCount <= 8) // most significant bits first
+                row[x * bitCount / 8] |=
+                    char((v & ((1u << bitCount) - 1)) << (8 - bitCount - x * bitCount % 8));
+            else // little-endian words, R G B as B G R bytes
+                for (int i = 0; i < bitCount / 8; ++i)
+                    row[x * bitCount / 8 + i] = char(v >> (8 * i));
         }
         // Padding bytes carry junk: the reader must not show them.
         for (int i = (width * bitCount + 7) / 8; i < stride; ++i)
@@ -140,12 +122,8 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
 
 // A 24-bit BMP of the given colours (0x00RRGGBB, top row first).
 inline QByteArray MakeBmp24(int width, int height, const std::vector<uint32_t>& colours) {
-    BmpSpec s;
-    s.width = width;
-    s.height = height;
-    s.bitCount = 24;
-    s.pixels = PackRows(colours, width, height, 24);
-    return MakeBmp(s);
+    return MakeBmp(
+        {.width = width, .height = height, .pixels = PackRows(colours, width, height, 24)});
 }
 
 // A colour that is different at every pixel, for checking where pixels land.

@@ -63,9 +63,23 @@ void AddCase(const char* name, const BmpSpec& spec, const Pixels& expected) {
     QTest::newRow(name) << MakeBmp(spec) << spec.width << std::abs(spec.height) << expected;
 }
 
+// Masks go after a 40-byte header, or inside a larger one; a palette is the
+// colour table, 0x00RRGGBB.
+BmpSpec Spec(int width, int height, int bits, const QByteArray& pixels = {},
+             uint32_t compression = 0, const Pixels& masksOrPalette = {}) {
+    BmpSpec s;
+    s.width = width;
+    s.height = height;
+    s.bitCount = uint16_t(bits);
+    s.pixels = pixels;
+    s.compression = compression;
+    (bits <= 8 ? s.palette : s.masks) = masksOrPalette;
+    return s;
+}
+
 // A palette image of indices (3x + 5y) mod `entries`; indices past the stored
 // table read as black.
-void AddIndexed(const char* name, BmpSpec s, uint32_t entries) {
+void AddIndexed(BmpSpec s, uint32_t entries, const char* what = "") {
     Pixels indices, expected;
     for (int y = 0; y < std::abs(s.height); ++y)
         for (int x = 0; x < s.width; ++x) {
@@ -74,7 +88,10 @@ void AddIndexed(const char* name, BmpSpec s, uint32_t entries) {
             expected.push_back(Opaque | (i < s.palette.size() ? s.palette[i] : 0));
         }
     s.pixels = PackRows(indices, s.width, std::abs(s.height), s.bitCount, s.height < 0);
-    AddCase(name, s, expected);
+    const QByteArray name = QByteArray::number(s.bitCount) + " bpp, width " +
+                            QByteArray::number(s.width) + (s.height < 0 ? ", top-down " : " ") +
+                            what;
+    AddCase(name.constData(), s, expected);
 }
 
 } // namespace
@@ -105,32 +122,22 @@ void TestBmpReader::decodes_data() {
     QTest::addColumn<Pixels>("expected");
 
     for (auto [bits, width] : {std::pair{1, 13}, {1, 32}, {4, 7}, {4, 8}, {8, 5}, {8, 1}})
-        for (bool topDown : {false, true}) {
-            const QByteArray name = QByteArray::number(bits) + " bpp, width " +
-                                    QByteArray::number(width) + (topDown ? ", top-down" : "");
-            AddIndexed(name.constData(),
-                       {.width = width,
-                        .height = topDown ? -3 : 3,
-                        .bitCount = uint16_t(bits),
-                        .palette = Palette(1 << bits)},
-                       1u << bits);
-        }
-    AddIndexed("8 bpp, biClrUsed 16",
-               {.width = 9, .height = 4, .bitCount = 8, .clrUsed = 16, .palette = Palette(16)}, 40);
-    AddIndexed("4 bpp, biClrUsed 3",
-               {.width = 5, .height = 2, .bitCount = 4, .clrUsed = 3, .palette = Palette(3)}, 5);
-    AddIndexed("8 bpp, core header",
-               {.width = 6, .height = 2, .bitCount = 8, .headerSize = 12, .palette = Palette(256)},
-               256);
-    AddIndexed("8 bpp, V5 header, top-down",
-               {.width = 3,
-                .height = -3,
-                .bitCount = 8,
-                .clrUsed = 9,
-                .headerSize = 124,
-                .palette = Palette(9),
-                .gap = 4},
-               9);
+        for (int height : {3, -3})
+            AddIndexed(Spec(width, height, bits, {}, 0, Palette(1 << bits)), 1u << bits);
+    BmpSpec s = Spec(9, 4, 8, {}, 0, Palette(16));
+    s.clrUsed = 16;
+    AddIndexed(s, 40, "biClrUsed 16");
+    s = Spec(5, 2, 4, {}, 0, Palette(3));
+    s.clrUsed = 3;
+    AddIndexed(s, 5, "biClrUsed 3");
+    s = Spec(6, 2, 8, {}, 0, Palette(256));
+    s.headerSize = 12;
+    AddIndexed(s, 256, "core header");
+    s = Spec(3, -3, 8, {}, 0, Palette(9));
+    s.clrUsed = 9;
+    s.headerSize = 124;
+    s.gap = 4;
+    AddIndexed(s, 9, "V5 header");
 
     // 16 bits: 5-5-5 (top bit ignored) unless BITFIELDS gives other masks.
     Pixels w555, e555, w565, e565;
@@ -141,19 +148,9 @@ void TestBmpReader::decodes_data() {
         w565.push_back(r << 11 | g6 << 5 | b);
         e565.push_back(Opaque | Scale(r, 31) << 16 | Scale(g6, 63) << 8 | Scale(b, 31));
     }
-    for (bool topDown : {false, true})
-        AddCase(topDown ? "16 bpp 5-5-5, top-down" : "16 bpp 5-5-5",
-                {.width = 7,
-                 .height = topDown ? -2 : 2,
-                 .bitCount = 16,
-                 .pixels = PackRows(w555, 7, 2, 16, topDown)},
-                e555);
-    BmpSpec s{.width = 7,
-              .height = 2,
-              .bitCount = 16,
-              .compression = 3,
-              .masks = {0xf800, 0x07e0, 0x001f},
-              .pixels = PackRows(w565, 7, 2, 16)};
+    AddCase("16 bpp 5-5-5", Spec(7, 2, 16, PackRows(w555, 7, 2, 16)), e555);
+    AddCase("16 bpp 5-5-5, top-down", Spec(7, -2, 16, PackRows(w555, 7, 2, 16, true)), e555);
+    s = Spec(7, 2, 16, PackRows(w565, 7, 2, 16), 3, {0xf800, 0x07e0, 0x001f});
     AddCase("16 bpp 5-6-5 BITFIELDS, 40-byte header", s, e565);
     s.headerSize = 124;
     s.gap = 6;
@@ -163,23 +160,17 @@ void TestBmpReader::decodes_data() {
     AddCase("16 bpp 5-6-5 BITFIELDS, V3 header", s, e565);
 
     for (int width : {1, 2, 3, 5, 8})
-        for (bool topDown : {false, true}) {
-            const QByteArray name =
-                "24 bpp, width " + QByteArray::number(width) + (topDown ? ", top-down" : "");
-            AddCase(name.constData(),
-                    {.width = width,
-                     .height = topDown ? -4 : 4,
-                     .bitCount = 24,
-                     .pixels = PackRows(Pattern(width, 4), width, 4, 24, topDown)},
+        for (bool topDown : {false, true})
+            AddCase(QByteArray("24 bpp, width " + QByteArray::number(width) +
+                               (topDown ? ", top-down" : ""))
+                        .constData(),
+                    Spec(width, topDown ? -4 : 4, 24,
+                         PackRows(Pattern(width, 4), width, 4, 24, topDown)),
                     Opaqued(Pattern(width, 4)));
-        }
     // The pixel array is where bfOffBits says, not where the table ends.
-    s = {.width = 5,
-         .height = 3,
-         .bitCount = 24,
-         .headerSize = 124,
-         .pixels = PackRows(Pattern(5, 3), 5, 3, 24),
-         .gap = 13};
+    s = Spec(5, 3, 24, PackRows(Pattern(5, 3), 5, 3, 24));
+    s.headerSize = 124;
+    s.gap = 13;
     AddCase("24 bpp, V5 header and a gap", s, Opaqued(Pattern(5, 3)));
     s.headerSize = 40;
     AddCase("24 bpp, 40-byte header and a gap", s, Opaqued(Pattern(5, 3)));
@@ -199,27 +190,16 @@ void TestBmpReader::decodes_data() {
         tenBitExpected.push_back(Opaque | Scale(r, 1023) << 16 | Scale(g, 1023) << 8 |
                                  Scale(b, 1023));
     }
-    s = {.width = 3, .height = 3, .bitCount = 32, .pixels = PackRows(withAlpha, 3, 3, 32)};
+    s = Spec(3, 3, 32, PackRows(withAlpha, 3, 3, 32));
     AddCase("32 bpp", s, Opaqued(Pattern(3, 3)));
-    s.compression = 3;
+    s = Spec(3, 3, 32, s.pixels, 3, {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000});
     s.headerSize = 108;
-    s.masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000};
     AddCase("32 bpp BITFIELDS, V4 header", s, Opaqued(Pattern(3, 3)));
     AddCase("32 bpp BITFIELDS swapped, top-down",
-            {.width = 3,
-             .height = -3,
-             .bitCount = 32,
-             .compression = 3,
-             .masks = {0x000000ff, 0x0000ff00, 0x00ff0000},
-             .pixels = PackRows(swapped, 3, 3, 32, true)},
+            Spec(3, -3, 32, PackRows(swapped, 3, 3, 32, true), 3, {0xff, 0xff00, 0xff0000}),
             Opaqued(Pattern(3, 3)));
     AddCase("32 bpp BITFIELDS 10-10-10",
-            {.width = 2,
-             .height = 2,
-             .bitCount = 32,
-             .compression = 3,
-             .masks = {0x3ff00000, 0x000ffc00, 0x000003ff},
-             .pixels = PackRows(tenBit, 2, 2, 32)},
+            Spec(2, 2, 32, PackRows(tenBit, 2, 2, 32), 3, {0x3ff00000, 0x000ffc00, 0x000003ff}),
             tenBitExpected);
 
     // RLE, decoded by us; pixels skipped by a delta or end of line stay black.
@@ -231,19 +211,17 @@ void TestBmpReader::decodes_data() {
         return out;
     };
     const int B = -1;
-    s = {.width = 6,
-         .height = 3,
-         .bitCount = 8,
-         .compression = 1,
-         .clrUsed = 16,
-         .palette = palette,
-         .pixels = QByteArray::fromHex("0301"         // bottom row: three of 1
-                                       "000302030400" // absolute 2, 3, 4, padded
-                                       "0000"         // end of line
-                                       "0205"         // two of 5
-                                       "00020201"     // delta: right 2, up 1
-                                       "0406"         // four of 6 from x = 4: two cut off
-                                       "0001")};      // end of bitmap
+    s = Spec(6, 3, 8,
+             QByteArray::fromHex("0301"         // bottom row: three of 1
+                                 "000302030400" // absolute 2, 3, 4, padded
+                                 "0000"         // end of line
+                                 "0205"         // two of 5
+                                 "00020201"     // delta: right 2, up 1
+                                 "0406"         // four of 6 from x = 4: two cut off
+                                 "0001"),       // end of bitmap
+             1);
+    s.palette = palette;
+    s.clrUsed = 16;
     AddCase("RLE8", s, colours({B, B, B, B, 6, 6, 5, 5, B, B, B, B, 1, 1, 1, 2, 3, 4}));
     s.height = 2;
     s.bitCount = 4;
@@ -273,8 +251,7 @@ void TestBmpReader::decodes() {
 
 void TestBmpReader::refusesHostileFiles_data() {
     QTest::addColumn<QByteArray>("file");
-    const BmpSpec base{
-        .width = 4, .height = 4, .bitCount = 24, .pixels = PackRows(Pattern(4, 4), 4, 4, 24)};
+    const BmpSpec base = Spec(4, 4, 24, PackRows(Pattern(4, 4), 4, 4, 24));
     auto row = [](const QByteArray& name, const QByteArray& file) {
         QTest::newRow(name.constData()) << file;
     };
@@ -293,35 +270,22 @@ void TestBmpReader::refusesHostileFiles_data() {
     row("taller than 16384, top-down", poked(22, uint32_t(-16385)));
     row("height INT_MIN", poked(22, 0x80000000u));
     row("height 0", poked(22, 0));
-    for (int bits : {0, 2, 7, 15, 64}) {
-        BmpSpec s = base;
-        s.bitCount = uint16_t(bits);
-        row("bit count " + QByteArray::number(bits), MakeBmp(s));
-    }
+    for (int bits : {0, 2, 7, 15, 64})
+        row("bit count " + QByteArray::number(bits), MakeBmp(Spec(4, 4, bits, base.pixels)));
     for (auto [compression, bits, name] : {std::tuple{4u, 24, "embedded JPEG"},
                                            {5u, 24, "embedded PNG"},
                                            {1u, 24, "RLE8 at 24 bpp"},
                                            {2u, 8, "RLE4 at 8 bpp"},
                                            {3u, 24, "BITFIELDS at 24 bpp"},
-                                           {9u, 24, "unknown"}}) {
-        BmpSpec s = base;
-        s.compression = compression;
-        s.bitCount = uint16_t(bits);
-        row(name, MakeBmp(s));
-    }
-    row("RLE8 top-down", MakeBmp({.width = 4,
-                                  .height = -4,
-                                  .bitCount = 8,
-                                  .compression = 1,
-                                  .pixels = QByteArray::fromHex("04010001")}));
-    for (auto [bits, used] : {std::pair{8, 257u}, {1, 3u}, {4, 17u}, {8, 0xffffffffu}})
+                                           {9u, 24, "unknown"}})
+        row(name, MakeBmp(Spec(4, 4, bits, base.pixels, compression)));
+    row("RLE8 top-down", MakeBmp(Spec(4, -4, 8, QByteArray::fromHex("04010001"), 1)));
+    for (auto [bits, used] : {std::pair{8, 257u}, {1, 3u}, {4, 17u}, {8, 0xffffffffu}}) {
+        BmpSpec s = Spec(4, 4, bits, QByteArray(64, 0), 0, Palette(4));
+        s.clrUsed = used;
         row("biClrUsed " + QByteArray::number(used) + " at " + QByteArray::number(bits) + " bpp",
-            MakeBmp({.width = 4,
-                     .height = 4,
-                     .bitCount = uint16_t(bits),
-                     .clrUsed = used,
-                     .palette = Palette(4),
-                     .pixels = QByteArray(64, 0)}));
+            MakeBmp(s));
+    }
     BmpSpec s = base;
     s.pixels.chop(1);
     row("pixel data one byte short of the rows", MakeBmp(s));
@@ -334,7 +298,7 @@ void TestBmpReader::refusesHostileFiles_data() {
     s.bfOffBits = 1000;
     row("bfOffBits after bfSize", MakeBmp(s));
     // The largest allowed size, but the file says it holds nothing.
-    row("16384 x 16384 with no pixel data", MakeBmp({.width = 16384, .height = 16384}));
+    row("16384 x 16384 with no pixel data", MakeBmp(Spec(16384, 16384, 24)));
 }
 
 void TestBmpReader::refusesHostileFiles() {
@@ -366,12 +330,8 @@ void TestBmpReader::survivesDamagedRle_data() {
 void TestBmpReader::survivesDamagedRle() {
     QFETCH(QByteArray, stream);
     QFETCH(uint, compression);
-    BmpSpec s{.width = 5,
-              .height = 3,
-              .bitCount = uint16_t(compression == 1 ? 8 : 4),
-              .compression = compression,
-              .pixels = stream};
-    s.palette = Palette(1 << s.bitCount);
+    const int bits = compression == 1 ? 8 : 4;
+    BmpSpec s = Spec(5, 3, bits, stream, compression, Palette(1 << bits));
     const auto image = Decode(MakeBmp(s));
     QVERIFY(image);
     QCOMPARE(image->pixels.size(), size_t(15));
@@ -394,9 +354,7 @@ void TestBmpReader::shortFileReadsZeros() {
                                     Opaque | PatternColour(0, 2), Opaque | PatternColour(1, 2)}));
 
     // Colour table cut short: the missing entries read as black.
-    QByteArray truncated =
-        MakeBmp({.width = 2, .height = 1, .bitCount = 8, .pixels = QByteArray::fromHex("0001ffff")})
-            .left(14 + 40);
+    QByteArray truncated = MakeBmp(Spec(2, 1, 8, QByteArray::fromHex("0001ffff"))).left(14 + 40);
     Poke32(truncated, 2, 14 + 40 + 1024 + 4);
     Poke32(truncated, 10, 14 + 40 + 1024);
     const auto blank = Decode(truncated);

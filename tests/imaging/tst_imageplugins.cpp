@@ -56,6 +56,11 @@ QByteArray PatternPng(int width, int height) {
     return MakePng({.width = width, .height = height, .samples = RgbBytes(Pattern(width, height))});
 }
 
+QByteArray Png(int width, int colorType, int bitDepth, const std::vector<uint8_t>& samples) {
+    return MakePng(
+        {.width = width, .colorType = colorType, .bitDepth = bitDepth, .samples = samples});
+}
+
 Pixels Contents(const Surface& s) {
     return Pixels(s.bits(), s.bits() + size_t(s.width()) * s.height());
 }
@@ -203,10 +208,8 @@ void TestImagePlugins::decodes_data() {
                {.width = 7, .height = 5, .interlaced = true, .samples = RgbBytes(Pattern(7, 5))})
         << "a.PNG" << 7 << pattern << 0;
     // Alpha is composited over white.
-    QTest::newRow("PNG RGBA") << MakePng(
-                                     {.width = 3,
-                                      .colorType = PNG_COLOR_TYPE_RGB_ALPHA,
-                                      .samples = {200, 10, 20, 255, 200, 10, 20, 0, 0, 0, 0, 128}})
+    QTest::newRow("PNG RGBA") << Png(3, PNG_COLOR_TYPE_RGB_ALPHA, 8,
+                                     {200, 10, 20, 255, 200, 10, 20, 0, 0, 0, 0, 128})
                               << "a.png" << 3 << Pixels{0xffc80a14u, White, 0xffbcbcbcu} << 2;
     QTest::newRow("PNG palette 2-bit with tRNS")
         << MakePng({.width = 4,
@@ -219,22 +222,14 @@ void TestImagePlugins::decodes_data() {
         << "a.png" << 4 << Pixels{0xffff0000u, 0xff00ff00u, 0xff0000ffu, White,
                                   White,       0xff0000ffu, 0xff00ff00u, 0xffff0000u}
         << 0;
-    QTest::newRow("PNG grey 16-bit") << MakePng({.width = 3,
-                                                 .colorType = PNG_COLOR_TYPE_GRAY,
-                                                 .bitDepth = 16,
-                                                 .samples = {0, 0, 0x80, 0x80, 0xff, 0xff}})
-                                     << "a.png" << 3 << Pixels{Black, 0xff808080u, White} << 1;
+    QTest::newRow("PNG grey 16-bit")
+        << Png(3, PNG_COLOR_TYPE_GRAY, 16, {0, 0, 0x80, 0x80, 255, 255}) << "a.png" << 3
+        << Pixels{Black, 0xff808080u, White} << 1;
     QTest::newRow("PNG grey 1-bit")
-        << MakePng({.width = 10,
-                    .colorType = PNG_COLOR_TYPE_GRAY,
-                    .bitDepth = 1,
-                    .samples = {0xa5, 0x80}})
-        << "a.png" << 10
+        << Png(10, PNG_COLOR_TYPE_GRAY, 1, {0xa5, 0x80}) << "a.png" << 10
         << Pixels{White, Black, White, Black, Black, White, Black, White, White, Black} << 0;
-    QTest::newRow("PNG grey with alpha")
-        << MakePng(
-               {.width = 2, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA, .samples = {50, 255, 50, 0}})
-        << "a.png" << 2 << Pixels{0xff323232u, White} << 0;
+    QTest::newRow("PNG grey with alpha") << Png(2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {50, 255, 50, 0})
+                                         << "a.png" << 2 << Pixels{0xff323232u, White} << 0;
 }
 
 void TestImagePlugins::decodes() {
@@ -428,6 +423,10 @@ void TestImagePlugins::getPictureInterface() {
     auto getPicture = reinterpret_cast<SpiGetPictureFunc>(::dlsym(handle, "GetPicture"));
     QVERIFY(getPicture);
 
+    // 40 bytes, positive height (bottom-up rows), one plane, BI_RGB.
+    QByteArray header;
+    for (uint32_t v : {40u, uint32_t(width), uint32_t(height), 1u | uint32_t(bitCount) << 16, 0u})
+        Put32(header, v);
     // From memory, from a file, and from a file at an offset.
     const QString plain = dir.filePath("plain.img"), offset = dir.filePath("offset.img");
     QVERIFY(WriteFile(plain, file));
@@ -441,15 +440,7 @@ void TestImagePlugins::getPictureInterface() {
         QCOMPARE(getPicture(buf, len, flag, &info, &bits, nullptr, 0), int(SPI_OK));
         QVERIFY(info && bits);
         const auto* h = static_cast<const uint8_t*>(info);
-        int32_t w = 0, ht = 0;
-        std::memcpy(&w, h + 4, 4);
-        std::memcpy(&ht, h + 8, 4);
-        QCOMPARE(int(h[0]), 40);
-        QCOMPARE(w, width);
-        QCOMPARE(ht, height); // positive: bottom-up rows
-        QCOMPARE(int(h[12]), 1);
-        QCOMPARE(int(h[14]), bitCount);
-        QCOMPARE(int(h[16]), 0);
+        QCOMPARE(QByteArray(static_cast<const char*>(info), 20), header);
         const size_t entries = bitCount <= 8 ? size_t(1) << bitCount : 0;
         QVERIFY(::malloc_usable_size(info) >= 40 + 4 * entries);
         const size_t stride = ((size_t(width) * bitCount + 31) / 32) * 4;
