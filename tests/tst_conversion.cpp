@@ -52,15 +52,10 @@ struct Settings {
 };
 
 QByteArray ProjectText(const Settings& s, const QList<QByteArray>& rows) {
-    QByteArray text = QStringLiteral("!F %1\r\n!S %2,%3\r\n!X %4\r\n!B %5\r\n!W %6\r\n!D %7\r\n")
-                          .arg(s.fps)
-                          .arg(s.width)
-                          .arg(s.height)
-                          .arg(s.scale)
-                          .arg(s.depthIndex)
-                          .arg(s.noBlank)
-                          .arg(s.trim)
-                          .toLatin1();
+    auto n = [](long v) { return QByteArray::number(qlonglong(v)); };
+    QByteArray text = "!F " + n(s.fps) + "\r\n!S " + n(s.width) + "," + n(s.height) + "\r\n!X " +
+                      n(s.scale) + "\r\n!B " + n(s.depthIndex) + "\r\n!W " + n(s.noBlank) +
+                      "\r\n!D " + n(s.trim) + "\r\n";
     if (!s.audio.isEmpty())
         text += "!A 1\r\n!A1 " + s.audio + "\r\n";
     for (const QByteArray& row : rows)
