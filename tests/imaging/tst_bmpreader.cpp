@@ -108,10 +108,8 @@ private slots:
     void survivesDamagedRle();
     void shortFileReadsZeros();
     void readsFromFiles();
-    void placement_data();
-    void placement();
-    void stretches_data();
-    void stretches();
+    void draws_data();
+    void draws();
     void dispatchByExtension();
 };
 
@@ -379,88 +377,71 @@ void TestBmpReader::readsFromFiles() {
     QCOMPARE(Contents(surface), Pixels(16, Sentinel));
 }
 
-void TestBmpReader::placement_data() {
-    QTest::addColumn<int>("imageWidth");
-    QTest::addColumn<int>("imageHeight");
+void TestBmpReader::draws_data() {
+    QTest::addColumn<QSize>("image");
     QTest::addColumn<uint>("frameWidth");
     QTest::addColumn<uint>("frameHeight");
     QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("x0");
-    QTest::addColumn<int>("y0");
-    QTest::newRow("640x480 in 320x240") << 640 << 480 << 320u << 240u << 0 << -160 << -120;
-    QTest::newRow("101x75 in 320x240") << 101 << 75 << 320u << 240u << 0 << 110 << 83;
-    QTest::newRow("mode 3 centres too") << 101 << 75 << 320u << 240u << 3 << 110 << 83;
-    QTest::newRow("mode -1 centres too") << 101 << 75 << 320u << 240u << -1 << 110 << 83;
-    QTest::newRow("odd frame") << 3 << 3 << 21u << 11u << 0 << 9 << 4;
-    QTest::newRow("larger than the frame") << 30 << 20 << 20u << 10u << 0 << -5 << -5;
-    QTest::newRow("odd, larger than the frame") << 31 << 21 << 20u << 10u << 0 << -5 << -5;
-    QTest::newRow("frame larger than the surface") << 3 << 3 << 100u << 100u << 0 << 49 << 49;
-    QTest::newRow("huge frame") << 3 << 3 << 0xffffffffu << 0xffffffffu << 0 << 0x7ffffffe
-                                << 0x7ffffffe;
+    QTest::addColumn<QSize>("surface");
+    QTest::addColumn<QPoint>("at");      // where the top-left pixel lands (modes other than 1)
+    QTest::addColumn<Pixels>("sourceX"); // mode 1: per target column, the source column
+    QTest::addColumn<Pixels>("sourceY");
+    auto placed = [](const char* name, QSize image, uint fw, uint fh, int mode, QSize surface,
+                     QPoint at) {
+        QTest::newRow(name) << image << fw << fh << mode << surface << at << Pixels{} << Pixels{};
+    };
+    const QSize page(320, 240);
+    placed("640x480 in 320x240", {640, 480}, 320, 240, 0, page, {-160, -120});
+    placed("101x75 in 320x240", {101, 75}, 320, 240, 0, page, {110, 83});
+    placed("mode 3 centres too", {101, 75}, 320, 240, 3, page, {110, 83});
+    placed("mode -1 centres too", {101, 75}, 320, 240, -1, page, {110, 83});
+    placed("odd frame", {3, 3}, 21, 11, 0, {52, 52}, {9, 4});
+    placed("larger than the frame", {30, 20}, 20, 10, 0, {52, 52}, {-5, -5});
+    placed("odd, larger than the frame", {31, 21}, 20, 10, 0, {52, 52}, {-5, -5});
+    placed("frame larger than the surface", {3, 3}, 100, 100, 0, {60, 60}, {49, 49});
+    placed("huge frame", {3, 3}, 0xffffffffu, 0xffffffffu, 0, page, {0x7ffffffe, 0x7ffffffe});
     // Natural size at the corner: the frame size plays no part.
-    QTest::newRow("mode 2") << 3 << 2 << 1000u << 1000u << 2 << 0 << 0;
-    QTest::newRow("mode 2, larger than the surface") << 640 << 480 << 20u << 20u << 2 << 0 << 0;
+    placed("mode 2", {3, 2}, 1000, 1000, 2, {5, 4}, {0, 0});
+    placed("mode 2, larger than the surface", {6, 5}, 0, 0, 2, {4, 3}, {0, 0});
+
+    auto stretched = [](const char* name, QSize image, uint fw, uint fh, QSize surface,
+                        const Pixels& sourceX, const Pixels& sourceY) {
+        QTest::newRow(name) << image << fw << fh << 1 << surface << QPoint() << sourceX << sourceY;
+    };
+    stretched("2x2 doubled", {2, 2}, 4, 4, {4, 4}, {0, 0, 1, 1}, {0, 0, 1, 1});
+    stretched("4x4 halved: pixel centres", {4, 4}, 2, 2, {3, 3}, {1, 3}, {1, 3});
+    stretched("3x1 to 7x2", {3, 1}, 7, 2, {7, 2}, {0, 0, 1, 1, 1, 2, 2}, {0, 0});
+    stretched("same size", {3, 2}, 3, 2, {4, 3}, {0, 1, 2}, {0, 1});
+    stretched("frame larger than the surface", {2, 2}, 8, 8, {3, 5}, {0, 0, 0}, {0, 0, 0, 0, 1});
+    stretched("empty frame", {2, 2}, 0, 5, {3, 3}, {}, {});
+    stretched("9 to 4 columns", {9, 1}, 4, 1, {4, 1}, {1, 3, 5, 7}, {0});
 }
 
-void TestBmpReader::placement() {
-    QFETCH(int, imageWidth);
-    QFETCH(int, imageHeight);
+void TestBmpReader::draws() {
+    QFETCH(QSize, image);
     QFETCH(uint, frameWidth);
     QFETCH(uint, frameHeight);
     QFETCH(int, mode);
-    QFETCH(int, x0);
-    QFETCH(int, y0);
+    QFETCH(QSize, surface);
+    QFETCH(QPoint, at);
+    QFETCH(Pixels, sourceX);
+    QFETCH(Pixels, sourceY);
     // Through the file entry, as the movie writer calls it.
     QTemporaryDir dir;
     const QString path = dir.filePath("image.bmp");
-    QVERIFY(WriteFile(path, MakeBmp24(imageWidth, imageHeight, Pattern(imageWidth, imageHeight))));
-    const int sw = std::max(int(std::min(frameWidth, 320u)), 52);
-    const int sh = std::max(int(std::min(frameHeight, 240u)), 52);
-    Surface surface(sw, sh, Sentinel);
-    QCOMPARE(DrawImageFile(path.toStdString(), surface, frameWidth, frameHeight, mode), 0);
-    QCOMPARE(Contents(surface), Placed(PatternImage(imageWidth, imageHeight), sw, sh, x0, y0));
-}
-
-void TestBmpReader::stretches_data() {
-    QTest::addColumn<int>("imageWidth");
-    QTest::addColumn<int>("imageHeight");
-    QTest::addColumn<uint>("frameWidth");
-    QTest::addColumn<uint>("frameHeight");
-    QTest::addColumn<int>("surfaceWidth");
-    QTest::addColumn<int>("surfaceHeight");
-    QTest::addColumn<Pixels>("sourceX"); // per target column, the source column
-    QTest::addColumn<Pixels>("sourceY");
-    QTest::newRow("2x2 doubled") << 2 << 2 << 4u << 4u << 4 << 4 << Pixels{0, 0, 1, 1}
-                                 << Pixels{0, 0, 1, 1};
-    QTest::newRow("4x4 halved: pixel centres")
-        << 4 << 4 << 2u << 2u << 3 << 3 << Pixels{1, 3} << Pixels{1, 3};
-    QTest::newRow("3x1 to 7x2") << 3 << 1 << 7u << 2u << 7 << 2 << Pixels{0, 0, 1, 1, 1, 2, 2}
-                                << Pixels{0, 0};
-    QTest::newRow("same size") << 3 << 2 << 3u << 2u << 4 << 3 << Pixels{0, 1, 2} << Pixels{0, 1};
-    QTest::newRow("frame larger than the surface")
-        << 2 << 2 << 8u << 8u << 3 << 5 << Pixels{0, 0, 0} << Pixels{0, 0, 0, 0, 1};
-    QTest::newRow("empty frame") << 2 << 2 << 0u << 5u << 3 << 3 << Pixels{} << Pixels{};
-    QTest::newRow("9 to 4 columns")
-        << 9 << 1 << 4u << 1u << 4 << 1 << Pixels{1, 3, 5, 7} << Pixels{0};
-}
-
-void TestBmpReader::stretches() {
-    QFETCH(int, imageWidth);
-    QFETCH(int, imageHeight);
-    QFETCH(uint, frameWidth);
-    QFETCH(uint, frameHeight);
-    QFETCH(int, surfaceWidth);
-    QFETCH(int, surfaceHeight);
-    QFETCH(Pixels, sourceX);
-    QFETCH(Pixels, sourceY);
-    const DecodedImage image = PatternImage(imageWidth, imageHeight);
-    Surface surface(surfaceWidth, surfaceHeight, Sentinel);
-    BlitImage(image, surface, frameWidth, frameHeight, 1);
-    Pixels expected(size_t(surfaceWidth) * surfaceHeight, Sentinel);
-    for (size_t y = 0; y < sourceY.size(); ++y)
-        for (size_t x = 0; x < sourceX.size(); ++x)
-            expected[y * surfaceWidth + x] = image.pixel(int(sourceX[x]), int(sourceY[y]));
-    QCOMPARE(Contents(surface), expected);
+    const int w = image.width(), h = image.height(), sw = surface.width();
+    QVERIFY(WriteFile(path, MakeBmp24(w, h, Pattern(w, h))));
+    Surface drawn(sw, surface.height(), Sentinel);
+    QCOMPARE(DrawImageFile(path.toStdString(), drawn, frameWidth, frameHeight, mode), 0);
+    const DecodedImage decoded = PatternImage(w, h);
+    Pixels expected = Placed(decoded, sw, surface.height(), at.x(), at.y());
+    if (mode == 1) {
+        expected.assign(expected.size(), Sentinel);
+        for (size_t y = 0; y < sourceY.size(); ++y)
+            for (size_t x = 0; x < sourceX.size(); ++x)
+                expected[y * sw + x] = decoded.pixel(int(sourceX[x]), int(sourceY[y]));
+    }
+    QCOMPARE(Contents(drawn), expected);
 }
 
 void TestBmpReader::dispatchByExtension() {
