@@ -22,16 +22,24 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vistrom-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 now() { date +%s.%N; }
-# Median wall time in seconds of running "$@" $runs times.
-median_time() {
-  local times=() t0 t1
+# Wall time in seconds of running "$@" once, on a fresh output: neither side
+# pays for dropping the cached pages of the last run's movie.
+time_once() {
+  local t0 t1
+  rm -f "$work"/*.avi
+  t0=$(now); "$@" >/dev/null 2>&1 || { echo "convert-vs-ffmpeg: failed: $*" >&2; exit 1; }; t1=$(now)
+  awk -v a="$t0" -v b="$t1" 'BEGIN {print b - a}'
+}
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# pair VISTROM-FUNCTION FFMPEG-FUNCTION: runs the two in turn $runs times, so
+# that a change in the machine's load hits both alike; prints both medians.
+pair() {
+  local tv=() tf=()
   for _ in $(seq "$runs"); do
-    # Neither side pays for dropping the cached pages of the last run's movie.
-    rm -f "$work"/*.avi
-    t0=$(now); "$@" >/dev/null 2>&1 || { echo "convert-vs-ffmpeg: failed: $*" >&2; exit 1; }; t1=$(now)
-    times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN {print b - a}')")
+    tv+=("$(time_once "$1")")
+    tf+=("$(time_once "$2")")
   done
-  printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+  echo "$(median "${tv[@]}") $(median "${tf[@]}")"
 }
 # project FILE WIDTH HEIGHT SCALE ROWS...: a project file, 8 fps, 24 bits.
 project() {
@@ -51,9 +59,12 @@ mkdir -p "$work/p1"
 ffmpeg -v error -f lavfi -i "testsrc2=size=1280x720:rate=8" -frames:v "$frames" -q:v 3 "$work/p1/f%04d.jpg"
 mapfile -t rows < <(ls "$work"/p1/f*.jpg)
 project "$work/p1.fsq" 640 480 1 "${rows[@]}"
-tv=$(median_time "$vistrom" --convert "$work/p1.fsq" --output "$work/p1-vistrom.avi")
-tf=$(median_time ffmpeg -v error -y -framerate 8 -i "$work/p1/f%04d.jpg" \
-  -vf scale=640:480:flags=neighbor -c:v rawvideo -pix_fmt bgr24 "$work/p1-ffmpeg.avi")
+p1_vistrom() { "$vistrom" --convert "$work/p1.fsq" --output "$work/p1-vistrom.avi"; }
+p1_ffmpeg() {
+  ffmpeg -v error -y -framerate 8 -i "$work/p1/f%04d.jpg" \
+    -vf scale=640:480:flags=neighbor -c:v rawvideo -pix_fmt bgr24 "$work/p1-ffmpeg.avi"
+}
+read -r tv tf < <(pair p1_vistrom p1_ffmpeg)
 report "P1 jpeg 1280x720 stretched to 640x480" "$tv" "$tf" 0.7
 
 # P2
@@ -61,9 +72,12 @@ mkdir -p "$work/p2"
 ffmpeg -v error -f lavfi -i "testsrc=size=640x480:rate=8" -frames:v "$frames" "$work/p2/f%04d.png"
 mapfile -t rows < <(ls "$work"/p2/f*.png)
 project "$work/p2.fsq" 640 480 0 "${rows[@]}"
-tv=$(median_time "$vistrom" --convert "$work/p2.fsq" --output "$work/p2-vistrom.avi")
-tf=$(median_time ffmpeg -v error -y -framerate 8 -i "$work/p2/f%04d.png" \
-  -c:v rawvideo -pix_fmt bgr24 "$work/p2-ffmpeg.avi")
+p2_vistrom() { "$vistrom" --convert "$work/p2.fsq" --output "$work/p2-vistrom.avi"; }
+p2_ffmpeg() {
+  ffmpeg -v error -y -framerate 8 -i "$work/p2/f%04d.png" -c:v rawvideo -pix_fmt bgr24 \
+    "$work/p2-ffmpeg.avi"
+}
+read -r tv tf < <(pair p2_vistrom p2_ffmpeg)
 report "P2 png 640x480 natural size" "$tv" "$tf" 0.8
 
 # P3: each image, then two blank rows; vistrom writes the image and a hold line.
@@ -74,9 +88,12 @@ for f in "${rows[@]}"; do
   for _ in 1 2 3; do printf "file '%s'\nduration 0.125\n" "$f" >>"$work/p3.txt"; done
 done
 project "$work/p3.fsq" 640 480 0 "${held[@]}"
-tv=$(median_time "$vistrom" --convert "$work/p3.fsq" --output "$work/p3-vistrom.avi")
-tf=$(median_time ffmpeg -v error -y -f concat -safe 0 -i "$work/p3.txt" -r 8 \
-  -c:v rawvideo -pix_fmt bgr24 "$work/p3-ffmpeg.avi")
+p3_vistrom() { "$vistrom" --convert "$work/p3.fsq" --output "$work/p3-vistrom.avi"; }
+p3_ffmpeg() {
+  ffmpeg -v error -y -f concat -safe 0 -i "$work/p3.txt" -r 8 -c:v rawvideo -pix_fmt bgr24 \
+    "$work/p3-ffmpeg.avi"
+}
+read -r tv tf < <(pair p3_vistrom p3_ffmpeg)
 report "P3 png 640x480 with two blank rows after each" "$tv" "$tf" 0.5
 
 # P4: peak memory, 10,000 frames against 100, small frames.
