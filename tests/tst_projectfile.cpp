@@ -21,16 +21,11 @@ using S = ProjectSettings;
 
 // Shown when a comparison of settings fails.
 char* toString(const ProjectSettings& s) {
-    return qstrdup(QByteArray("F %1 S %2,%3 B %4 W %5 X %6 D %7 A %8 A1 '%9'")
-                       .replace("%1", QByteArray::number(s.fps))
-                       .replace("%2", QByteArray::number(s.width))
-                       .replace("%3", QByteArray::number(s.height))
-                       .replace("%4", QByteArray::number(s.depthIndex))
-                       .replace("%5", QByteArray::number(s.noTrailingBlank))
-                       .replace("%6", QByteArray::number(s.scaleImages))
-                       .replace("%7", QByteArray::number(s.trimAviSize))
-                       .replace("%8", QByteArray::number(s.audioEnabled))
-                       .replace("%9", s.audioPath)
+    return qstrdup(QString::asprintf("F %u S %u,%u B %d W %d X %d D %d A %d A1 '%s'", s.fps,
+                                     s.width, s.height, s.depthIndex, s.noTrailingBlank,
+                                     s.scaleImages, s.trimAviSize, s.audioEnabled,
+                                     s.audioPath.constData())
+                       .toUtf8()
                        .constData());
 }
 
