@@ -68,22 +68,26 @@ void Click(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton, {}, at);
 }
 
-// The tab stops from the first one on, following the focus chain once round.
-QList<QWidget*> TabStops(QWidget* dialog, QWidget* first) {
-    QList<QWidget*> stops;
+// The texts of the tab stops from the OK button on, once round the focus
+// chain: an edit's value, a button's text with "*" when checked.
+QStringList TabTexts(QWidget* dialog, QWidget* first) {
+    QStringList texts;
     QWidget* w = first;
     do {
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(dialog))
-            stops << w;
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(dialog)) {
+            if (auto* edit = qobject_cast<QLineEdit*>(w))
+                texts << edit->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(w))
+                texts << button->text() + (button->isChecked() ? "*" : "");
+        }
         w = w->nextInFocusChain();
-    } while (w != first && stops.size() < 50);
-    return stops;
+    } while (w != first && texts.size() < 50);
+    return texts;
 }
 
-QStringList SortedTexts(const QStringList& texts) {
-    QStringList sorted = texts;
-    sorted.sort();
-    return sorted;
+QStringList Sorted(QStringList texts) {
+    texts.sort();
+    return texts;
 }
 
 } // namespace
@@ -115,27 +119,17 @@ void TestSettingsDialogs::frameRateTexts() {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Vistrom (FPS,Size等の設定)"));
     QVERIFY(dialog.okButton()->isDefault());
     // The texts in tab order also name the controls (the edits by their values).
-    const QList<QWidget*> stops = TabStops(&dialog, dialog.okButton());
-    QStringList texts;
-    for (QWidget* w : stops) {
-        if (auto* edit = qobject_cast<QLineEdit*>(w))
-            texts << edit->text();
-        else
-            texts << static_cast<QAbstractButton*>(w)->text() +
-                         (static_cast<QAbstractButton*>(w)->isChecked() ? "*" : "");
-    }
-    QCOMPARE(texts, (QStringList{"OK", "CANCEL", "8", "320", "240", "画像の拡大縮小を行う",
-                                 "最後に空白コマ挿入しない", "AVIサイズを削る", "8 bpp (256色)*",
-                                 "16 bpp (3万色)", "24 bpp (1700万色)", "VGA", "QVGA", "SVGA"}));
+    QCOMPARE(TabTexts(&dialog, dialog.okButton()),
+             (QStringList{"OK", "CANCEL", "8", "320", "240", "画像の拡大縮小を行う",
+                          "最後に空白コマ挿入しない", "AVIサイズを削る", "8 bpp (256色)*",
+                          "16 bpp (3万色)", "24 bpp (1700万色)", "VGA", "QVGA", "SVGA"}));
     QStringList groups, labels;
     for (QGroupBox* box : dialog.findChildren<QGroupBox*>())
         groups << box->title();
     for (QLabel* label : dialog.findChildren<QLabel*>())
         labels << label->text();
-    QCOMPARE(SortedTexts(groups),
-             SortedTexts({"画像解像度", "AVI作成オプション", "画像サイズ", "再生速度"}));
-    QCOMPARE(SortedTexts(labels),
-             SortedTexts({"FRAMEs per sec", "横 :", "縦 :", "pixels", "pixels"}));
+    QCOMPARE(Sorted(groups), Sorted({"画像解像度", "AVI作成オプション", "画像サイズ", "再生速度"}));
+    QCOMPARE(Sorted(labels), Sorted({"FRAMEs per sec", "横 :", "縦 :", "pixels", "pixels"}));
 }
 
 void TestSettingsDialogs::fields_data() {
@@ -395,10 +389,8 @@ void TestSettingsDialogs::audioTexts() {
     CAudioDialog dialog(settings, &fake);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Vistrom (Audioの設定)"));
     QVERIFY(dialog.okButton()->isDefault());
-    QStringList texts;
-    for (QWidget* w : TabStops(&dialog, dialog.okButton()))
-        texts << static_cast<QAbstractButton*>(w)->text();
-    QCOMPARE(texts, (QStringList{"OK", "CANCEL", "Audio のトラックを挿入する", "Browse"}));
+    QCOMPARE(TabTexts(&dialog, dialog.okButton()),
+             (QStringList{"OK", "CANCEL", "Audio のトラックを挿入する", "Browse"}));
     const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
     QCOMPARE(labels.size(), 1);
     QCOMPARE(labels.first()->text(),
