@@ -52,6 +52,10 @@ report() { # name vistrom-seconds ffmpeg-seconds target
 }
 
 echo "cores: $(nproc)"
+# The ratios hold for an otherwise idle machine: when other work takes the
+# cores, both tools are held to what is left and the ratio tends to their
+# CPU-time ratio instead.
+echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "frames: $frames, runs: $runs (median)"
 
 # P1
