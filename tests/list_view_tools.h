@@ -21,6 +21,8 @@
 
 using Rows = QList<int>;
 using Paths = QList<QByteArray>;
+using V = CVistromView;
+using Handler = void (V::*)(); // a command of the list
 
 // Answers value prompts, Yes/No questions and file dialogs from queues and
 // records what was asked; a question with no answer left counts as unexpected.

@@ -35,15 +35,12 @@ private slots:
 
     void importFileList_data();
     void importFileList();
-    void importRefused_data();
-    void importRefused();
 
     void showImage_data();
     void showImage();
     void mouseClicks();
+    void changeImage_data();
     void changeImage();
-    void changeImageFilter_data();
-    void changeImageFilter();
 };
 
 // Each command on a list with marks and a clipboard text (put there as a text
@@ -110,10 +107,8 @@ void TestListCommands::clipboardCommands() {
     if (!clipboard.isNull())
         QGuiApplication::clipboard()->setText(QString::fromUtf8(clipboard));
     ListFixture f(before);
-    void (CVistromView::*const handlers[])() = {
-        &CVistromView::OnCopyRows, &CVistromView::OnCutRowsClosingUp,
-        &CVistromView::OnCutRowsLeavingBlanks, &CVistromView::OnPasteRowsInserting,
-        &CVistromView::OnPasteRowsOverwriting};
+    const Handler handlers[] = {&V::OnCopyRows, &V::OnCutRowsClosingUp, &V::OnCutRowsLeavingBlanks,
+                                &V::OnPasteRowsInserting, &V::OnPasteRowsOverwriting};
     (f.view.*handlers[command])();
 
     QCOMPARE(f.state(), after);
@@ -237,37 +232,44 @@ void TestListCommands::dragDropHelp() {
     QCOMPARE(f.dialogs.foreground, QList<bool>{false});
 }
 
-// One row per line, inserted before the focused row (or at the top).
+// One row per line, inserted before the focused row (or at the top); Cancel
+// or a file that cannot be opened changes nothing.
+static void AddImport(const char* name, const QByteArray& content, const QByteArray& before,
+                      const QByteArray& after, const QByteArray& chosen = {}) {
+    QTest::newRow(name) << content << before << after << chosen;
+}
+
 void TestListCommands::importFileList_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("chosen"); // null: the file written, empty: Cancel
     const QByteArray longLine(5000, 'L');
-    QTest::newRow("three lines at focus row 4")
-        << QByteArray("/a\n/b\n/c\n") << QByteArray("a b c d e* f")
-        << QByteArray("a b c d /a /b /c e* f");
-    QTest::newRow("no focus: at the top")
-        << QByteArray("/a\n/b\n") << QByteArray("a b") << QByteArray("/a /b a b");
-    QTest::newRow("CR LF and empty lines")
-        << QByteArray("/a\r\n\n\r\n/d\r\n") << QByteArray("a b*") << QByteArray("a /a - - /d b*");
-    QTest::newRow("last line without line end")
-        << QByteArray("/a\n/b") << QByteArray("a*") << QByteArray("/a /b a*");
-    QTest::newRow("a long line is one row") << longLine + "\n/b\n"
-                                            << QByteArray("a*") << longLine + " /b a*";
-    QTest::newRow("empty file") << QByteArray() << QByteArray("a b*") << QByteArray("a b*");
+    AddImport("three lines at focus row 4", "/a\n/b\n/c\n", "a b c d e* f",
+              "a b c d /a /b /c e* f");
+    AddImport("no focus: at the top", "/a\n/b\n", "a b", "/a /b a b");
+    AddImport("CR LF and empty lines", "/a\r\n\n\r\n/d\r\n", "a b*", "a /a - - /d b*");
+    AddImport("last line without line end", "/a\n/b", "a*", "/a /b a*");
+    AddImport("a long line is one row", longLine + "\n/b\n", "a*", longLine + " /b a*");
+    AddImport("empty file", "", "a b*", "a b*");
+    AddImport("cancelled", "", "a b*", "a b*", "");
+    AddImport("no such file", "", "a b*", "a b*", "/nonexistent/folder/list.txt");
+    AddImport("a folder", "", "a b*", "a b*", QFile::encodeName(QDir::tempPath()));
 }
 
 void TestListCommands::importFileList() {
     QFETCH(QByteArray, content);
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
+    QFETCH(QByteArray, chosen);
     QTemporaryDir dir; // a folder that is not the current one
-    const QByteArray path = QFile::encodeName(dir.path()) + "/list \xe7\x94\xbb.txt";
-    QFile file(QFile::decodeName(path));
+    const QByteArray written = QFile::encodeName(dir.path()) + "/list \xe7\x94\xbb.txt";
+    QFile file(QFile::decodeName(written));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     file.close();
     ListFixture f(before);
-    f.dialogs.files << path;
+    if (chosen.isNull() || !chosen.isEmpty())
+        f.dialogs.files << (chosen.isNull() ? written : chosen);
     f.view.OnImportFileList();
 
     QCOMPARE(f.dialogs.fileRequests.size(), 1);
@@ -277,33 +279,15 @@ void TestListCommands::importFileList() {
     QCOMPARE(request.filter, QStringLiteral("Text File (*.txt)|*.txt|All Files (*.*)|*.*||"));
     QCOMPARE(request.defaultExtension, QString());
     QCOMPARE(f.state(), after);
-    QCOMPARE(f.view.modified, 1);
-    QVERIFY(f.dialogs.messages.isEmpty());
-    QCOMPARE(f.undo()->count(), content.isEmpty() ? 0 : 1);
-    if (!content.isEmpty()) {
+    QCOMPARE(f.view.modified, chosen.isNull() ? 1 : 0);
+    QCOMPARE(f.dialogs.messages, chosen.isEmpty()
+                                     ? QStringList{}
+                                     : QStringList{QStringLiteral("ファイルを開けませんでした")});
+    QCOMPARE(f.undo()->count(), before != after ? 1 : 0);
+    if (before != after) {
         f.undo()->undo();
         QCOMPARE(f.paths(), ParseState(before).paths);
     }
-}
-
-void TestListCommands::importRefused_data() {
-    QTest::addColumn<QByteArray>("path"); // null: Cancel
-    QTest::newRow("cancelled") << QByteArray();
-    QTest::newRow("no such file") << QByteArray("/nonexistent/folder/list.txt");
-    QTest::newRow("a folder") << QFile::encodeName(QDir::tempPath());
-}
-
-void TestListCommands::importRefused() {
-    QFETCH(QByteArray, path);
-    ListFixture f(Numbered(3), {});
-    if (!path.isNull())
-        f.dialogs.files << path;
-    f.view.OnImportFileList();
-    QCOMPARE(f.dialogs.messages, path.isNull()
-                                     ? QStringList{}
-                                     : QStringList{QStringLiteral("ファイルを開けませんでした")});
-    QCOMPARE(f.paths(), Numbered(3));
-    QCOMPARE(f.view.modified, 0);
 }
 
 // The list is "- b - - e".
@@ -368,14 +352,37 @@ void TestListCommands::mouseClicks() {
     QCOMPARE(f.dialogs.fileRequests.size(), 1);
 }
 
+// The file filter's JPEG and PNG entries follow the plug-ins found when the
+// dialog opens: none in an empty folder, both in the build's folder.
+void TestListCommands::changeImage_data() {
+    QTest::addColumn<bool>("plugins");
+    QTest::addColumn<QString>("filter");
+    QTest::newRow("neither plug-in")
+        << false << QStringLiteral("Bitmap file (*.bmp)|*.bmp|All Files (*.*) |*.*||");
+    QTest::newRow("both plug-ins")
+        << true
+        << QStringLiteral("Bitmap file (*.bmp)|*.bmp|Jpeg file (*.jpg)|*.jpg|"
+                          "PNG file (*.png)|*.png|All Files (*.*) |*.*||");
+}
+
 void TestListCommands::changeImage() {
+    QFETCH(bool, plugins);
+    QFETCH(QString, filter);
+    if (plugins && !QFile::exists(QStringLiteral(VISTROM_BIN_DIR "/ifjpeg.spi")))
+        QSKIP("the decoder plug-ins are not built");
+    QTemporaryDir empty;
+    SetPluginSearchDirsForTesting(std::vector<std::string>{plugins ? std::string(VISTROM_BIN_DIR)
+                                                                   : empty.path().toStdString()});
     ListFixture f("a b [-] [d]");
     f.dialogs.files << "/chosen/\xff.png";
     f.view.OnChangeImage();
+    SetPluginSearchDirsForTesting(std::nullopt);
     QCOMPARE(f.dialogs.fileRequests.size(), 1);
-    QCOMPARE(f.dialogs.fileRequests[0].initialName, QStringLiteral("*.bmp"));
-    QVERIFY(!f.dialogs.fileRequests[0].save);
-    QCOMPARE(f.dialogs.fileRequests[0].defaultExtension, QString());
+    const UserDialogs::FileRequest& request = f.dialogs.fileRequests[0];
+    QCOMPARE(request.filter, filter);
+    QCOMPARE(request.initialName, QStringLiteral("*.bmp"));
+    QVERIFY(!request.save);
+    QCOMPARE(request.defaultExtension, QString());
     QCOMPARE(f.state(), QByteArray("a b [/chosen/\xff.png] [d]")); // the first selected row
     QCOMPARE(f.view.modified, 1);
     VerifyRows(f.view);
@@ -392,34 +399,6 @@ void TestListCommands::changeImage() {
     QCOMPARE(f.dialogs.fileRequests.size(), 2);
     QCOMPARE(f.paths(), ParseState("a b - d").paths);
     QCOMPARE(f.view.modified, 0);
-}
-
-// The JPEG and PNG entries follow the plug-ins found when the dialog opens:
-// none in an empty folder, both in the build's folder.
-void TestListCommands::changeImageFilter_data() {
-    QTest::addColumn<bool>("plugins");
-    QTest::addColumn<QString>("filter");
-    QTest::newRow("neither plug-in")
-        << false << QStringLiteral("Bitmap file (*.bmp)|*.bmp|All Files (*.*) |*.*||");
-    QTest::newRow("both plug-ins")
-        << true
-        << QStringLiteral("Bitmap file (*.bmp)|*.bmp|Jpeg file (*.jpg)|*.jpg|"
-                          "PNG file (*.png)|*.png|All Files (*.*) |*.*||");
-}
-
-void TestListCommands::changeImageFilter() {
-    QFETCH(bool, plugins);
-    QFETCH(QString, filter);
-    if (plugins && !QFile::exists(QStringLiteral(VISTROM_BIN_DIR "/ifjpeg.spi")))
-        QSKIP("the decoder plug-ins are not built");
-    QTemporaryDir empty;
-    SetPluginSearchDirsForTesting(std::vector<std::string>{plugins ? std::string(VISTROM_BIN_DIR)
-                                                                   : empty.path().toStdString()});
-    ListFixture f(Numbered(2), {0});
-    f.view.OnChangeImage();
-    SetPluginSearchDirsForTesting(std::nullopt);
-    QCOMPARE(f.dialogs.fileRequests.size(), 1);
-    QCOMPARE(f.dialogs.fileRequests[0].filter, filter);
 }
 
 QTEST_MAIN(TestListCommands)
