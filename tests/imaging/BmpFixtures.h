@@ -29,7 +29,7 @@ inline void Poke32(QByteArray& b, int at, uint32_t v) {
         b[at + i] = char((v >> (8 * i)) & 255);
 }
 
-struct BmpSpec {
+struct BmpLayout {
     int32_t width = 1;
     int32_t height = 1; // negative: top-down rows
     uint16_t bitCount = 24;
@@ -43,7 +43,7 @@ struct BmpSpec {
     std::optional<uint32_t> bfSize, bfOffBits; // overrides
 };
 
-inline QByteArray MakeBmp(const BmpSpec& s) {
+inline QByteArray MakeBmp(const BmpLayout& s) {
     QByteArray info;
     if (s.headerSize == 12) {
         Put32(info, 12);

@@ -59,15 +59,15 @@ Pixels Placed(const DecodedImage& image, int sw, int sh, int x0, int y0) {
     return out;
 }
 
-void AddCase(const char* name, const BmpSpec& spec, const Pixels& expected) {
-    QTest::newRow(name) << MakeBmp(spec) << spec.width << std::abs(spec.height) << expected;
+void AddCase(const char* name, const BmpLayout& layout, const Pixels& expected) {
+    QTest::newRow(name) << MakeBmp(layout) << layout.width << std::abs(layout.height) << expected;
 }
 
 // Masks go after a 40-byte header, or inside a larger one; a palette is the
 // colour table, 0x00RRGGBB.
-BmpSpec Spec(int width, int height, int bits, const QByteArray& pixels = {},
-             uint32_t compression = 0, const Pixels& masksOrPalette = {}) {
-    BmpSpec s;
+BmpLayout Layout(int width, int height, int bits, const QByteArray& pixels = {},
+                 uint32_t compression = 0, const Pixels& masksOrPalette = {}) {
+    BmpLayout s;
     s.width = width;
     s.height = height;
     s.bitCount = uint16_t(bits);
@@ -79,7 +79,7 @@ BmpSpec Spec(int width, int height, int bits, const QByteArray& pixels = {},
 
 // A palette image of indices (3x + 5y) mod `entries`; indices past the stored
 // table read as black.
-void AddIndexed(BmpSpec s, uint32_t entries, const char* what = "") {
+void AddIndexed(BmpLayout s, uint32_t entries, const char* what = "") {
     Pixels indices, expected;
     for (int y = 0; y < std::abs(s.height); ++y)
         for (int x = 0; x < s.width; ++x) {
@@ -121,17 +121,17 @@ void TestBmpReader::decodes_data() {
 
     for (auto [bits, width] : {std::pair{1, 13}, {1, 32}, {4, 7}, {4, 8}, {8, 5}, {8, 1}})
         for (int height : {3, -3})
-            AddIndexed(Spec(width, height, bits, {}, 0, Palette(1 << bits)), 1u << bits);
-    BmpSpec s = Spec(9, 4, 8, {}, 0, Palette(16));
+            AddIndexed(Layout(width, height, bits, {}, 0, Palette(1 << bits)), 1u << bits);
+    BmpLayout s = Layout(9, 4, 8, {}, 0, Palette(16));
     s.clrUsed = 16;
     AddIndexed(s, 40, "biClrUsed 16");
-    s = Spec(5, 2, 4, {}, 0, Palette(3));
+    s = Layout(5, 2, 4, {}, 0, Palette(3));
     s.clrUsed = 3;
     AddIndexed(s, 5, "biClrUsed 3");
-    s = Spec(6, 2, 8, {}, 0, Palette(256));
+    s = Layout(6, 2, 8, {}, 0, Palette(256));
     s.headerSize = 12;
     AddIndexed(s, 256, "core header");
-    s = Spec(3, -3, 8, {}, 0, Palette(9));
+    s = Layout(3, -3, 8, {}, 0, Palette(9));
     s.clrUsed = 9;
     s.headerSize = 124;
     s.gap = 4;
@@ -146,9 +146,9 @@ void TestBmpReader::decodes_data() {
         w565.push_back(r << 11 | g6 << 5 | b);
         e565.push_back(Opaque | Scale(r, 31) << 16 | Scale(g6, 63) << 8 | Scale(b, 31));
     }
-    AddCase("16 bpp 5-5-5", Spec(7, 2, 16, PackRows(w555, 7, 2, 16)), e555);
-    AddCase("16 bpp 5-5-5, top-down", Spec(7, -2, 16, PackRows(w555, 7, 2, 16, true)), e555);
-    s = Spec(7, 2, 16, PackRows(w565, 7, 2, 16), 3, {0xf800, 0x07e0, 0x001f});
+    AddCase("16 bpp 5-5-5", Layout(7, 2, 16, PackRows(w555, 7, 2, 16)), e555);
+    AddCase("16 bpp 5-5-5, top-down", Layout(7, -2, 16, PackRows(w555, 7, 2, 16, true)), e555);
+    s = Layout(7, 2, 16, PackRows(w565, 7, 2, 16), 3, {0xf800, 0x07e0, 0x001f});
     AddCase("16 bpp 5-6-5 BITFIELDS, 40-byte header", s, e565);
     s.headerSize = 124;
     s.gap = 6;
@@ -162,11 +162,11 @@ void TestBmpReader::decodes_data() {
             AddCase(QByteArray("24 bpp, width " + QByteArray::number(width) +
                                (topDown ? ", top-down" : ""))
                         .constData(),
-                    Spec(width, topDown ? -4 : 4, 24,
-                         PackRows(Pattern(width, 4), width, 4, 24, topDown)),
+                    Layout(width, topDown ? -4 : 4, 24,
+                           PackRows(Pattern(width, 4), width, 4, 24, topDown)),
                     Opaqued(Pattern(width, 4)));
     // The pixel array is where bfOffBits says, not where the table ends.
-    s = Spec(5, 3, 24, PackRows(Pattern(5, 3), 5, 3, 24));
+    s = Layout(5, 3, 24, PackRows(Pattern(5, 3), 5, 3, 24));
     s.headerSize = 124;
     s.gap = 13;
     AddCase("24 bpp, V5 header and a gap", s, Opaqued(Pattern(5, 3)));
@@ -188,16 +188,16 @@ void TestBmpReader::decodes_data() {
         tenBitExpected.push_back(Opaque | Scale(r, 1023) << 16 | Scale(g, 1023) << 8 |
                                  Scale(b, 1023));
     }
-    s = Spec(3, 3, 32, PackRows(withAlpha, 3, 3, 32));
+    s = Layout(3, 3, 32, PackRows(withAlpha, 3, 3, 32));
     AddCase("32 bpp", s, Opaqued(Pattern(3, 3)));
-    s = Spec(3, 3, 32, s.pixels, 3, {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000});
+    s = Layout(3, 3, 32, s.pixels, 3, {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000});
     s.headerSize = 108;
     AddCase("32 bpp BITFIELDS, V4 header", s, Opaqued(Pattern(3, 3)));
     AddCase("32 bpp BITFIELDS swapped, top-down",
-            Spec(3, -3, 32, PackRows(swapped, 3, 3, 32, true), 3, {0xff, 0xff00, 0xff0000}),
+            Layout(3, -3, 32, PackRows(swapped, 3, 3, 32, true), 3, {0xff, 0xff00, 0xff0000}),
             Opaqued(Pattern(3, 3)));
     AddCase("32 bpp BITFIELDS 10-10-10",
-            Spec(2, 2, 32, PackRows(tenBit, 2, 2, 32), 3, {0x3ff00000, 0x000ffc00, 0x000003ff}),
+            Layout(2, 2, 32, PackRows(tenBit, 2, 2, 32), 3, {0x3ff00000, 0x000ffc00, 0x000003ff}),
             tenBitExpected);
 
     // RLE, decoded by us; pixels skipped by a delta or end of line stay black.
@@ -209,15 +209,15 @@ void TestBmpReader::decodes_data() {
         return out;
     };
     const int B = -1;
-    s = Spec(6, 3, 8,
-             QByteArray::fromHex("0301"         // bottom row: three of 1
-                                 "000302030400" // absolute 2, 3, 4, padded
-                                 "0000"         // end of line
-                                 "0205"         // two of 5
-                                 "00020201"     // delta: right 2, up 1
-                                 "0406"         // four of 6 from x = 4: two cut off
-                                 "0001"),       // end of bitmap
-             1);
+    s = Layout(6, 3, 8,
+               QByteArray::fromHex("0301"         // bottom row: three of 1
+                                   "000302030400" // absolute 2, 3, 4, padded
+                                   "0000"         // end of line
+                                   "0205"         // two of 5
+                                   "00020201"     // delta: right 2, up 1
+                                   "0406"         // four of 6 from x = 4: two cut off
+                                   "0001"),       // end of bitmap
+               1);
     s.palette = palette;
     s.clrUsed = 16;
     AddCase("RLE8", s, colours({B, B, B, B, 6, 6, 5, 5, B, B, B, B, 1, 1, 1, 2, 3, 4}));
@@ -249,7 +249,7 @@ void TestBmpReader::decodes() {
 
 void TestBmpReader::refusesHostileFiles_data() {
     QTest::addColumn<QByteArray>("file");
-    const BmpSpec base = Spec(4, 4, 24, PackRows(Pattern(4, 4), 4, 4, 24));
+    const BmpLayout base = Layout(4, 4, 24, PackRows(Pattern(4, 4), 4, 4, 24));
     auto row = [](const QByteArray& name, const QByteArray& file) {
         QTest::newRow(name.constData()) << file;
     };
@@ -269,22 +269,22 @@ void TestBmpReader::refusesHostileFiles_data() {
     row("height INT_MIN", poked(22, 0x80000000u));
     row("height 0", poked(22, 0));
     for (int bits : {0, 2, 7, 15, 64})
-        row("bit count " + QByteArray::number(bits), MakeBmp(Spec(4, 4, bits, base.pixels)));
+        row("bit count " + QByteArray::number(bits), MakeBmp(Layout(4, 4, bits, base.pixels)));
     for (auto [compression, bits, name] : {std::tuple{4u, 24, "embedded JPEG"},
                                            {5u, 24, "embedded PNG"},
                                            {1u, 24, "RLE8 at 24 bpp"},
                                            {2u, 8, "RLE4 at 8 bpp"},
                                            {3u, 24, "BITFIELDS at 24 bpp"},
                                            {9u, 24, "unknown"}})
-        row(name, MakeBmp(Spec(4, 4, bits, base.pixels, compression)));
-    row("RLE8 top-down", MakeBmp(Spec(4, -4, 8, QByteArray::fromHex("04010001"), 1)));
+        row(name, MakeBmp(Layout(4, 4, bits, base.pixels, compression)));
+    row("RLE8 top-down", MakeBmp(Layout(4, -4, 8, QByteArray::fromHex("04010001"), 1)));
     for (auto [bits, used] : {std::pair{8, 257u}, {1, 3u}, {4, 17u}, {8, 0xffffffffu}}) {
-        BmpSpec s = Spec(4, 4, bits, QByteArray(64, 0), 0, Palette(4));
+        BmpLayout s = Layout(4, 4, bits, QByteArray(64, 0), 0, Palette(4));
         s.clrUsed = used;
         row("biClrUsed " + QByteArray::number(used) + " at " + QByteArray::number(bits) + " bpp",
             MakeBmp(s));
     }
-    BmpSpec s = base;
+    BmpLayout s = base;
     s.pixels.chop(1);
     row("pixel data one byte short of the rows", MakeBmp(s));
     s = base;
@@ -296,7 +296,7 @@ void TestBmpReader::refusesHostileFiles_data() {
     s.bfOffBits = 1000;
     row("bfOffBits after bfSize", MakeBmp(s));
     // The largest allowed size, but the file says it holds nothing.
-    row("16384 x 16384 with no pixel data", MakeBmp(Spec(16384, 16384, 24)));
+    row("16384 x 16384 with no pixel data", MakeBmp(Layout(16384, 16384, 24)));
 }
 
 void TestBmpReader::refusesHostileFiles() {
@@ -329,7 +329,7 @@ void TestBmpReader::survivesDamagedRle() {
     QFETCH(QByteArray, stream);
     QFETCH(uint, compression);
     const int bits = compression == 1 ? 8 : 4;
-    BmpSpec s = Spec(5, 3, bits, stream, compression, Palette(1 << bits));
+    BmpLayout s = Layout(5, 3, bits, stream, compression, Palette(1 << bits));
     const auto image = Decode(MakeBmp(s));
     QVERIFY(image);
     QCOMPARE(image->pixels.size(), size_t(15));
@@ -352,7 +352,7 @@ void TestBmpReader::shortFileReadsZeros() {
                                     Opaque | PatternColour(0, 2), Opaque | PatternColour(1, 2)}));
 
     // Colour table cut short: the missing entries read as black.
-    QByteArray truncated = MakeBmp(Spec(2, 1, 8, QByteArray::fromHex("0001ffff"))).left(14 + 40);
+    QByteArray truncated = MakeBmp(Layout(2, 1, 8, QByteArray::fromHex("0001ffff"))).left(14 + 40);
     Poke32(truncated, 2, 14 + 40 + 1024 + 4);
     Poke32(truncated, 10, 14 + 40 + 1024);
     const auto blank = Decode(truncated);
