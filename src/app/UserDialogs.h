@@ -26,8 +26,8 @@ public:
 
     struct FileRequest {
         bool save = false;
-        QString initialName;     // e.g. "*.fsq"
-        QString filter;          // pairs "Description|pattern|...|", ended by one more "|"
+        QString initialName;      // e.g. "*.fsq"
+        QString filter;           // pairs "Description|pattern|...|", ended by one more "|"
         QString defaultExtension; // without the dot; empty for none
         bool overwritePrompt = false;
     };

@@ -1,3 +1,5 @@
 #include "app/CVistromApp.h"
 
-int main(int argc, char** argv) { return CVistromApp::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return CVistromApp::Main(argc, argv);
+}

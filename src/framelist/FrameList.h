@@ -8,12 +8,10 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QList>
 #include <QItemSelectionModel>
+#include <QList>
 #include <QPointer>
 #include <QString>
-
-
 
 class FrameList : public QAbstractTableModel {
     Q_OBJECT
@@ -95,7 +93,9 @@ private:
     };
     SavedMarks saveMarks() const;
     void restoreMarks(const SavedMarks& saved);
-    static RowIcon IconFor(const QByteArray& path) { return path.isEmpty() ? BlankIcon : FilledIcon; }
+    static RowIcon IconFor(const QByteArray& path) {
+        return path.isEmpty() ? BlankIcon : FilledIcon;
+    }
 
     QList<FrameSlot> rows_;
     quint32 fps_ = 8;

@@ -29,7 +29,9 @@ public:
 
     // Runs after every redo, the first one included: the command's own marks
     // (for example, select the focused row after a delete).
-    void setAfterRedo(std::function<void(FrameList*)> afterRedo) { afterRedo_ = std::move(afterRedo); }
+    void setAfterRedo(std::function<void(FrameList*)> afterRedo) {
+        afterRedo_ = std::move(afterRedo);
+    }
 
     Kind kind() const { return kind_; }
     const QList<int>& rows() const { return rows_; }

@@ -19,4 +19,6 @@ bool Surface::reset(int width, int height, uint32_t fill) {
     return true;
 }
 
-void Surface::fill(uint32_t value) { std::fill(pixels_.begin(), pixels_.end(), value); }
+void Surface::fill(uint32_t value) {
+    std::fill(pixels_.begin(), pixels_.end(), value);
+}

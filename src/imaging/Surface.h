@@ -34,7 +34,8 @@ public:
     void fill(uint32_t value);
 
     static constexpr uint32_t Rgb(int r, int g, int b) {
-        return 0xff000000u | (uint32_t(r & 255) << 16) | (uint32_t(g & 255) << 8) | uint32_t(b & 255);
+        return 0xff000000u | (uint32_t(r & 255) << 16) | (uint32_t(g & 255) << 8) |
+               uint32_t(b & 255);
     }
     static constexpr uint32_t White = 0xffffffffu;
 
