@@ -143,13 +143,9 @@ int Decode(Job* job, SpiProgressCallback progress, long lData) {
 
 extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int flag, void** pHBInfo,
                                      void** pHBm, SpiProgressCallback progress, long lData) {
-    if (!buf || !pHBInfo || !pHBm)
-        return SPI_BROKEN_DATA;
+    if (const int refused = spi::CheckGetPictureArguments(buf, len, flag, pHBInfo, pHBm))
+        return refused;
     const unsigned kind = flag & 7u;
-    if (kind != SPI_INPUT_FILE && kind != SPI_INPUT_MEMORY)
-        return SPI_NOT_IMPLEMENTED;
-    if (len < 0)
-        return SPI_FILE_READ_ERROR;
 
     Job job;
     if (kind == SPI_INPUT_FILE) {

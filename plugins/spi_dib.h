@@ -16,6 +16,20 @@
 
 namespace spi {
 
+// The checks both plug-ins make before anything else: SPI_OK when the call
+// names an input kind we read and has somewhere to put the two blocks.
+inline int CheckGetPictureArguments(const char* buf, long len, unsigned int flag, void** pHBInfo,
+                                    void** pHBm) {
+    if (!buf || !pHBInfo || !pHBm)
+        return SPI_BROKEN_DATA;
+    const unsigned kind = flag & 7u;
+    if (kind != SPI_INPUT_FILE && kind != SPI_INPUT_MEMORY)
+        return SPI_NOT_IMPLEMENTED;
+    if (len < 0)
+        return SPI_FILE_READ_ERROR;
+    return SPI_OK;
+}
+
 // Opens a regular file for reading at offset, or answers null. Anything else
 // (a folder, a FIFO that would block, a device) is refused.
 inline std::FILE* OpenRegularFile(const char* path, long offset) {
