@@ -20,11 +20,6 @@
 
 namespace {
 
-// Commands whose handlers are not built yet: present in the menus but
-// disabled, so that no item pretends to work. Whoever finishes a command
-// removes its id here (one line each).
-const QSet<int> pendingCommands = {};
-
 QString FirstLocalFile(const QMimeData* mime) {
     if (!mime || !mime->hasUrls())
         return {};
@@ -35,10 +30,6 @@ QString FirstLocalFile(const QMimeData* mime) {
 }
 
 } // namespace
-
-bool CMainFrame::IsPending(int id) {
-    return pendingCommands.contains(id);
-}
 
 CMainFrame::CMainFrame(CVistromDoc* document, UserDialogs* dialogs, QWidget* parent)
     : QMainWindow(parent), document_(document) {
@@ -78,9 +69,7 @@ QAction* CMainFrame::addCommand(QWidget* owner, const QString& text, int id,
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WindowShortcut);
     action->setAutoRepeat(false);
-    if (IsPending(id))
-        action->setEnabled(false);
-    else if (handler)
+    if (handler)
         connect(action, &QAction::triggered, this, [handler] { handler(); });
     owner->addAction(action);
     actions_.insert(id, action);
@@ -191,14 +180,10 @@ void CMainFrame::buildMenus() {
 
     // Undo and redo are available exactly when the stack has a step.
     QUndoStack* stack = view_->undoStack();
-    if (!IsPending(ID_EDIT_UNDO)) {
-        undo->setEnabled(stack->canUndo());
-        connect(stack, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
-    }
-    if (!IsPending(ID_EDIT_REDO)) {
-        redo->setEnabled(stack->canRedo());
-        connect(stack, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
-    }
+    undo->setEnabled(stack->canUndo());
+    connect(stack, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
+    redo->setEnabled(stack->canRedo());
+    connect(stack, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
 }
 
 void CMainFrame::OnAppAbout() {

@@ -69,10 +69,6 @@ public:
     // The action of a command id, or nullptr.
     QAction* commandAction(int id) const { return actions_.value(id); }
 
-    // True for a command whose handler is not built yet: its action is shown
-    // but disabled.
-    static bool IsPending(int id);
-
 public slots:
     void OnAppAbout();
     void OnNextPane();
