@@ -1,10 +1,13 @@
 #pragma once
 
-// Helpers for the movie writer tests: run the independent readers (ffprobe,
-// ffmpeg, GStreamer, MediaInfo) on a written file and read the AVI headers
-// ourselves.
+// Helpers for the movie writer tests: write a movie of a known pattern, run
+// the independent readers (ffprobe, ffmpeg, GStreamer, MediaInfo) on it and
+// read the AVI headers ourselves.
+
+#include "movie/AviWriter.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,22 +23,102 @@
 
 namespace moviecheck {
 
-inline bool HaveTool(const QString& name) {
-    return !QStandardPaths::findExecutable(name).isEmpty();
+inline bool HaveReaders() {
+    for (const char* tool : {"ffprobe", "ffmpeg", "mediainfo", "gst-launch-1.0"})
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            return false;
+    return true;
 }
 
 // Standard output of a tool; empty when it could not run or failed.
-inline QByteArray Run(const QString& program, const QStringList& args, bool* ok = nullptr,
-                      QByteArray* errors = nullptr) {
+inline QByteArray Run(const QString& program, const QStringList& args, bool* ok = nullptr) {
     QProcess p;
     p.start(program, args);
     bool fine = p.waitForStarted(10000) && p.waitForFinished(60000) &&
                 p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (ok)
         *ok = fine;
-    if (errors)
-        *errors = p.readAllStandardError();
     return p.readAllStandardOutput();
+}
+
+inline QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool Save(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray Le(uint32_t v, int bytes) {
+    QByteArray b;
+    for (int i = 0; i < bytes; ++i)
+        b.append(char((v >> (8 * i)) & 255));
+    return b;
+}
+
+struct Wav {
+    QByteArray file;
+    QByteArray fmt;  // the 16-byte format record
+    QByteArray data; // the sample bytes
+};
+
+// A PCM WAV of `frames` sample frames whose pattern shows any byte moved,
+// dropped or doubled.
+inline Wav MakeWav(int bits, int channels, int rate, int frames) {
+    Wav w;
+    const int blockAlign = channels * bits / 8;
+    for (int i = 0; i < frames * channels; ++i)
+        w.data.append(bits == 8 ? Le(uint32_t((i * 7 + i / 251) & 255), 1)
+                                : Le(uint32_t((i * 977 + i / 3001) & 0xffff), 2));
+    w.fmt = Le(1, 2) + Le(uint32_t(channels), 2) + Le(uint32_t(rate), 4) +
+            Le(uint32_t(rate * blockAlign), 4) + Le(uint32_t(blockAlign), 2) +
+            Le(uint32_t(bits), 2);
+    w.file = "RIFF" + Le(uint32_t(4 + 8 + 16 + 8 + w.data.size()), 4) + "WAVEfmt " + Le(16, 4) +
+             w.fmt + "data" + Le(uint32_t(w.data.size()), 4) + w.data;
+    return w;
+}
+
+// Detail in every pixel, plus exact greys, which the 8-bit mapping treats apart.
+inline uint32_t Pattern(int x, int y, long frame) {
+    const int f = int(frame);
+    if ((x + y) % 7 == 0)
+        return Surface::Rgb((x * 3 + f * 40) & 255, (x * 3 + f * 40) & 255, (x * 3 + f * 40) & 255);
+    return Surface::Rgb((x * 7 + f * 50) & 255, (y * 5 + f * 30) & 255, (x * y + f * 90) & 255);
+}
+
+inline void PaintPattern(Surface& s, unsigned w, unsigned h, long frame) {
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x)
+            s.setPixel(int(x), int(y), Pattern(int(x), int(y), frame));
+}
+
+struct Outcome {
+    int result = -1;
+    QStringList messages; // "caption/text"
+    long drawn = 0;
+};
+
+// A movie at 8 positions per second of the pattern, frame i drawn for line i.
+inline Outcome WriteMovie(const QString& path, unsigned w, unsigned h, int bits,
+                          std::vector<long> positions, AviWriterHooks hooks = {},
+                          const QString& audio = {}, long lineCount = -1) {
+    Outcome o;
+    hooks.message = [&o](const char* text, const char* caption) {
+        o.messages << QString::fromUtf8(caption) + "/" + QString::fromUtf8(text);
+    };
+    o.result = WriteAviMovie(
+        QFile::encodeName(path).toStdString(), w, h, bits,
+        lineCount >= 0 ? lineCount : long(positions.size()), 8,
+        [&o](Surface& s, unsigned ww, unsigned hh, long f) {
+            ++o.drawn;
+            PaintPattern(s, ww, hh, f);
+        },
+        [&positions](long i) { return positions.at(size_t(i)); },
+        [&positions](long i) { return i < long(positions.size()) ? 1 : 0; },
+        QFile::encodeName(audio).toStdString(), hooks);
+    return o;
 }
 
 inline QJsonObject Json(const QByteArray& text) {
@@ -44,10 +127,9 @@ inline QJsonObject Json(const QByteArray& text) {
 
 // ffprobe's streams and packets as JSON.
 inline QJsonObject Probe(const QString& file, const QStringList& extra = {}) {
-    QStringList args{"-v", "error", "-of", "json", "-show_streams", "-show_packets"};
-    args += extra;
-    args << file;
-    return Json(Run("ffprobe", args));
+    return Json(
+        Run("ffprobe", QStringList{"-v", "error", "-of", "json", "-show_streams", "-show_packets"} +
+                           extra + QStringList{file}));
 }
 
 inline QJsonArray PacketsOf(const QJsonObject& probe, const QString& type) {
@@ -65,6 +147,26 @@ inline QJsonObject StreamOf(const QJsonObject& probe, const QString& type) {
     return {};
 }
 
+inline QList<long> Pts(const QJsonArray& packets) {
+    QList<long> out;
+    for (const auto& p : packets)
+        out << long(p.toObject()["pts"].toInteger(-1));
+    return out;
+}
+
+inline bool AllKey(const QJsonArray& packets) {
+    for (const auto& p : packets)
+        if (!p.toObject()["flags"].toString().startsWith('K'))
+            return false;
+    return true;
+}
+
+// The first audio stream's payload, copied out by ffmpeg as `format`.
+inline QByteArray AudioBytes(const QString& movie, const QString& format) {
+    return Run("ffmpeg",
+               {"-v", "error", "-i", movie, "-map", "0:a", "-c", "copy", "-f", format, "-"});
+}
+
 // MediaInfo's track of a type ("General", "Video", "Audio").
 inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
     QJsonObject all = Json(Run("mediainfo", {"--Output=JSON", file}));
@@ -74,52 +176,52 @@ inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
     return {};
 }
 
-// What GStreamer's avidemux delivers: the caps line and the sizes and
-// positions of the buffers it hands on. The sink plays in real time, so
-// that every buffer's notice reaches the log (keep such movies short).
-struct GstDemuxed {
+// What GStreamer makes of one pad of a movie: each buffer at the end of
+// `chain` (e.g. "videoconvert ! video/x-raw,format=BGR" to decode, empty to
+// take the demuxer's output) with its position at `fps`. The buffers go to
+// files and their notices come as bus messages, so nothing is lost while the
+// pipeline runs as fast as it can (no clock sync).
+struct GstBuffers {
     bool ok = false;
-    QString caps;
-    std::vector<long> bufferSizes;
-    std::vector<long> offsets; // the frame position of each buffer
-    long nonEmptyBuffers() const {
+    std::vector<long> positions;
+    std::vector<long> durations; // nanoseconds
+    std::vector<QByteArray> bytes;
+    long nonEmpty() const {
         long n = 0;
-        for (long s : bufferSizes)
-            n += s > 0;
+        for (const QByteArray& b : bytes)
+            n += !b.isEmpty();
         return n;
     }
 };
 
-inline GstDemuxed GstDemux(const QString& file, const QString& pad = "video_0") {
-    GstDemuxed r;
-    QByteArray out = Run("gst-launch-1.0",
-                         {"-v", "filesrc", "location=" + file, "!", "avidemux", "name=d",
-                          "d." + pad, "!", "fakesink", "silent=false", "sync=true"},
-                         &r.ok);
+inline GstBuffers GstRead(const QString& file, const QString& dumpDir, int fps,
+                          const QString& chain = {}, const QString& pad = "video_0") {
+    GstBuffers r;
+    QDir(dumpDir).removeRecursively();
+    QDir().mkpath(dumpDir);
+    QStringList args{"-m", "filesrc", "location=" + file, "!", "avidemux", "name=d", "d." + pad};
+    if (!chain.isEmpty())
+        args << "!" << chain.split(' ');
+    args << "!"
+         << "multifilesink"
+         << "location=" + dumpDir + "/b%05d"
+         << "post-messages=true"
+         << "sync=false";
+    const QByteArray out = Run("gst-launch-1.0", args, &r.ok);
+    auto field = [](const QByteArray& line, const QByteArray& name) {
+        const int at = line.indexOf(name + "=(");
+        const QByteArray rest = line.mid(line.indexOf(')', at) + 1);
+        return rest.left(rest.indexOf(',')).toLongLong();
+    };
     for (const QByteArray& line : out.split('\n')) {
-        if (line.contains("GstFakeSink:fakesink0.GstPad:sink: caps = "))
-            r.caps = QString::fromUtf8(line.mid(line.indexOf("caps = ") + 7));
-        int chain = line.indexOf("chain   ******* (fakesink0:sink) (");
-        if (chain >= 0) {
-            QByteArray rest = line.mid(chain + 35);
-            r.bufferSizes.push_back(rest.left(rest.indexOf(' ')).toLong());
-            int offset = rest.indexOf("offset: ");
-            r.offsets.push_back(offset < 0 ? -1
-                                           : rest.mid(offset + 8).split(',').value(0).toLong());
-        }
+        if (!line.contains("GstMultiFileSink, filename=(string)"))
+            continue;
+        const QByteArray rest = line.mid(line.indexOf("filename=(string)") + 17);
+        r.bytes.push_back(ReadAll(QString::fromUtf8(rest.left(rest.indexOf(',')))));
+        r.positions.push_back(long((field(line, "timestamp") * fps + 500000000) / 1000000000));
+        r.durations.push_back(long(field(line, "duration")));
     }
     return r;
-}
-
-// The bytes GStreamer's avidemux hands on from one pad, written to `dump`.
-inline QByteArray GstDemuxBytes(const QString& file, const QString& pad, const QString& dump) {
-    bool ok = false;
-    Run("gst-launch-1.0",
-        {"-q", "filesrc", "location=" + file, "!", "avidemux", "name=d", "d." + pad, "!",
-         "filesink", "location=" + dump},
-        &ok);
-    QFile f(dump);
-    return ok && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Decoded frames as BGR24, one per stored frame (no duplication over gaps).
@@ -152,14 +254,12 @@ struct AviHeaders {
         return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     }
     static uint16_t U16(const QByteArray& b, int at) {
-        if (at + 2 > b.size())
-            return 0;
-        const auto* p = reinterpret_cast<const uint8_t*>(b.constData()) + at;
-        return uint16_t(p[0] | p[1] << 8);
+        return uint16_t(U32(b + QByteArray(2, 0), at));
     }
 };
 
-inline AviHeaders ReadAviHeaders(const QByteArray& file) {
+inline AviHeaders ReadAviHeaders(const QString& path) {
+    const QByteArray file = ReadAll(path);
     AviHeaders h;
     if (file.size() < 12 || !file.startsWith("RIFF") || file.mid(8, 4) != "AVI ")
         return h;
@@ -172,17 +272,15 @@ inline AviHeaders ReadAviHeaders(const QByteArray& file) {
                 return;
             if (id == "LIST") {
                 QByteArray type = file.mid(at + 8, 4);
-                if (type == "hdrl" || type == "strl") {
-                    if (type == "strl")
-                        h.streams.push_back({});
-                    walk(at + 12, at + 8 + size);
-                }
                 if (type == "movi")
                     return;
-            } else if (id == "strh" && !h.streams.empty()) {
-                h.streams.back().strh = file.mid(at + 8, size);
-            } else if (id == "strf" && !h.streams.empty()) {
-                h.streams.back().strf = file.mid(at + 8, size);
+                if (type == "strl")
+                    h.streams.push_back({});
+                if (type == "hdrl" || type == "strl")
+                    walk(at + 12, at + 8 + size);
+            } else if ((id == "strh" || id == "strf") && !h.streams.empty()) {
+                (id == "strh" ? h.streams.back().strh : h.streams.back().strf) =
+                    file.mid(at + 8, size);
             }
             at += 8 + size + (size & 1);
         }
