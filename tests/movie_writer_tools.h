@@ -1,8 +1,7 @@
 #pragma once
 
-// Helpers for the movie writer tests: write a movie of a known pattern, run
-// the independent readers (ffprobe, ffmpeg, GStreamer, MediaInfo) on it and
-// read the AVI headers ourselves.
+// Helpers for the movie writer tests: write a movie of a known pattern and
+// read it with independent readers (ffprobe, ffmpeg, GStreamer, MediaInfo).
 
 #include "movie/AviWriter.h"
 
@@ -16,6 +15,7 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <functional>
@@ -23,11 +23,13 @@
 
 namespace moviecheck {
 
+inline bool HaveTool(const QString& name) {
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
 inline bool HaveReaders() {
-    for (const char* tool : {"ffprobe", "ffmpeg", "mediainfo", "gst-launch-1.0"})
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            return false;
-    return true;
+    return HaveTool("ffprobe") && HaveTool("ffmpeg") && HaveTool("mediainfo") &&
+           HaveTool("gst-launch-1.0");
 }
 
 // Standard output of a tool; empty when it could not run or failed.
@@ -176,17 +178,17 @@ inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
     return {};
 }
 
-// What GStreamer makes of one pad of a movie: each buffer at the end of
-// `chain` (e.g. "videoconvert ! video/x-raw,format=BGR" to decode, empty to
-// take the demuxer's output) with its position at `fps`. The buffers go to
-// files and their notices come as bus messages, so nothing is lost while the
-// pipeline runs as fast as it can (no clock sync).
+// What GStreamer makes of one pad of a movie: the caps and each buffer at the
+// end of `chain` (e.g. "videoconvert ! video/x-raw,format=BGR" to decode;
+// empty: the demuxer's output) with its position at `fps`. Buffers go to files
+// and their notices come as bus messages, so none is lost without clock sync.
 struct GstBuffers {
     bool ok = false;
+    QString caps;
     std::vector<long> positions;
     std::vector<long> durations; // nanoseconds
     std::vector<QByteArray> bytes;
-    long nonEmpty() const {
+    long nonEmptyBuffers() const {
         long n = 0;
         for (const QByteArray& b : bytes)
             n += !b.isEmpty();
@@ -194,34 +196,40 @@ struct GstBuffers {
     }
 };
 
-inline GstBuffers GstRead(const QString& file, const QString& dumpDir, int fps,
-                          const QString& chain = {}, const QString& pad = "video_0") {
+inline GstBuffers GstRead(const QString& file, int fps = 8, const QString& chain = {},
+                          const QString& pad = "video_0") {
     GstBuffers r;
-    QDir(dumpDir).removeRecursively();
-    QDir().mkpath(dumpDir);
-    QStringList args{"-m", "filesrc", "location=" + file, "!", "avidemux", "name=d", "d." + pad};
+    QTemporaryDir dump;
+    QStringList args{"-m", "-v",       "filesrc", "location=" + file,
+                     "!",  "avidemux", "name=d",  "d." + pad};
     if (!chain.isEmpty())
         args << "!" << chain.split(' ');
     args << "!"
          << "multifilesink"
-         << "location=" + dumpDir + "/b%05d"
-         << "post-messages=true"
+         << "location=" + dump.filePath("b%05d") << "post-messages=true"
          << "sync=false";
     const QByteArray out = Run("gst-launch-1.0", args, &r.ok);
     auto field = [](const QByteArray& line, const QByteArray& name) {
-        const int at = line.indexOf(name + "=(");
-        const QByteArray rest = line.mid(line.indexOf(')', at) + 1);
-        return rest.left(rest.indexOf(',')).toLongLong();
+        const QByteArray rest = line.mid(line.indexOf(')', line.indexOf(name + "=(")) + 1);
+        return rest.left(rest.indexOf(','));
     };
     for (const QByteArray& line : out.split('\n')) {
+        if (line.contains("GstMultiFileSink:multifilesink0.GstPad:sink: caps = "))
+            r.caps = QString::fromUtf8(line.mid(line.indexOf("caps = ") + 7));
         if (!line.contains("GstMultiFileSink, filename=(string)"))
             continue;
-        const QByteArray rest = line.mid(line.indexOf("filename=(string)") + 17);
-        r.bytes.push_back(ReadAll(QString::fromUtf8(rest.left(rest.indexOf(',')))));
-        r.positions.push_back(long((field(line, "timestamp") * fps + 500000000) / 1000000000));
-        r.durations.push_back(long(field(line, "duration")));
+        r.bytes.push_back(ReadAll(QString::fromUtf8(field(line, "filename"))));
+        r.positions.push_back(
+            long((field(line, "timestamp").toLongLong() * fps + 500000000) / 1000000000));
+        r.durations.push_back(field(line, "duration").toLong());
     }
     return r;
+}
+
+// The demuxer's buffers of a video pad, as older callers name them.
+using GstDemuxed = GstBuffers;
+inline GstDemuxed GstDemux(const QString& file) {
+    return GstRead(file);
 }
 
 // Decoded frames as BGR24, one per stored frame (no duplication over gaps).
@@ -238,56 +246,39 @@ inline std::vector<QByteArray> DecodeBgr24(const QString& file, int width, int h
     return frames;
 }
 
-// The chunks of an AVI file's header we check by hand.
-struct AviHeaders {
-    bool ok = false;
-    struct Stream {
-        QByteArray strh; // AVISTREAMHEADER (56 bytes)
-        QByteArray strf; // BITMAPINFOHEADER (+ colour table) or WAVEFORMATEX
-    };
-    std::vector<Stream> streams;
+inline uint32_t U32(const QByteArray& b, int at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | uint8_t(b.size() > at + i ? b[at + i] : 0);
+    return v;
+}
+inline uint16_t U16(const QByteArray& b, int at) {
+    return uint16_t(U32(b.mid(at, 2), 0));
+}
 
-    static uint32_t U32(const QByteArray& b, int at) {
-        if (at + 4 > b.size())
-            return 0;
-        const auto* p = reinterpret_cast<const uint8_t*>(b.constData()) + at;
-        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    }
-    static uint16_t U16(const QByteArray& b, int at) {
-        return uint16_t(U32(b + QByteArray(2, 0), at));
-    }
-};
-
-inline AviHeaders ReadAviHeaders(const QString& path) {
+// Each stream's header chunks (strh, then strf) in LIST hdrl, read by hand.
+inline std::vector<std::pair<QByteArray, QByteArray>> AviStreams(const QString& path) {
     const QByteArray file = ReadAll(path);
-    AviHeaders h;
-    if (file.size() < 12 || !file.startsWith("RIFF") || file.mid(8, 4) != "AVI ")
-        return h;
-    // Walk the chunks of LIST hdrl and its LIST strl children.
+    std::vector<std::pair<QByteArray, QByteArray>> streams;
     std::function<void(int, int)> walk = [&](int at, int end) {
         while (at + 8 <= end && at + 8 <= file.size()) {
-            QByteArray id = file.mid(at, 4);
-            int size = int(AviHeaders::U32(file, at + 4));
-            if (size < 0 || at + 8 + size > file.size())
+            const QByteArray id = file.mid(at, 4), type = file.mid(at + 8, 4);
+            const int size = int(U32(file, at + 4));
+            if (size < 0 || at + 8 + size > file.size() || (id == "LIST" && type == "movi"))
                 return;
-            if (id == "LIST") {
-                QByteArray type = file.mid(at + 8, 4);
-                if (type == "movi")
-                    return;
-                if (type == "strl")
-                    h.streams.push_back({});
-                if (type == "hdrl" || type == "strl")
-                    walk(at + 12, at + 8 + size);
-            } else if ((id == "strh" || id == "strf") && !h.streams.empty()) {
-                (id == "strh" ? h.streams.back().strh : h.streams.back().strf) =
+            if (id == "LIST" && type == "strl")
+                streams.emplace_back();
+            if (id == "LIST" && (type == "hdrl" || type == "strl"))
+                walk(at + 12, at + 8 + size);
+            else if ((id == "strh" || id == "strf") && !streams.empty())
+                (id == "strh" ? streams.back().first : streams.back().second) =
                     file.mid(at + 8, size);
-            }
             at += 8 + size + (size & 1);
         }
     };
-    walk(12, int(file.size()));
-    h.ok = !h.streams.empty();
-    return h;
+    if (file.startsWith("RIFF") && file.mid(8, 4) == "AVI ")
+        walk(12, int(file.size()));
+    return streams;
 }
 
 } // namespace moviecheck
