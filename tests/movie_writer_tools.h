@@ -204,10 +204,8 @@ inline GstBuffers GstRead(const QString& file, int fps = 8, const QString& chain
                      "!",  "avidemux", "name=d",  "d." + pad};
     if (!chain.isEmpty())
         args << "!" << chain.split(' ');
-    args << "!"
-         << "multifilesink"
-         << "location=" + dump.filePath("b%05d") << "post-messages=true"
-         << "sync=false";
+    args += QStringList{"!", "multifilesink", "location=" + dump.filePath("b%05d"),
+                        "post-messages=true", "sync=false"};
     const QByteArray out = Run("gst-launch-1.0", args, &r.ok);
     auto field = [](const QByteArray& line, const QByteArray& name) {
         const QByteArray rest = line.mid(line.indexOf(')', line.indexOf(name + "=(")) + 1);

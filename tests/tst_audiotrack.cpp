@@ -121,28 +121,18 @@ private slots:
     void sources_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("format"); // as ffmpeg copies the sound out; empty: no sound
-        QTest::newRow("movie with sound") << "avi"
-                                          << "s16le";
+        QTest::newRow("movie with sound") << "avi" << QString("s16le");
         // The header promises two seconds, the file holds half a second.
-        QTest::newRow("truncated WAV") << "truncated"
-                                       << "s16le";
+        QTest::newRow("truncated WAV") << "truncated" << QString("s16le");
         // Relative names that look like "protocol:rest" are plain local files.
-        QTest::newRow("names with colons") << "colons"
-                                           << "u8";
-        QTest::newRow("MP3, copied packet for packet") << "mp3"
-                                                       << "data";
-        QTest::newRow("missing file") << "missing"
-                                      << "";
-        QTest::newRow("text file") << "text"
-                                   << "";
-        QTest::newRow("movie without sound") << "silent-avi"
-                                             << "";
-        QTest::newRow("WAV without samples") << "empty-wav"
-                                             << "";
-        QTest::newRow("folder") << "folder"
-                                << "";
-        QTest::newRow("Opus sound, which AVI cannot hold") << "opus"
-                                                           << "";
+        QTest::newRow("names with colons") << "colons" << QString("u8");
+        QTest::newRow("MP3, copied packet for packet") << "mp3" << QString("data");
+        QTest::newRow("missing file") << "missing" << QString();
+        QTest::newRow("text file") << "text" << QString();
+        QTest::newRow("movie without sound") << "silent-avi" << QString();
+        QTest::newRow("WAV without samples") << "empty-wav" << QString();
+        QTest::newRow("folder") << "folder" << QString();
+        QTest::newRow("Opus sound, which AVI cannot hold") << "opus" << QString();
     }
     void sources() {
         QFETCH(QString, kind);

@@ -214,12 +214,10 @@ private slots:
             run.rows = {"", "",       png_, "", "",      jpg_, jpg_, bmp_,
                         "", missing_, "",   "", broken_, big_, "",   png_};
             for (int i = 0; i < 6; ++i)
-                run.rows << big_ << "" << png_ << jpg_ << ""
-                         << "";
+                run.rows << big_ << QByteArray() << png_ << jpg_ << QByteArray() << QByteArray();
         } else if (list == "cycle") {
             for (int i = 0; i < 8; ++i)
-                run.rows << png_ << ""
-                         << "" << big_ << jpg_;
+                run.rows << png_ << QByteArray() << QByteArray() << big_ << jpg_;
         } else if (list == "blank") {
             run.rows = {"", "", ""};
         }
