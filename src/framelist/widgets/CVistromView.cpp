@@ -188,19 +188,25 @@ static bool MaySaveFirst(CVistromView* view) {
     return view->modified == 0; // a cancelled or failed save leaves it set
 }
 
+// Loads the project at path. A file that cannot be loaded leaves the project
+// as it was, on its own file, so that a later Save cannot put these rows over
+// the file that was asked for.
+static void OpenProjectAt(CVistromView* view, const QByteArray& path) {
+    const QByteArray previousPath = view->projectPath;
+    view->projectPath = path;
+    if (view->ReadProjectFile() != 0) {
+        view->projectPath = previousPath;
+        return;
+    }
+    view->OnInitialUpdate();
+}
+
 void CVistromView::OnUpdate(QObject*, int hint, const QByteArray& payload) {
     if (hint != CVistromDoc::HintLoadProject)
         return;
     if (!MaySaveFirst(this))
         return;
-    // A file that cannot be loaded leaves the project on its own file.
-    const QByteArray previousPath = projectPath;
-    projectPath = payload;
-    if (ReadProjectFile() != 0) {
-        projectPath = previousPath;
-        return;
-    }
-    OnInitialUpdate();
+    OpenProjectAt(this, payload);
 }
 
 bool CVistromView::QueryClose() {
@@ -235,15 +241,7 @@ void CVistromView::OnOpenProject() {
     const std::optional<QByteArray> chosen = dialogs_->askFileName(request);
     if (!chosen)
         return;
-    // A file that cannot be loaded leaves the project as it was, on its own
-    // file, so that a later Save cannot put these rows over the chosen one.
-    const QByteArray previousPath = projectPath;
-    projectPath = *chosen;
-    if (ReadProjectFile() != 0) {
-        projectPath = previousPath;
-        return;
-    }
-    OnInitialUpdate();
+    OpenProjectAt(this, *chosen);
 }
 
 void CVistromView::OnSaveProject() {
