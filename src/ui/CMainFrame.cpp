@@ -137,6 +137,8 @@ void CMainFrame::buildMenus() {
     QAction* show =
         addCommand(edit, QStringLiteral("画像表示(&P)\tEnter"), ID_SHOW_IMAGE,
                    {K(Qt::Key_Return), K(Qt::Key_Enter)}, on(&CVistromView::OnShowImage));
+    // The prompt this command has always carried (shown where a status bar is).
+    show->setStatusTip(QStringLiteral("画像を変更"));
     QAction* change =
         addCommand(edit, QStringLiteral("画像変更...(&E)\tShift+Enter"), ID_CHANGE_IMAGE,
                    {K(Qt::SHIFT | Qt::Key_Return), K(Qt::SHIFT | Qt::Key_Enter)},
