@@ -60,6 +60,7 @@ void TestEditing::parseValue_data() {
     QTest::newRow("past upper bound") << "1001" << -1;
     QTest::newRow("blanks around") << "  7 " << 7;
     QTest::newRow("leading zeros") << "0042" << 42;
+    QTest::newRow("many leading zeros") << "0000000000000000000042" << 42;
     QTest::newRow("negative") << "-1" << -1;
     QTest::newRow("plus sign") << "+5" << -1;
     QTest::newRow("empty") << "" << -1;

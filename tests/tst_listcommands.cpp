@@ -72,6 +72,8 @@ void TestListCommands::clipboardCommands_data() {
     AddCommand("cut nothing closing up", CutClosingUp, none, "a b c d", "a b c d", Header, true);
     AddCommand("cut leaving blanks", CutLeavingBlanks, none, "a b [c*] [-] [e] f",
                "a b [-*] [-] [-] f", Header + "c\r\n\r\ne\r\n", true);
+    AddCommand("cut leaving blanks, all blank already: no undo step", CutLeavingBlanks, none,
+               "a [-] [-*] d", "a [-] [-*] d", Header + "\r\n\r\n", true);
     // The focused row moves down with its marks; the new rows are unmarked
     // and split a selected run.
     AddCommand("paste inserting at focus row 3", PasteInserting, xz, "a b c [d*] e f [g] h",
@@ -90,6 +92,8 @@ void TestListCommands::clipboardCommands_data() {
                "a [b] c d e f g h i* j", "a [b] c d e f g h V* -", none, true);
     AddCommand("paste overwriting without focus: from the top", PasteOverwriting, vz,
                "a [b] c d e f g", "V [-] X Y Z f g", none, true);
+    AddCommand("paste overwriting the same paths: no undo step", PasteOverwriting,
+               Header + "b\r\nc\r\n", "a b* c d", "a b* c d", none, true);
     AddCommand("paste overwriting LF-only text", PasteOverwriting, Header + "X\n\nY\n", "a b* c d",
                "a X* Y d", none, true);
     AddCommand("paste overwriting a header with LF: refused", PasteOverwriting, "Vistrom data\nX\n",

@@ -30,8 +30,13 @@ std::unique_ptr<RowEditCommand> RowEditCommand::Change(FrameList* list, QList<in
     before.reserve(rows.size());
     for (int r : rows)
         before.append(list->path(r));
-    return std::unique_ptr<RowEditCommand>(new RowEditCommand(
+    const bool changesNothing = before == newPaths;
+    auto command = std::unique_ptr<RowEditCommand>(new RowEditCommand(
         Kind::Change, list, std::move(rows), std::move(before), std::move(newPaths), text));
+    // A step that would change nothing (blanking blank rows, pasting the same
+    // paths) is dropped by the undo stack instead of being pushed.
+    command->setObsolete(changesNothing);
+    return command;
 }
 
 void RowEditCommand::redo() {

@@ -53,9 +53,11 @@ std::optional<quint32> CValueInputDialog::ParseValue(const QString& text, QStrin
                            .arg(MaxValue);
         return std::nullopt;
     }
-    // Long runs of digits are out of range rather than wrapped around.
-    const qulonglong number = trimmed.size() > 12 ? MaxValue + 1ULL : trimmed.toULongLong();
-    if (number > MaxValue) { // MinValue is 0: no digit string lies below it
+    // Leading zeros do not count; a number too long to read is out of range
+    // rather than wrapped around.
+    bool readable = false;
+    const qulonglong number = trimmed.toULongLong(&readable);
+    if (!readable || number > MaxValue) { // MinValue is 0: no digit string lies below it
         if (message)
             *message = QStringLiteral("%1 から %2 までの整数を入力してください。")
                            .arg(MinValue)
