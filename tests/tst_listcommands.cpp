@@ -254,6 +254,8 @@ void TestListCommands::importFileList_data() {
     AddImport("no focus: at the top", "/a\n/b\n", "a b", "/a /b a b");
     AddImport("CR LF and empty lines", "/a\r\n\n\r\n/d\r\n", "a b*", "a /a - - /d b*");
     AddImport("last line without line end", "/a\n/b", "a*", "/a /b a*");
+    AddImport("CR CR LF and a zero byte read as by the project reader",
+              QByteArray("/a\r\r\n/b\0x\n", 10), "a*", "/a /b a*");
     AddImport("a long line is one row", longLine + "\n/b\n", "a*", longLine + " /b a*");
     AddImport("empty file", "", "a b*", "a b*");
     AddImport("cancelled", "", "a b*", "a b*", "");

@@ -88,11 +88,16 @@ void ApplySettingsLine(const QByteArray& line, ProjectSettings& s) {
     }
 }
 
-// Splits the file text into lines as a text-mode line reader sees them: each
-// line keeps its LF, a CR LF pair arrives as LF, and the text after the last
-// LF is a line of its own when it is not empty. Lines are never cut at a fixed
-// size, and a line stops at a zero byte as a C string would.
-QList<QByteArray> SplitLines(const QByteArray& text) {
+QByteArray UpToZero(const QByteArray& bytes) {
+    const qsizetype zero = bytes.indexOf('\0');
+    return zero < 0 ? bytes : bytes.left(zero);
+}
+
+} // namespace
+
+// The text after the last LF is a line of its own when it is not empty. Lines
+// are never cut at a fixed size.
+QList<QByteArray> SplitTextLines(const QByteArray& text) {
     QList<QByteArray> lines;
     qsizetype start = 0;
     while (start < text.size()) {
@@ -114,13 +119,6 @@ QList<QByteArray> SplitLines(const QByteArray& text) {
     }
     return lines;
 }
-
-QByteArray UpToZero(const QByteArray& bytes) {
-    const qsizetype zero = bytes.indexOf('\0');
-    return zero < 0 ? bytes : bytes.left(zero);
-}
-
-} // namespace
 
 void TrimLineEnd(QByteArray& line) {
     // Both positions are looked at in the line as it was read.
@@ -166,7 +164,7 @@ QByteArray ProjectFileText(const ProjectSettings& settings, const QList<QByteArr
 ProjectReadResult ParseProjectText(const QByteArray& text, ProjectData& data) {
     ResetSettings(data.settings);
     data.rows.clear();
-    QList<QByteArray> lines = SplitLines(text);
+    QList<QByteArray> lines = SplitTextLines(text);
     qsizetype i = 0;
     for (; i < lines.size(); ++i) {
         TrimLineEnd(lines[i]);

@@ -20,6 +20,10 @@ enum class ProjectReadResult {
     NoRowLine,  // "読み込み中にエラー発生": the file ended before the first row line
 };
 
+// Cuts a text file's bytes into lines as a text-mode line reader sees them:
+// each line keeps its LF, a CR LF pair arrives as LF, and a line stops at a
+// zero byte. The project reader and the file-list import both read this way.
+QList<QByteArray> SplitTextLines(const QByteArray& text);
 // Removes a CR or LF at the last and at the next-to-last byte of a line as read.
 void TrimLineEnd(QByteArray& line);
 

@@ -133,16 +133,9 @@ void CVistromView::OnImportFileList() {
     const QByteArray text = file.readAll();
     file.close();
 
-    QList<QByteArray> lines;
-    qsizetype from = 0;
-    while (from < text.size()) {
-        qsizetype end = text.indexOf('\n', from);
-        end = end < 0 ? text.size() : end + 1; // the line keeps its LF, as read
-        QByteArray line = text.mid(from, end - from);
+    QList<QByteArray> lines = SplitTextLines(text);
+    for (QByteArray& line : lines)
         TrimLineEnd(line);
-        lines.append(line);
-        from = end;
-    }
 
     if (!lines.isEmpty()) {
         const int at = std::max(focusedRow(), 0);
