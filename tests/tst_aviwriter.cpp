@@ -363,6 +363,14 @@ private slots:
             else
                 QVERIFY2(mean < 40, qPrintable(QString("mean difference %1").arg(mean)));
         }
+        // At 8 bits a lossless codec keeps the palette colours exactly.
+        if (lossless) {
+            const QString raw8 = file("codec8_raw.avi"),
+                          coded8 = file("codec8_" + encoder + ".avi");
+            QCOMPARE(WriteMovie(raw8, unsigned(w), unsigned(h), 8, {0, 1}).result, 0);
+            QCOMPARE(WriteMovie(coded8, unsigned(w), unsigned(h), 8, {0, 1}, hooks).result, 0);
+            QVERIFY(DecodeBgr24(coded8, w, h) == DecodeBgr24(raw8, w, h));
+        }
     }
 
     void qualityShapesSize() {

@@ -106,8 +106,12 @@ std::unique_ptr<VideoEncoder> VideoEncoder::Open(const std::string& name, int qu
         return nullptr;
 
     encoder->sourceFormat_ = DibPixelFormat(bitCount);
+    // libswscale rounds palette colours by one on their way to planar RGB
+    // (UtVideo, MagicYUV), so 8-bit frames are looked up here and scaled as
+    // BGR, which every target takes exactly.
+    const AVPixelFormat scalerSource = bitCount == 8 ? AV_PIX_FMT_BGR24 : encoder->sourceFormat_;
     encoder->scaler_.reset(
-        sws_getContext(width, height, encoder->sourceFormat_, width, height, pixelFormat,
+        sws_getContext(width, height, scalerSource, width, height, pixelFormat,
                        SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
                        nullptr, nullptr, nullptr));
     err = AVERROR(EINVAL);
@@ -140,13 +144,18 @@ int VideoEncoder::encode(const PackedDib& dib, int64_t position, const PacketSin
     const uint8_t* src[4] = {dib.pixels() + size_t(dib.height - 1) * size_t(stride), nullptr,
                              nullptr, nullptr};
     int srcStride[4] = {-stride, 0, 0, 0};
-    uint32_t palette[256];
     if (sourceFormat_ == AV_PIX_FMT_PAL8) {
         const uint8_t* table = dib.colourTable();
-        for (int i = 0; i < 256; ++i)
-            palette[i] = 0xff000000u | uint32_t(table[4 * i + 2]) << 16 |
-                         uint32_t(table[4 * i + 1]) << 8 | table[4 * i];
-        src[1] = reinterpret_cast<const uint8_t*>(palette);
+        const size_t rowBytes = size_t(dib.width) * 3;
+        expanded_.resize(rowBytes * size_t(dib.height));
+        for (int y = 0; y < dib.height; ++y) {
+            const uint8_t* in = dib.topDownRow(y);
+            uint8_t* out = expanded_.data() + rowBytes * size_t(y);
+            for (int x = 0; x < dib.width; ++x, out += 3)
+                std::memcpy(out, table + 4 * in[x], 3); // blue, green, red
+        }
+        src[0] = expanded_.data();
+        srcStride[0] = int(rowBytes);
     }
     ret = sws_scale(scaler_.get(), src, srcStride, 0, dib.height, f->data, f->linesize);
     if (ret < 0)

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class VideoEncoder {
 public:
@@ -40,6 +41,7 @@ private:
     AvPacketPtr packet_;
     SwsContextPtr scaler_;
     AVPixelFormat sourceFormat_ = AV_PIX_FMT_NONE;
+    std::vector<uint8_t> expanded_; // 8-bit frames as top-down BGR rows
     int qscaleLambda_ = -1;
 };
 
