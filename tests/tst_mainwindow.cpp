@@ -5,6 +5,7 @@
 
 #include "app/CAboutDialog.h"
 #include "app/CVistromApp.h"
+#include "app/QtUserDialogs.h"
 #include "app/UserDialogs.h"
 #include "framelist/CVistromDoc.h"
 #include "framelist/ProjectFile.h"
@@ -13,8 +14,10 @@
 #include "ui/CMainFrame.h"
 #include "ui/CPreView.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -26,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QUndoStack>
 #include <QUrl>
 
@@ -155,6 +159,8 @@ private slots:
     void startUp_data();
     void startUp();
     void identity();
+    void fileDialogFilters_data();
+    void fileDialogFilters();
     void printedPages();
     void printPreviewShowsPages();
 };
@@ -557,6 +563,72 @@ void TestMainWindow::identity() {
              QDialogButtonBox::Ok);
     QTimer::singleShot(0, buttons->button(QDialogButtonBox::Ok), &QPushButton::click);
     QCOMPARE(about.exec(), int(QDialog::Accepted));
+}
+
+void TestMainWindow::fileDialogFilters_data() {
+    // Qt's own file dialog in a folder of five files: the filter texts shown
+    // and the names listed with the filter at "pick".
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("pick");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("listed");
+    const QString list = QStringLiteral("Text File (*.txt)|*.txt|All Files (*.*)|*.*||");
+    const QStringList listShown{"Text File (*.txt)", "All Files (*.*)"};
+    const QStringList every{"IMAGE.BMP", "README", "a.fsq", "frame", "list.txt"};
+    QTest::newRow("text files") << list << 0 << listShown << QStringList{"list.txt"};
+    // "*.*" lists names without a dot as well, as it always did.
+    QTest::newRow("all files") << list << 1 << listShown << every;
+    QTest::newRow("image, all files")
+        << QStringLiteral("Bitmap file (*.bmp)|*.bmp|All Files (*.*) |*.*||") << 1
+        << QStringList{"Bitmap file (*.bmp)", "All Files (*.*)"} << every;
+    QTest::newRow("image, bitmaps any case")
+        << QStringLiteral("Bitmap file (*.bmp)|*.bmp|All Files (*.*) |*.*||") << 0
+        << QStringList{"Bitmap file (*.bmp)", "All Files (*.*)"} << QStringList{"IMAGE.BMP"};
+    QTest::newRow("project, blanks around the pattern")
+        << QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||") << 0
+        << QStringList{"Vistrom-type file (*.fsq)"} << QStringList{"a.fsq"};
+}
+
+void TestMainWindow::fileDialogFilters() {
+    QFETCH(QString, filter);
+    QFETCH(int, pick);
+    QFETCH(QStringList, listed);
+    QTemporaryDir dir;
+    for (const char* name : {"README", "frame", "list.txt", "IMAGE.BMP", "a.fsq"})
+        WriteAll(dir.filePath(name), "x");
+    QStringList shown, seen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* types = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
+        auto* files = dialog ? dialog->findChild<QTreeView*>("treeView") : nullptr;
+        if (!types || !files) {
+            if (dialog)
+                dialog->reject();
+            return;
+        }
+        for (int i = 0; i < types->count(); ++i)
+            shown << types->itemText(i);
+        dialog->setDirectory(dir.path());
+        // As a user picks a filter: the list box takes the key.
+        types->setFocus();
+        for (int i = 0; i < pick; ++i)
+            QTest::keyClick(types, Qt::Key_Down);
+        auto names = [files] {
+            QStringList out;
+            for (int r = 0; r < files->model()->rowCount(files->rootIndex()); ++r)
+                out << files->model()->index(r, 0, files->rootIndex()).data().toString();
+            out.sort();
+            return out;
+        };
+        seen = QTest::qWaitFor([&] { return names() == listed; }, 3000) ? listed : names();
+        dialog->reject();
+    });
+    QtUserDialogs dialogs;
+    UserDialogs::FileRequest request;
+    request.filter = filter;
+    QVERIFY(!dialogs.askFileName(request));
+    QTEST(shown, "shown");
+    QCOMPARE(seen, listed);
 }
 
 void TestMainWindow::printedPages() {

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -47,11 +48,32 @@ QStringList QtUserDialogs::NameFilters(const QString& filter) {
     return out;
 }
 
+void QtUserDialogs::MatchEveryNameForStarDotStar(QFileDialog& dialog) {
+    // "*.*" has always meant every file, but Qt's own dialog matches it only
+    // against names with a dot. The filter keeps its text; the list it shows
+    // uses "*" instead. (A native dialog does its own matching.)
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (!model)
+        return;
+    auto widen = [model] {
+        QStringList patterns = model->nameFilters();
+        if (!patterns.contains(QStringLiteral("*.*")))
+            return;
+        patterns.replace(patterns.indexOf(QStringLiteral("*.*")), QStringLiteral("*"));
+        model->setNameFilters(patterns);
+    };
+    widen();
+    // Queued: the dialog sets the chosen filter's patterns first.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, model, widen, Qt::QueuedConnection);
+}
+
 std::optional<QByteArray> QtUserDialogs::askFileName(const FileRequest& request) {
     QFileDialog dialog(owner_);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::AnyFile);
+    // Open mode too: a name that does not exist is not refused.
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(NameFilters(request.filter));
+    MatchEveryNameForStarDotStar(dialog);
     if (!request.defaultExtension.isEmpty())
         dialog.setDefaultSuffix(request.defaultExtension);
     if (!request.overwritePrompt)

@@ -5,6 +5,7 @@
 
 #include "app/UserDialogs.h"
 
+class QFileDialog;
 class QWidget;
 
 class QtUserDialogs : public UserDialogs {
@@ -23,6 +24,9 @@ public:
 
     // "Desc|pattern|Desc|pattern||" as Qt name filters ("Desc (pattern)").
     static QStringList NameFilters(const QString& filter);
+    // Makes a "*.*" filter of Qt's own dialog list every file, with or
+    // without a dot in its name, as it does on the first platform.
+    static void MatchEveryNameForStarDotStar(QFileDialog& dialog);
 
 private:
     QWidget* owner_;
