@@ -106,10 +106,12 @@ std::unique_ptr<VideoEncoder> VideoEncoder::Open(const std::string& name, int qu
         return nullptr;
 
     encoder->sourceFormat_ = DibPixelFormat(bitCount);
-    // libswscale rounds palette colours by one on their way to planar RGB
-    // (UtVideo, MagicYUV), so 8-bit frames are looked up here and scaled as
-    // BGR, which every target takes exactly.
-    const AVPixelFormat scalerSource = bitCount == 8 ? AV_PIX_FMT_BGR24 : encoder->sourceFormat_;
+    // Frames of 8 and 16 bits are turned into BGR here and scaled from
+    // that: libswscale rounds palette colours by one on their way to planar
+    // RGB, and widens 5-bit channels without filling the low bits (white
+    // would come out as 248 grey), unlike every player showing the
+    // uncompressed frames.
+    const AVPixelFormat scalerSource = bitCount == 24 ? encoder->sourceFormat_ : AV_PIX_FMT_BGR24;
     encoder->scaler_.reset(
         sws_getContext(width, height, scalerSource, width, height, pixelFormat,
                        SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
@@ -144,15 +146,25 @@ int VideoEncoder::encode(const PackedDib& dib, int64_t position, const PacketSin
     const uint8_t* src[4] = {dib.pixels() + size_t(dib.height - 1) * size_t(stride), nullptr,
                              nullptr, nullptr};
     int srcStride[4] = {-stride, 0, 0, 0};
-    if (sourceFormat_ == AV_PIX_FMT_PAL8) {
+    if (sourceFormat_ != AV_PIX_FMT_BGR24) {
         const uint8_t* table = dib.colourTable();
         const size_t rowBytes = size_t(dib.width) * 3;
         expanded_.resize(rowBytes * size_t(dib.height));
         for (int y = 0; y < dib.height; ++y) {
             const uint8_t* in = dib.topDownRow(y);
             uint8_t* out = expanded_.data() + rowBytes * size_t(y);
-            for (int x = 0; x < dib.width; ++x, out += 3)
-                std::memcpy(out, table + 4 * in[x], 3); // blue, green, red
+            if (dib.bitCount == 8) {
+                for (int x = 0; x < dib.width; ++x, out += 3)
+                    std::memcpy(out, table + 4 * in[x], 3); // blue, green, red
+                continue;
+            }
+            for (int x = 0; x < dib.width; ++x, out += 3) {
+                const unsigned v = unsigned(in[2 * x]) | unsigned(in[2 * x + 1]) << 8;
+                for (int c = 0; c < 3; ++c) {
+                    const unsigned five = (v >> (5 * c)) & 31; // blue, green, red
+                    out[c] = uint8_t(five << 3 | five >> 2);
+                }
+            }
         }
         src[0] = expanded_.data();
         srcStride[0] = int(rowBytes);

@@ -41,7 +41,7 @@ private:
     AvPacketPtr packet_;
     SwsContextPtr scaler_;
     AVPixelFormat sourceFormat_ = AV_PIX_FMT_NONE;
-    std::vector<uint8_t> expanded_; // 8-bit frames as top-down BGR rows
+    std::vector<uint8_t> expanded_; // 8- and 16-bit frames as top-down BGR rows
     int qscaleLambda_ = -1;
 };
 
