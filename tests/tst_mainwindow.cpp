@@ -520,7 +520,8 @@ void TestMainWindow::startUp() {
     WriteAll(dir.filePath("start.fsq"), kProject);
     WriteAll(dir.filePath("settings.fsq"), "!F 3\n");
     argument.replace(QStringLiteral("<dir>"), dir.path());
-    argument = argument.arg(QFileInfo(dir.path()).fileName());
+    if (argument.contains(QLatin1String("%1")))
+        argument = argument.arg(QFileInfo(dir.path()).fileName());
     const QString working = QDir::currentPath();
     QDir::setCurrent(dir.path());
     Window w(false);

@@ -10,6 +10,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Rows name only the fields that differ from the defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -57,6 +59,7 @@ private slots:
     void longLinesAreOneRow();
     void readRefused();
     void failedSaves();
+    void bytePathsAndLinks();
 };
 
 void TestProjectFile::trimLineEnd_data() {
@@ -252,6 +255,31 @@ void TestProjectFile::failedSaves() {
     QVERIFY(!written);
     QCOMPARE(ReadAll(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.fsq"});
+}
+
+void TestProjectFile::bytePathsAndLinks() {
+    // A name that is not UTF-8 is written and read under exactly its bytes.
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray latin1 = folder + "/caf\xe9.fsq";
+    QVERIFY(WriteProjectData(latin1, {}, {"/a.bmp", ""}));
+    QCOMPARE(::access(latin1.constData(), R_OK), 0);
+    ProjectData data;
+    QCOMPARE(ReadProjectData(latin1, data), ProjectReadResult::Ok);
+    QCOMPARE(data.rows, (QList<QByteArray>{"/a.bmp", ""}));
+
+    // Saving keeps the file's permissions and replaces the file a link names.
+    QCOMPARE(::chmod(latin1.constData(), 0640), 0);
+    const QByteArray link = folder + "/link.fsq";
+    QCOMPARE(::symlink(latin1.constData(), link.constData()), 0);
+    QVERIFY(WriteProjectData(link, {}, {"/b.bmp"}));
+    struct stat st {};
+    QCOMPARE(::lstat(link.constData(), &st), 0);
+    QVERIFY(S_ISLNK(st.st_mode));
+    QCOMPARE(::stat(latin1.constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 0777), 0640);
+    QCOMPARE(ReadProjectData(latin1, data), ProjectReadResult::Ok);
+    QCOMPARE(data.rows, QList<QByteArray>{"/b.bmp"});
 }
 
 QTEST_GUILESS_MAIN(TestProjectFile)

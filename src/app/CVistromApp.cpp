@@ -13,6 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdlib>
+#include <unistd.h>
+
 void CVistromApp::SetUpApplication() {
     // The per-user profile lives under "Tessaril"/"Vistrom"; the program keeps
     // no values of its own there and no list of recent files.
@@ -22,15 +25,36 @@ void CVistromApp::SetUpApplication() {
     QApplication::setWindowIcon(VistromAppIcon());
 }
 
+// An absolute path without "." and ".." parts and doubled slashes, byte for byte.
+static QByteArray CleanPathBytes(const QByteArray& absolute) {
+    QList<QByteArray> parts;
+    for (const QByteArray& part : absolute.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts.append(part);
+    }
+    return '/' + parts.join('/');
+}
+
 void CVistromApp::OpenStartProject(CVistromDoc& document, CMainFrame& frame,
                                    const QByteArray& path) {
     // An absolute path, so that the caption and later saves name the same
     // file whatever the working folder becomes.
     if (!path.isEmpty()) {
-        document.OnOpenDocument(path.startsWith('/')
-                                    ? path
-                                    : QFile::encodeName(QDir::cleanPath(
-                                          QFileInfo(QFile::decodeName(path)).absoluteFilePath())));
+        // Kept as bytes: a name that is not UTF-8 still names its file.
+        QByteArray absolute = path;
+        if (!path.startsWith('/')) {
+            char* cwd = ::getcwd(nullptr, 0);
+            absolute = QByteArray(cwd ? cwd : ".") + '/' + path;
+            std::free(cwd);
+        }
+        absolute = CleanPathBytes(absolute);
+        document.OnOpenDocument(absolute);
     }
     if (frame.view()->untitled)
         frame.view()->OnInitialUpdate();

@@ -1,7 +1,6 @@
 #include "framelist/ProjectFile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "framelist/BytePathFile.h"
 
 namespace {
 
@@ -186,26 +185,13 @@ ProjectReadResult ParseProjectText(const QByteArray& text, ProjectData& data) {
 }
 
 ProjectReadResult ReadProjectData(const QByteArray& path, ProjectData& data) {
-    QFile file(QFile::decodeName(path));
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> text = ReadWholeFile(path);
+    if (!text)
         return ProjectReadResult::CannotOpen;
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return ProjectReadResult::CannotOpen;
-    return ParseProjectText(text, data);
+    return ParseProjectText(*text, data);
 }
 
 bool WriteProjectData(const QByteArray& path, const ProjectSettings& settings,
                       const QList<QByteArray>& rows) {
-    if (path.isEmpty())
-        return false;
-    QSaveFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray text = ProjectFileText(settings, rows);
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteFileAtomically(path, ProjectFileText(settings, rows));
 }

@@ -33,9 +33,10 @@ QByteArray ProjectFileText(const ProjectSettings& settings, const QList<QByteArr
 // settings lines read so far applied and data.rows is empty.
 ProjectReadResult ParseProjectText(const QByteArray& text, ProjectData& data);
 
-// Reads the file at path (bytes).
+// Reads the file at path (bytes, opened as they are).
 ProjectReadResult ReadProjectData(const QByteArray& path, ProjectData& data);
-// Writes the file at path through QSaveFile: the previous file stays untouched
-// unless the whole new text was written and committed. True on success.
+// Writes the file at path (bytes) through a new file renamed over it: the
+// previous file stays untouched unless the whole new text was written and
+// flushed. True on success.
 bool WriteProjectData(const QByteArray& path, const ProjectSettings& settings,
                       const QList<QByteArray>& rows);

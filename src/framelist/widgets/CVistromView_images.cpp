@@ -4,6 +4,8 @@
 
 #include "framelist/widgets/CVistromView.h"
 
+#include "framelist/BytePathFile.h"
+
 #include "app/UserDialogs.h"
 #include "framelist/CVistromDoc.h"
 #include "framelist/ProjectFile.h"
@@ -125,15 +127,13 @@ void CVistromView::OnImportFileList() {
     if (!path)
         return;
     // Opened by the full path the dialog gave: the current directory is not ours.
-    QFile file(QFile::decodeName(*path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> text = ReadWholeFile(*path);
+    if (!text) {
         dialogs()->showMessage(QStringLiteral("ファイルを開けませんでした"));
         return;
     }
-    const QByteArray text = file.readAll();
-    file.close();
 
-    QList<QByteArray> lines = SplitTextLines(text);
+    QList<QByteArray> lines = SplitTextLines(*text);
     for (QByteArray& line : lines)
         TrimLineEnd(line);
 
