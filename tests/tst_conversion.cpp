@@ -393,6 +393,15 @@ void TestConversion::audioOverrides() {
     movie = convert(Settings{}, {image('r')}, r, {"--audio", wav});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(StreamOf(Probe(movie), "audio")["codec_name"].toString(), QStringLiteral("pcm_s16le"));
+    // A sound taken from the very file the movie would replace is refused and
+    // that file is left as it was.
+    const QString next = dir_.filePath(QStringLiteral("m%1.avi").arg(projectCount_ + 1));
+    QVERIFY(QFile::copy(movie, next));
+    const QByteArray kept = ReadAll(next);
+    convert(Settings{}, {image('g')}, r, {"--audio", next});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("Audio"), r.err.constData());
+    QCOMPARE(ReadAll(next), kept);
 }
 
 void TestConversion::interruptClosesTheMovie() {

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <climits>
+#include <sys/stat.h>
 
 SettingsProblem CheckMovieSettings(const ProjectSettings& settings) {
     // The writer's time base is 1/fps in a signed 32-bit denominator.
@@ -72,6 +73,14 @@ QByteArray ConversionAudioPath(const ProjectSettings& settings) {
     return settings.audioEnabled ? settings.audioPath : QByteArray();
 }
 
+// True when both paths name one existing file.
+static bool IsSameFile(const QByteArray& a, const QByteArray& b) {
+    struct stat sa {
+    }, sb{};
+    return !a.isEmpty() && !b.isEmpty() && ::stat(a.constData(), &sa) == 0 &&
+           ::stat(b.constData(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 ConversionOutcome RunConversion(const ConversionRequest& request, ConversionSink& sink) {
     ConversionOutcome outcome;
     const ProjectSettings& settings = request.settings;
@@ -88,6 +97,12 @@ ConversionOutcome RunConversion(const ConversionRequest& request, ConversionSink
     }
 
     const QByteArray audioPath = ConversionAudioPath(settings);
+    // The movie replaces its file before the sound is read: a sound taken from
+    // that same file would be lost with it.
+    if (IsSameFile(audioPath, request.outputPath)) {
+        sink.showMessage(QString::fromUtf8(kSoundIsOutputMessage));
+        return outcome;
+    }
 
     IntermediateFrameFile frameFile;
     if (!frameFile.create(request.tempDirectory)) {

@@ -21,6 +21,9 @@
 inline const char* const kConversionFinishedMessage = "AVI変換処理が終了しました。";
 // The intermediate file could not be created, written or read back.
 inline const char* const kIntermediateFileErrorMessage = "中間ファイル作成時にエラーが発生しました";
+// The sound file is the movie file itself: converting would destroy the sound.
+inline const char* const kSoundIsOutputMessage =
+    "Audioのwavファイルと同じファイルにはAVIファイルを作成できません。";
 
 class ConversionSink {
 public:
