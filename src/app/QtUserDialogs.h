@@ -25,7 +25,7 @@ public:
     // "Desc|pattern|Desc|pattern||" as Qt name filters ("Desc (pattern)").
     static QStringList NameFilters(const QString& filter);
     // Makes a "*.*" filter of Qt's own dialog list every file, with or
-    // without a dot in its name, as it does on the first platform.
+    // without a dot in its name, as "All Files" promises.
     static void MatchEveryNameForStarDotStar(QFileDialog& dialog);
 
 private:
