@@ -21,20 +21,14 @@
 
 namespace {
 
-class AnsweringDialogs : public UserDialogs {
+class AnsweringDialogs : public CancellingDialogs {
 public:
     quint32 value = 1;
-    void showMessage(const QString&, bool) override {}
     bool askYesNo(const QString&) override { return true; }
-    void showPlainMessage(const QString&, const QString&) override {}
-    std::optional<QByteArray> askFileName(const FileRequest&) override { return std::nullopt; }
     QList<quint32> next; // answered first, then value
     std::optional<quint32> askValue(const QString&, quint32) override {
         return next.isEmpty() ? value : next.takeFirst();
     }
-    bool runFrameRateDialog(ProjectSettings&) override { return false; }
-    bool runAudioDialog(ProjectSettings&) override { return false; }
-    std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
 };
 
 double Time(const char* what, const std::function<void()>& work) {

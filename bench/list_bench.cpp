@@ -23,18 +23,11 @@
 
 namespace {
 
-class SilentDialogs : public UserDialogs {
+class SilentDialogs : public CancellingDialogs {
 public:
     void showMessage(const QString& text, bool) override {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
-    bool askYesNo(const QString&) override { return false; }
-    void showPlainMessage(const QString&, const QString&) override {}
-    std::optional<QByteArray> askFileName(const FileRequest&) override { return std::nullopt; }
-    std::optional<quint32> askValue(const QString&, quint32) override { return std::nullopt; }
-    bool runFrameRateDialog(ProjectSettings&) override { return false; }
-    bool runAudioDialog(ProjectSettings&) override { return false; }
-    std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
 };
 
 double Time(const char* what, const std::function<void()>& step) {

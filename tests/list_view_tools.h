@@ -26,7 +26,7 @@ using Handler = void (V::*)(); // a command of the list
 
 // Answers value prompts, Yes/No questions and file dialogs from queues and
 // records what was asked; a question with no answer left counts as unexpected.
-class ScriptedDialogs : public UserDialogs {
+class ScriptedDialogs : public CancellingDialogs {
 public:
     QList<std::optional<quint32>> values;
     QList<bool> yesNo;
@@ -57,9 +57,6 @@ public:
         unexpected += values.isEmpty();
         return values.isEmpty() ? std::nullopt : values.takeFirst();
     }
-    bool runFrameRateDialog(ProjectSettings&) override { return false; }
-    bool runAudioDialog(ProjectSettings&) override { return false; }
-    std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
 };
 
 // A list in one line: a word per row, "-" a blank row, "_" a path of one

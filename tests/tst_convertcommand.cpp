@@ -26,7 +26,7 @@ using namespace moviecheck;
 
 namespace {
 
-class FakeDialogs : public UserDialogs {
+class FakeDialogs : public CancellingDialogs {
 public:
     QStringList log; // what was shown or asked, in order
     std::optional<QByteArray> fileName;
@@ -49,9 +49,6 @@ public:
         log << "file name";
         return fileName;
     }
-    std::optional<quint32> askValue(const QString&, quint32) override { return std::nullopt; }
-    bool runFrameRateDialog(ProjectSettings&) override { return false; }
-    bool runAudioDialog(ProjectSettings&) override { return false; }
     std::optional<CompressionChoice> askCompression() override {
         log << "compression";
         cursorDuringCompression = QApplication::overrideCursor() &&

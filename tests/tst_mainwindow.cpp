@@ -43,7 +43,7 @@ const QString CannotOpen = QStringLiteral("ファイルが開けませんでし�
 const QString ReadError = QStringLiteral("読み込み中にエラー発生");
 enum Command { New = 57600, Open = 57601, Save = 57603, SaveAs = 57604, DocPath = -1 };
 
-class ScriptedDialogs : public UserDialogs {
+class ScriptedDialogs : public CancellingDialogs {
 public:
     QList<bool> yesNo;                          // answers, in order
     QList<std::optional<QByteArray>> fileNames; // answers, in order
@@ -65,9 +65,6 @@ public:
         prompts << prompt;
         return std::nullopt;
     }
-    bool runFrameRateDialog(ProjectSettings&) override { return false; }
-    bool runAudioDialog(ProjectSettings&) override { return false; }
-    std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
     void forget() { messages.clear(), questions.clear(), requests.clear(); }
 };
 

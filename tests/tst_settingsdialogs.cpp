@@ -26,7 +26,7 @@ using U32s = QList<quint32>;
 
 namespace {
 
-class FakeDialogs : public UserDialogs {
+class FakeDialogs : public CancellingDialogs {
 public:
     QStringList messages;
     QList<FileRequest> fileRequests;
@@ -36,7 +36,6 @@ public:
     std::function<void(CAudioDialog&)> audioScript;
 
     void showMessage(const QString& text, bool) override { messages << text; }
-    bool askYesNo(const QString&) override { return false; }
     void showPlainMessage(const QString& text, const QString&) override { messages << text; }
     std::optional<QByteArray> askFileName(const FileRequest& request) override {
         fileRequests << request;
@@ -44,7 +43,6 @@ public:
             return std::nullopt; // the user cancels
         return fileAnswers.takeFirst();
     }
-    std::optional<quint32> askValue(const QString&, quint32) override { return std::nullopt; }
     bool runFrameRateDialog(ProjectSettings& settings) override {
         CFrameRateSizeDialog dialog(settings, this);
         dialog.show();
@@ -57,7 +55,6 @@ public:
         audioScript(dialog);
         return dialog.result() == QDialog::Accepted;
     }
-    std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
 };
 
 // Check boxes and radio buttons take clicks only on their box and text, which

@@ -46,3 +46,18 @@ public:
     // The compression options dialog; std::nullopt on Cancel.
     virtual std::optional<CompressionChoice> askCompression() = 0;
 };
+
+// A seam that shows nothing and answers every question as a user who cancels:
+// No, Cancel, nothing chosen. For running without a window (self-checks,
+// benchmarks) and as the base of test doubles, which override what they script.
+class CancellingDialogs : public UserDialogs {
+public:
+    void showMessage(const QString&, bool = false) override {}
+    bool askYesNo(const QString&) override { return false; }
+    void showPlainMessage(const QString&, const QString&) override {}
+    std::optional<QByteArray> askFileName(const FileRequest&) override { return std::nullopt; }
+    std::optional<quint32> askValue(const QString&, quint32) override { return std::nullopt; }
+    bool runFrameRateDialog(ProjectSettings&) override { return false; }
+    bool runAudioDialog(ProjectSettings&) override { return false; }
+    std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
+};

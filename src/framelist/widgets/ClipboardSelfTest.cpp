@@ -14,20 +14,14 @@
 namespace {
 
 // The copy and paste commands ask nothing; anything else is refused.
-class NoDialogs : public UserDialogs {
+class NoDialogs : public CancellingDialogs {
 public:
     void showMessage(const QString& text, bool) override {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     }
-    bool askYesNo(const QString&) override { return false; }
     void showPlainMessage(const QString& text, const QString&) override {
         showMessage(text, false);
     }
-    std::optional<QByteArray> askFileName(const FileRequest&) override { return std::nullopt; }
-    std::optional<quint32> askValue(const QString&, quint32) override { return std::nullopt; }
-    bool runFrameRateDialog(ProjectSettings&) override { return false; }
-    bool runAudioDialog(ProjectSettings&) override { return false; }
-    std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
 };
 
 constexpr char Option[] = "--selftest-clipboard";
