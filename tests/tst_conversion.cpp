@@ -400,7 +400,7 @@ void TestConversion::audioOverrides() {
     const QByteArray kept = ReadAll(next);
     convert(Settings{}, {image('g')}, r, {"--audio", next});
     QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.contains("Audio"), r.err.constData());
+    QVERIFY2(r.err.contains("the sound file is the movie file"), r.err.constData());
     QCOMPARE(ReadAll(next), kept);
 }
 

@@ -19,6 +19,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 
@@ -98,7 +99,7 @@ void TestConvertCommand::init() {
     view_ = new CVistromView(doc_, dialogs_);
     view_->settings.width = 40;
     view_->settings.height = 30;
-    view_->settings.depthIndex = 2;
+    view_->settings.depth = ColourDepth::Bits24;
     view_->resize(400, 300);
     view_->show();
 }
@@ -173,17 +174,19 @@ void TestConvertCommand::conversion_data() {
     QTest::newRow("compression cancelled") << 2 << "c.avi"
                                            << "cancel compression" << done << -1;
     QTest::newRow("cancel in the progress dialog") << 40 << "s.avi"
-                                                   << "cancel progress" << done << 1;
+                                                   << "cancel progress" << done << -1;
     QTest::newRow("unwritable output")
         << 1 << "/nonexistent-folder/m.avi"
         << ""
-        << QStringList{"file name", "plain: CannotOpenAviFile / Error",
+        << QStringList{"file name", "compression", "plain: CannotOpenAviFile / Error",
                        "plain: WritingERR / AVI ERR", kFinished}
         << 0;
     QTest::newRow("intermediate file error")
         << 1 << "never.avi"
         << "no temporary folder"
-        << QStringList{"file name", "message: 中間ファイル作成時にエラーが発生しました"} << 0;
+        << QStringList{"file name", "compression",
+                       "message: 中間ファイル作成時にエラーが発生しました"}
+        << 0;
     // Settings or rows that cannot make a movie are refused before the name is asked.
     QTest::newRow("0 fps") << 1 << "never.avi"
                            << "0 fps"
@@ -219,15 +222,15 @@ void TestConvertCommand::conversion() {
         qputenv("TMPDIR", QFile::encodeName(temp_.filePath("missing-folder")));
     if (trouble == "0 fps")
         view_->settings.fps = 0;
-    if (trouble == "cancel progress") // pressed before the first frame is done
-        dialogs_->duringCompression = [this] {
+    if (trouble == "cancel progress") // pressed as soon as the progress dialog shows
+        QTimer::singleShot(0, view_, [this] {
             auto* progress = view_->window()->findChild<QProgressDialog*>("conversionProgress");
             QVERIFY(progress && progress->isVisible());
             QPushButton* cancel = progress->findChild<QPushButton*>();
             QVERIFY(cancel);
             QCOMPARE(cancel->text(), QStringLiteral("キャンセル"));
             cancel->click();
-        };
+        });
 
     view_->OnConvertToAvi();
     QCOMPARE(dialogs_->log, log);

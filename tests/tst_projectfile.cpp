@@ -24,7 +24,7 @@ using S = ProjectSettings;
 // Shown when a comparison of settings fails.
 char* toString(const ProjectSettings& s) {
     return qstrdup(QString::asprintf("F %u S %u,%u B %d W %d X %d D %d A %d A1 '%s'", s.fps,
-                                     s.width, s.height, s.depthIndex, s.noTrailingBlank,
+                                     s.width, s.height, int(s.depth), s.noTrailingBlank,
                                      s.scaleImages, s.trimAviSize, s.audioEnabled,
                                      s.audioPath.constData())
                        .toUtf8()
@@ -92,7 +92,7 @@ void TestProjectFile::readerSettings_data() {
     };
     row("defaults", "!F 8\r\n!S 320,240\r\n!X 0\r\n!B 0\r\n!W 0\r\n!D 0\r\n\r\n", ok, S{});
     row("all set", "!F 25\n!S 640,480\n!X 1\n!B 2\n!W 1\n!D 1\n!A 1\n!A1 /a b/c.wav\n\n", ok,
-        S{25, 640, 480, 2, 1, 1, 1, 1, "/a b/c.wav"});
+        S{25, 640, 480, ColourDepth::Bits24, true, true, true, true, "/a b/c.wav"});
     row("!F12 skips the 3rd character", "!F12\nrow\n", ok, S{.fps = 2});
     row("!F alone gives 8", "!F 30\n!F\nrow\n", ok, S{});
     row("!F not a number", "!F x\nrow\n", ok, S{});
@@ -100,20 +100,21 @@ void TestProjectFile::readerSettings_data() {
     row("!F -5 wraps", "!F -5\nrow\n", ok, S{.fps = 4294967291u});
     row("!F 0 kept", "!F 0\nrow\n", ok, S{.fps = 0});
     row("no range check", "!F 1000\n!S 5,99999\n!B 7\nrow\n", ok,
-        S{.fps = 1000, .width = 5, .height = 99999, .depthIndex = 7});
+        S{.fps = 1000, .width = 5, .height = 99999, .depth = ColourDepth(7)});
     row("!S without comma", "!S 640,480\n!S 640 480\nrow\n", ok, S{});
     row("!S blank after comma", "!S 640, 480\nrow\n", ok, S{.width = 640, .height = 480});
     row("!S blank before comma", "!S 640 ,480\nrow\n", ok, S{});
     row("!S one number", "!S 640,\nrow\n", ok, S{});
     row("!X !B !W !D not numbers", "!X 1\n!X\n!B z\n!W\n!D -\nrow\n", ok, S{});
-    row("!A2 x passed over", "!A 1\n!A2 x\nrow\n", ok, S{.audioEnabled = 1});
-    row("!A alone passed over", "!A 1\n!A\nrow\n", ok, S{.audioEnabled = 1});
+    row("!A2 x passed over", "!A 1\n!A2 x\nrow\n", ok, S{.audioEnabled = true});
+    row("!A alone passed over", "!A 1\n!A\nrow\n", ok, S{.audioEnabled = true});
     row("!A1 keeps blanks", "!A1  two  blanks \nrow\n", ok, S{.audioPath = " two  blanks "});
     row("!A1x passed over", "!A1 /keep.wav\n!A1x/other.wav\nrow\n", ok,
         S{.audioPath = "/keep.wav"});
     row("lower-case key passed over", "!f 10\n!s 1,2\nrow\n", ok, S{});
     row("unknown keys and lone !", "!\n!Q 3\n!F 9\nrow\n", ok, S{.fps = 9});
-    row("last key counts, any order", "!D 1\n!F 3\n!F 4\nrow\n", ok, S{.fps = 4, .trimAviSize = 1});
+    row("last key counts, any order", "!D 1\n!F 3\n!F 4\nrow\n", ok,
+        S{.fps = 4, .trimAviSize = true});
     row("no settings lines", "/img/a.bmp\n", ok, S{});
     row("settings only", "!F 12\n!S 100,200\n", refused, S{.fps = 12, .width = 100, .height = 200});
     row("empty file", "", refused, S{});
@@ -170,12 +171,14 @@ void TestProjectFile::writerText_data() {
                                 << kSettingsLines +
                                        "/img/first.bmp\r\n\r\n/img/second one.bmp\r\n" +
                                        QByteArray("\r\n").repeated(7);
-    QTest::newRow("audio lines") << S{.audioEnabled = 1, .audioPath = "/snd/a b.wav"} << Rows{"x"}
+    QTest::newRow("audio lines") << S{.audioEnabled = true, .audioPath = "/snd/a b.wav"}
+                                 << Rows{"x"}
                                  << kSettingsLines + "!A 1\r\n!A1 /snd/a b.wav\r\nx\r\n";
     QTest::newRow("audio path without enable")
         << S{.audioPath = "/s.wav"} << Rows{"x"} << kSettingsLines + "!A1 /s.wav\r\nx\r\n";
     QTest::newRow("signed 32-bit numbers")
-        << S{.fps = 4294967291u, .width = 0x80000000u, .height = 1, .depthIndex = -3} << Rows{""}
+        << S{.fps = 4294967291u, .width = 0x80000000u, .height = 1, .depth = ColourDepth(-3)}
+        << Rows{""}
         << QByteArray("!F -5\r\n!S -2147483648,1\r\n!X 0\r\n!B -3\r\n!W 0\r\n!D 0\r\n\r\n");
     QTest::newRow("empty list has one row line") << S{} << Rows{} << kSettingsLines + "\r\n";
 }
@@ -190,7 +193,8 @@ void TestProjectFile::roundTrip_data() {
     QTest::addColumn<ProjectSettings>("settings");
     QTest::addColumn<Rows>("rows");
     QTest::newRow("new project") << S{} << Rows(10);
-    QTest::newRow("every setting") << S{40, 1280, 20, 2, 1, 1, 1, 1, "  /sound dir/ファイル.wav  "}
+    QTest::newRow("every setting") << S{40,   1280, 20,   ColourDepth::Bits24,          true,
+                                        true, true, true, "  /sound dir/ファイル.wav  "}
                                    << Rows{"", "/a b/c.bmp", " ", "", "\xff\xfe.png"};
     QTest::newRow("fps 0") << S{.fps = 0} << Rows{"/x.bmp"};
     QTest::newRow("empty list comes back as one blank row") << S{} << Rows{};

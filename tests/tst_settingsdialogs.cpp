@@ -219,10 +219,10 @@ void TestSettingsDialogs::depthAndOptions() {
     QFETCH(int, scaleImages);
     QFETCH(int, trimAviSize);
     ProjectSettings chosen;
-    chosen.depthIndex = depth;
-    chosen.noTrailingBlank = noTrailingBlank;
-    chosen.scaleImages = scaleImages;
-    chosen.trimAviSize = trimAviSize;
+    chosen.depth = ColourDepth(depth);
+    chosen.noTrailingBlank = noTrailingBlank != 0;
+    chosen.scaleImages = scaleImages != 0;
+    chosen.trimAviSize = trimAviSize != 0;
     // Pass 0: shown as stored, kept by OK. Passes 1 and 2: clicked on the
     // defaults, then Cancel stores nothing and OK stores them.
     for (int pass : {0, 1, 2}) {
@@ -254,7 +254,7 @@ void TestSettingsDialogs::depthOutsideRange() {
     for (int depth : {3, -1}) {
         for (int pick : {-1, 1}) {
             ProjectSettings settings;
-            settings.depthIndex = depth;
+            settings.depth = ColourDepth(depth);
             CFrameRateSizeDialog dialog(settings);
             for (int i = 0; i < 3; ++i)
                 QVERIFY(!dialog.depthRadio(i)->isChecked());
@@ -263,7 +263,7 @@ void TestSettingsDialogs::depthOutsideRange() {
                 Click(dialog.depthRadio(pick));
             Click(dialog.okButton());
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
-            QCOMPARE(settings.depthIndex, pick < 0 ? depth : pick);
+            QCOMPARE(int(settings.depth), pick < 0 ? depth : pick);
         }
     }
 }
@@ -328,7 +328,7 @@ void TestSettingsDialogs::viewFrameRate() {
     CVistromDoc document;
     CVistromView view(&document, &fake);
     view.settings = {
-        .fps = 15, .width = 1024, .height = 768, .audioEnabled = 1, .audioPath = "/music/a.wav"};
+        .fps = 15, .width = 1024, .height = 768, .audioEnabled = true, .audioPath = "/music/a.wav"};
     const ProjectSettings before = view.settings;
     fake.frameRateScript = [&](CFrameRateSizeDialog& dialog) {
         const QString preset = action.section(' ', 0, 0);
@@ -434,7 +434,7 @@ void TestSettingsDialogs::audioDialog() {
         fake.fileAnswers.append(chosen);
     CVistromDoc document;
     CVistromView view(&document, &fake);
-    view.settings.audioEnabled = enabled;
+    view.settings.audioEnabled = enabled != 0;
     view.settings.audioPath = "/sounds/old.wav";
     fake.audioScript = [&](CAudioDialog& dialog) {
         QCOMPARE(dialog.pathEdit()->text(), QStringLiteral("/sounds/old.wav"));
@@ -461,7 +461,7 @@ void TestSettingsDialogs::audioDialog() {
         QVERIFY(request.defaultExtension.isEmpty());
         QVERIFY(!request.overwritePrompt);
     }
-    QTEST(view.settings.audioEnabled, "storedEnabled");
+    QTEST(int(view.settings.audioEnabled), "storedEnabled");
     QTEST(view.settings.audioPath, "storedPath");
     QCOMPARE(view.modified, int(script.last() == "ok"));
     QCOMPARE(view.settings.fps, 8u);

@@ -65,20 +65,20 @@ void ApplySettingsLine(const QByteArray& line, ProjectSettings& s) {
         break;
     }
     case 'X':
-        s.scaleImages = NumberAt4th(line, v) ? qint32(v) : 0;
+        s.scaleImages = NumberAt4th(line, v) && v != 0;
         break;
     case 'B':
-        s.depthIndex = NumberAt4th(line, v) ? qint32(v) : 0;
+        s.depth = ColourDepth(NumberAt4th(line, v) ? qint32(v) : 0);
         break;
     case 'W':
-        s.noTrailingBlank = NumberAt4th(line, v) ? qint32(v) : 0;
+        s.noTrailingBlank = NumberAt4th(line, v) && v != 0;
         break;
     case 'D':
-        s.trimAviSize = NumberAt4th(line, v) ? qint32(v) : 0;
+        s.trimAviSize = NumberAt4th(line, v) && v != 0;
         break;
     case 'A':
         if (line.size() > 2 && line[2] == ' ')
-            s.audioEnabled = NumberAt4th(line, v) ? qint32(v) : 0;
+            s.audioEnabled = NumberAt4th(line, v) && v != 0;
         else if (line.size() > 3 && line[2] == '1' && line[3] == ' ')
             s.audioPath = line.mid(4);
         break;
@@ -141,11 +141,11 @@ QByteArray ProjectFileText(const ProjectSettings& settings, const QList<QByteArr
     text += "!F " + number(settings.fps) + "\r\n";
     text += "!S " + number(settings.width) + ',' + number(settings.height) + "\r\n";
     text += "!X " + number(settings.scaleImages) + "\r\n";
-    text += "!B " + number(settings.depthIndex) + "\r\n";
+    text += "!B " + number(qint32(settings.depth)) + "\r\n";
     text += "!W " + number(settings.noTrailingBlank) + "\r\n";
     text += "!D " + number(settings.trimAviSize) + "\r\n";
-    if (settings.audioEnabled != 0)
-        text += "!A " + number(settings.audioEnabled) + "\r\n";
+    if (settings.audioEnabled)
+        text += "!A 1\r\n";
     const QByteArray audioPath = UpToZero(settings.audioPath);
     if (!audioPath.isEmpty())
         text += "!A1 " + audioPath + "\r\n";
@@ -161,7 +161,7 @@ QByteArray ProjectFileText(const ProjectSettings& settings, const QList<QByteArr
 }
 
 ProjectReadResult ParseProjectText(const QByteArray& text, ProjectData& data) {
-    ResetSettings(data.settings);
+    data.settings = {};
     data.rows.clear();
     QList<QByteArray> lines = SplitTextLines(text);
     qsizetype i = 0;

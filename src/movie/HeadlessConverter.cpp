@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
@@ -172,25 +173,16 @@ int ListCodecs() {
     return 0;
 }
 
-// Progress and messages on standard error.
-class CommandLineSink : public ConversionSink {
+// Progress on standard error: a line on a terminal every tenth of a second;
+// otherwise one line per tenth of the work.
+class ProgressPrinter {
 public:
-    explicit CommandLineSink(CompressionChoice choice) : choice_(std::move(choice)) {
+    ProgressPrinter() {
         interactive_ = ::isatty(STDERR_FILENO) == 1;
         clock_.start();
     }
 
-    void showMessage(const QString& text) override {
-        endProgressLine();
-        Print(text);
-    }
-    void showPlainMessage(const QString& text, const QString& caption) override {
-        endProgressLine();
-        Print(QStringLiteral("%1 (%2)").arg(text, caption));
-    }
-    std::optional<CompressionChoice> chooseCompression() override { return choice_; }
-    bool progress(long written, long total) override {
-        // A line on a terminal every tenth of a second; otherwise one line per tenth of the work.
+    bool operator()(long written, long total) {
         if (interactive_) {
             if (written == total || clock_.elapsed() >= lastShown_ + 100) {
                 lastShown_ = clock_.elapsed();
@@ -208,27 +200,37 @@ public:
         }
         return !interrupted;
     }
-    void finished(const QString&, int writerResult) override {
-        endProgressLine();
-        writerResult_ = writerResult;
-    }
 
-    int writerResult_ = -1;
-
-private:
-    void endProgressLine() {
+    void endLine() {
         if (lineOpen_)
             std::fputc('\n', stderr);
         lineOpen_ = false;
     }
 
-    CompressionChoice choice_;
+private:
     bool interactive_ = false;
     bool lineOpen_ = false;
     QElapsedTimer clock_;
     qint64 lastShown_ = -1000;
     long shownTenths_ = 0;
 };
+
+// The conversion's messages; the closing message is the window's, the
+// converter prints its own summary instead.
+void PrintMessages(const QList<ConversionMessage>& messages) {
+    for (const ConversionMessage& message : messages) {
+        switch (message.kind) {
+        case ConversionMessage::Kind::Program:
+            Print(message.text);
+            break;
+        case ConversionMessage::Kind::Writer:
+            Print(QStringLiteral("%1 (%2)").arg(message.text, message.caption));
+            break;
+        case ConversionMessage::Kind::Closing:
+            break;
+        }
+    }
+}
 
 int Convert(const Options& options) {
     // The compressor first: a typo should not cost a conversion.
@@ -272,20 +274,13 @@ int Convert(const Options& options) {
     }
 
     if (options.audio) {
-        project.settings.audioEnabled = options.audio->isEmpty() ? 0 : 1;
+        project.settings.audioEnabled = !options.audio->isEmpty();
         if (!options.audio->isEmpty())
             project.settings.audioPath = *options.audio;
     }
-    if (const SettingsProblem problem = CheckMovieSettings(project.settings);
-        problem != SettingsProblem::None) {
-        Print(QStringLiteral("%1: %2").arg(QFile::decodeName(options.project),
-                                           SettingsProblemText(problem, project.settings)));
-        return kExitFailure;
-    }
-    if (const long row = FirstUncarriableRow(project.rows); row >= 0) {
-        Print(QStringLiteral("%1: the path in row %2 holds a line break or only white space")
-                  .arg(QFile::decodeName(options.project))
-                  .arg(row));
+    if (const std::optional<QString> problem =
+            ConversionInputProblem(project.settings, project.rows)) {
+        Print(QStringLiteral("%1: %2").arg(QFile::decodeName(options.project), *problem));
         return kExitFailure;
     }
 
@@ -293,9 +288,13 @@ int Convert(const Options& options) {
     request.outputPath = options.output;
     request.settings = project.settings;
     request.rows = project.rows;
-    CommandLineSink sink(choice);
+    request.compression = choice;
+    ProgressPrinter progress;
     CatchInterrupts();
-    const ConversionOutcome outcome = RunConversion(request, sink);
+    const ConversionOutcome outcome = RunConversion(
+        request, [&progress](long written, long total) { return progress(written, total); });
+    progress.endLine();
+    PrintMessages(outcome.messages);
     if (outcome.status != ConversionStatus::Finished)
         return kExitFailure;
     if (outcome.cancelled) {
@@ -346,6 +345,10 @@ int RunHeadless(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
+    // The converter speaks English whatever the desktop's language.
+    QTranslator english;
+    if (english.load(QStringLiteral(":/i18n/vistrom_en.qm")))
+        QCoreApplication::installTranslator(&english);
     if (options.listCodecs)
         return ListCodecs();
     return Convert(options);

@@ -134,7 +134,7 @@ void CVistromView::OnInitialUpdate() {
 }
 
 void CVistromView::ResetSettings() {
-    ::ResetSettings(settings);
+    settings = {};
 }
 
 void CVistromView::RenumberRows() {

@@ -33,53 +33,15 @@ public:
     WaitCursorGuard& operator=(const WaitCursorGuard&) = delete;
 };
 
-// Carries the conversion's questions and messages from the worker thread to
-// the window's thread, and its progress the other way.
-class WindowSink : public ConversionSink {
-public:
-    WindowSink(QObject* context, UserDialogs* dialogs) : context_(context), dialogs_(dialogs) {}
-
-    void showMessage(const QString& text) override {
-        onWindowThread([&] { dialogs_->showMessage(text); });
-    }
-    void showPlainMessage(const QString& text, const QString& caption) override {
-        onWindowThread([&] { dialogs_->showPlainMessage(text, caption); });
-    }
-    std::optional<CompressionChoice> chooseCompression() override {
-        std::optional<CompressionChoice> choice;
-        // A new choice at every conversion: the dialog starts from uncompressed frames.
-        onWindowThread([&] { choice = dialogs_->askCompression(); });
-        return choice;
-    }
-    bool progress(long written, long total) override {
-        written_ = written;
-        total_ = total;
-        return !cancelled_;
-    }
-    void finished(const QString& text, int) override {
-        onWindowThread([&] {
-            if (beforeClosingMessage)
-                beforeClosingMessage();
-            dialogs_->showMessage(text);
-        });
-    }
-
-    std::function<void()> beforeClosingMessage;
-    std::atomic<long> written_{0};
-    std::atomic<long> total_{-1};
-    std::atomic<bool> cancelled_{false};
-
-private:
-    template <typename F> void onWindowThread(F&& f) {
-        if (QThread::currentThread() == context_->thread())
-            f();
+// Shows what the conversion has to tell, in order, through the dialog seam.
+void ShowConversionMessages(UserDialogs* dialogs, const QList<ConversionMessage>& messages) {
+    for (const ConversionMessage& message : messages) {
+        if (message.kind == ConversionMessage::Kind::Writer)
+            dialogs->showPlainMessage(message.text, message.caption);
         else
-            QMetaObject::invokeMethod(context_, std::forward<F>(f), Qt::BlockingQueuedConnection);
+            dialogs->showMessage(message.text);
     }
-
-    QObject* context_;
-    UserDialogs* dialogs_;
-};
+}
 
 bool EndsInAvi(const QByteArray& path) {
     if (path.size() < 4)
@@ -123,14 +85,9 @@ void CVistromView::OnConvertToAvi() {
         return;
 
     // Settings that cannot make a movie are refused before the user picks a name.
-    if (const SettingsProblem problem = CheckMovieSettings(settings);
-        problem != SettingsProblem::None) {
-        dialogs()->showMessage(SettingsProblemMessage(problem, settings));
-        return;
-    }
     const QList<QByteArray> rows = frameList()->paths();
-    if (const long row = FirstUncarriableRow(rows); row >= 0) {
-        dialogs()->showMessage(UncarriableRowMessage(row));
+    if (const std::optional<QString> problem = ConversionInputProblem(settings, rows)) {
+        dialogs()->showMessage(*problem);
         return;
     }
 
@@ -147,8 +104,12 @@ void CVistromView::OnConvertToAvi() {
     request.outputPath = outputPath;
     request.settings = settings;
     request.rows = rows;
+    // A new choice at every conversion: the dialog starts from uncompressed frames.
+    request.compression = dialogs()->askCompression();
 
-    WindowSink sink(this, dialogs());
+    std::atomic<long> written{0};
+    std::atomic<long> total{-1};
+    std::atomic<bool> cancelled{false};
 
     QProgressDialog progress(QStringLiteral("AVIファイルを作成しています..."),
                              QStringLiteral("キャンセル"), 0, 0, window());
@@ -159,34 +120,36 @@ void CVistromView::OnConvertToAvi() {
     progress.setAutoReset(false);
     progress.setMinimumDuration(0);
     QObject::connect(&progress, &QProgressDialog::canceled, &progress,
-                     [&sink] { sink.cancelled_ = true; });
+                     [&cancelled] { cancelled = true; });
     progress.show();
 
     QTimer poll;
     poll.setInterval(100);
     auto showProgress = [&] {
         if (progress.wasCanceled())
-            sink.cancelled_ = true;
-        const long total = sink.total_;
-        if (total < 0)
+            cancelled = true;
+        const long frames = total;
+        if (frames < 0)
             return;
-        if (progress.maximum() != int(qMin<long>(total, INT_MAX)))
-            progress.setMaximum(int(qMin<long>(total, INT_MAX)));
-        progress.setValue(int(qMin<long>(sink.written_, INT_MAX)));
+        if (progress.maximum() != int(qMin<long>(frames, INT_MAX)))
+            progress.setMaximum(int(qMin<long>(frames, INT_MAX)));
+        progress.setValue(int(qMin<long>(written, INT_MAX)));
         progress.setLabelText(QStringLiteral("AVIファイルを作成しています... %1 / %2 フレーム")
-                                  .arg(long(sink.written_))
-                                  .arg(total));
+                                  .arg(long(written))
+                                  .arg(frames));
     };
     QObject::connect(&poll, &QTimer::timeout, &progress, showProgress);
     poll.start();
-    sink.beforeClosingMessage = [&] {
-        poll.stop();
-        progress.hide();
-    };
 
     ConversionOutcome outcome;
     QEventLoop loop;
-    QThread* worker = QThread::create([&] { outcome = RunConversion(request, sink); });
+    QThread* worker = QThread::create([&] {
+        outcome = RunConversion(request, [&](long done, long all) {
+            written = done;
+            total = all;
+            return !cancelled;
+        });
+    });
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
     worker->start();
     loop.exec();
@@ -195,4 +158,5 @@ void CVistromView::OnConvertToAvi() {
 
     poll.stop();
     progress.hide();
+    ShowConversionMessages(dialogs(), outcome.messages);
 }

@@ -60,7 +60,7 @@ CAudioDialog::CAudioDialog(ProjectSettings& settings, UserDialogs* dialogs, QWid
     connect(cancelButton_, &QPushButton::clicked, this, &CAudioDialog::reject);
     connect(browseButton_, &QPushButton::clicked, this, &CAudioDialog::OnBrowseWav);
 
-    audioCheck_->setChecked(settings_.audioEnabled != 0);
+    audioCheck_->setChecked(settings_.audioEnabled);
     pathEdit_->setText(QFile::decodeName(path_));
 }
 
@@ -70,7 +70,7 @@ bool CAudioDialog::Run(QWidget* parent, ProjectSettings& settings, UserDialogs* 
 }
 
 void CAudioDialog::storeSettings() {
-    settings_.audioEnabled = audioCheck_->isChecked() ? 1 : 0;
+    settings_.audioEnabled = audioCheck_->isChecked();
     settings_.audioPath = path_;
 }
 

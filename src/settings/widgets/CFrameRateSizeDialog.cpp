@@ -148,7 +148,7 @@ void CFrameRateSizeDialog::showSettings() {
     heightEdit_->setText(QString::number(settings_.height));
     // A depth from a project file outside 0..2 checks no button; OK then keeps
     // that stored value unless the user picks one.
-    const int depth = settings_.depthIndex;
+    const int depth = int(settings_.depth);
     if (depth >= 0 && depth < 3) {
         depthRadios_[depth]->setChecked(true);
     } else {
@@ -157,9 +157,9 @@ void CFrameRateSizeDialog::showSettings() {
             radio->setChecked(false);
         depthGroup_->setExclusive(true);
     }
-    noTrailingBlankCheck_->setChecked(settings_.noTrailingBlank != 0);
-    scaleImagesCheck_->setChecked(settings_.scaleImages != 0);
-    trimAviSizeCheck_->setChecked(settings_.trimAviSize != 0);
+    noTrailingBlankCheck_->setChecked(settings_.noTrailingBlank);
+    scaleImagesCheck_->setChecked(settings_.scaleImages);
+    trimAviSizeCheck_->setChecked(settings_.trimAviSize);
 }
 
 std::optional<quint32> CFrameRateSizeDialog::ParseUnsignedText(const QString& text) {
@@ -223,10 +223,10 @@ void CFrameRateSizeDialog::accept() {
     settings_.width = *width;
     settings_.height = *height;
     if (const int depth = depthGroup_->checkedId(); depth >= 0)
-        settings_.depthIndex = depth;
-    settings_.noTrailingBlank = noTrailingBlankCheck_->isChecked() ? 1 : 0;
-    settings_.scaleImages = scaleImagesCheck_->isChecked() ? 1 : 0;
-    settings_.trimAviSize = trimAviSizeCheck_->isChecked() ? 1 : 0;
+        settings_.depth = ColourDepth(depth);
+    settings_.noTrailingBlank = noTrailingBlankCheck_->isChecked();
+    settings_.scaleImages = scaleImagesCheck_->isChecked();
+    settings_.trimAviSize = trimAviSizeCheck_->isChecked();
     QDialog::accept();
 }
 
