@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>CVistromView</name>
+    <message>
+        <source>空欄の挿入</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>空欄の追加</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全部消去</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>選択部分の削除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>選択部分を空欄に</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Conversion</name>
     <message>
         <source>フレームレート %1 fps ではAVIファイルを作成できません。
@@ -33,6 +56,13 @@ FPSの設定を 1 以上にしてください。</source>
     <message>
         <source>AVI変換処理が終了しました。</source>
         <translation>The AVI conversion has finished.</translation>
+    </message>
+</context>
+<context>
+    <name>QGuiApplication</name>
+    <message>
+        <source>QT_LAYOUT_DIRECTION</source>
+        <translation>LTR</translation>
     </message>
 </context>
 </TS>

@@ -5,6 +5,7 @@
 #include "framelist/CVistromDoc.h"
 #include "framelist/widgets/CVistromView.h"
 #include "framelist/widgets/ClipboardSelfTest.h"
+#include "language/Language.h"
 #include "movie/HeadlessConverter.h"
 #include "ui/CMainFrame.h"
 
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -61,6 +63,13 @@ void CVistromApp::OpenStartProject(CVistromDoc& document, CMainFrame& frame,
 }
 
 int CVistromApp::Main(int argc, char** argv) {
+    // `--lang ja|en` chooses the language for this run; the rest of the command
+    // line is read as if it had not been given.
+    const LanguageOption language = TakeLanguageOption(argc, argv);
+    if (!language.error.isEmpty()) {
+        std::fprintf(stderr, "vistrom: %s\n", language.error.toLocal8Bit().constData());
+        return 2;
+    }
     // The conversion without a window comes first: it needs no display.
     if (IsHeadlessCommand(argc, argv))
         return RunHeadless(argc, argv);
@@ -70,6 +79,7 @@ int CVistromApp::Main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     SetUpApplication();
+    ApplyLanguage(language.language.value_or(DesktopLanguage()));
 
     CVistromDoc document;
     QtUserDialogs dialogs;

@@ -1,6 +1,7 @@
 #include "movie/HeadlessConverter.h"
 
 #include "framelist/ProjectFile.h"
+#include "language/Language.h"
 #include "movie/Codecs.h"
 #include "movie/Conversion.h"
 #include "movie/IntermediateFrameFile.h"
@@ -8,7 +9,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
@@ -45,8 +45,9 @@ constexpr char kUncompressedName[] = "uncompressed";
 
 const char kUsage[] =
     "Usage:\n"
-    "  vistrom [PROJECT.fsq]\n"
-    "      Opens the window, with the project when one is named.\n"
+    "  vistrom [--lang ja|en] [PROJECT.fsq]\n"
+    "      Opens the window, with the project when one is named, in Japanese or\n"
+    "      English (default: the desktop's language).\n"
     "  vistrom --convert PROJECT.fsq --output MOVIE.avi [--codec NAME] [--quality Q]\n"
     "          [--audio FILE | --no-audio]\n"
     "      Converts the project's frame list to an AVI movie without a window.\n"
@@ -346,9 +347,7 @@ int RunHeadless(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
     // The converter speaks English whatever the desktop's language.
-    QTranslator english;
-    if (english.load(QStringLiteral(":/i18n/vistrom_en.qm")))
-        QCoreApplication::installTranslator(&english);
+    ApplyLanguage(UiLanguage::English);
     if (options.listCodecs)
         return ListCodecs();
     return Convert(options);
