@@ -39,8 +39,11 @@ std::string ProgramDir() {
 
 std::vector<std::string> DefaultDirs() {
     std::vector<std::string> dirs;
-    if (std::string dir = ProgramDir(); !dir.empty())
+    if (std::string dir = ProgramDir(); !dir.empty()) {
         dirs.push_back(dir);
+        // The plug-in folder of the installation the program runs from, wherever it was moved.
+        dirs.push_back(dir + "/" VISTROM_PLUGIN_DIR_FROM_PROGRAM);
+    }
     if (const char* env = std::getenv("VISTROM_PLUGIN_DIR"); env && *env)
         dirs.emplace_back(env);
     dirs.emplace_back(VISTROM_PLUGIN_INSTALL_DIR);

@@ -2,11 +2,12 @@
 
 // The decoder plug-in loader. A plug-in is a shared library with a bare file
 // name ("ifjpeg.spi", "ifpng.spi") exporting GetPicture (plugins/spi.h). It is
-// looked for, in this order, in the program's own folder, in the folder named
-// by the environment variable VISTROM_PLUGIN_DIR when set, and in the install
-// folder; the first copy that loads is used. Loaded libraries stay loaded for
-// the rest of the run (the handles are cached behind a mutex), so decoding
-// many frames does not reload them. All functions are thread-safe.
+// looked for, in this order, in the program's own folder, in the plug-in folder
+// of the installation the program runs from (lib/vistrom beside its bin/), in
+// the folder named by the environment variable VISTROM_PLUGIN_DIR when set, and
+// in the install folder compiled in; the first copy that loads is used. Loaded libraries stay
+// loaded for the rest of the run (the handles are cached behind a mutex), so decoding many frames
+// does not reload them. All functions are thread-safe.
 
 #include "imaging/DecodedImage.h"
 

@@ -155,7 +155,8 @@ void TestImagePlugins::searchOrder() {
     QVERIFY(!IsPluginPresent("../bin/ifjpeg.spi")); // bare file names only
     QVERIFY(!IsPluginPresent(""));
 
-    // The program's own folder, $VISTROM_PLUGIN_DIR when set, the install location.
+    // The program's own folder, the installation's plug-in folder beside it,
+    // $VISTROM_PLUGIN_DIR when set, the install location compiled in.
     SetPluginSearchDirsForTesting(std::nullopt);
     const QByteArray saved = qgetenv("VISTROM_PLUGIN_DIR");
     qputenv("VISTROM_PLUGIN_DIR", "/some/where");
@@ -165,8 +166,10 @@ void TestImagePlugins::searchOrder() {
     if (!saved.isNull())
         qputenv("VISTROM_PLUGIN_DIR", saved);
     const std::string own = QCoreApplication::applicationDirPath().toStdString();
-    QVERIFY(withEnv == (std::vector<std::string>{own, "/some/where", VISTROM_PLUGIN_INSTALL_DIR}));
-    QVERIFY(without == (std::vector<std::string>{own, VISTROM_PLUGIN_INSTALL_DIR}));
+    const std::string beside = own + "/" VISTROM_PLUGIN_DIR_FROM_PROGRAM;
+    QVERIFY(withEnv ==
+            (std::vector<std::string>{own, beside, "/some/where", VISTROM_PLUGIN_INSTALL_DIR}));
+    QVERIFY(without == (std::vector<std::string>{own, beside, VISTROM_PLUGIN_INSTALL_DIR}));
 }
 
 void TestImagePlugins::decodes_data() {
