@@ -3,7 +3,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps configure build run test bench install clean
 
 all: build
 
@@ -27,6 +29,11 @@ test: build
 
 bench: build
 	@bash bench/run-all $(BUILD)
+
+# Installs the program, its plug-ins, menu entry, file type, icon and manual
+# page under PREFIX (DESTDIR=... stages the tree elsewhere).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD)

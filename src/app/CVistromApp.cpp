@@ -25,6 +25,8 @@ void CVistromApp::SetUpApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Vistrom"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.5.0.0"));
     QApplication::setWindowIcon(VistromAppIcon());
+    // Desktops match the window to the installed menu entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VISTROM_APP_ID));
 }
 
 // An absolute path without "." and ".." parts and doubled slashes, byte for byte.

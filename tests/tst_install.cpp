@@ -1,0 +1,207 @@
+// The installed tree, staged as the Debian package stages it: `cmake --install`
+// with the prefix /usr into a temporary DESTDIR. The files desktops look for are
+// there and pass the desktop's own validators, the project file type is
+// recognised, and the installed converter finds its plug-ins beside it.
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kAppId = QStringLiteral(VISTROM_APP_ID);
+const QString kDemoDir = QStringLiteral(VISTROM_SOURCE_DIR "/examples");
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+Run Start(const QString& program, const QStringList& args, const QString& workingDirectory = {},
+          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(workingDirectory);
+    p.start(program, args);
+    Run r;
+    if (!p.waitForStarted(10000) || !p.waitForFinished(60000))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestInstall : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void files_data();
+    void files();
+    void desktopEntry();
+    void appStream();
+    void icon();
+    void projectType_data();
+    void projectType();
+    void installedConverter();
+
+private:
+    QString installed(const QString& relative) const { return prefix_ + '/' + relative; }
+
+    QTemporaryDir root_;
+    QString prefix_; // the staged /usr
+};
+
+void TestInstall::initTestCase() {
+    QVERIFY(root_.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DESTDIR", root_.path());
+    const Run r =
+        Start(VISTROM_CMAKE_COMMAND, {"--install", VISTROM_BUILD_DIR, "--prefix", "/usr"}, {}, env);
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    prefix_ = root_.path() + "/usr";
+}
+
+void TestInstall::files_data() {
+    QTest::addColumn<QString>("path"); // under the prefix
+    const QString data = VISTROM_INSTALL_DATADIR "/";
+    QTest::newRow("program") << VISTROM_INSTALL_BINDIR "/vistrom";
+    // Every decoder plug-in that was built, into the plug-in folder.
+    const QStringList plugins = QDir(VISTROM_BIN_DIR).entryList({"*.spi"}, QDir::Files);
+    QVERIFY(plugins.contains("ifjpeg.spi") && plugins.contains("ifpng.spi"));
+    for (const QString& plugin : plugins)
+        QTest::newRow(qPrintable(plugin)) << VISTROM_PLUGIN_INSTALL_SUBDIR "/" + plugin;
+    QTest::newRow("menu entry") << data + "applications/" + kAppId + ".desktop";
+    QTest::newRow("AppStream") << data + "metainfo/" + kAppId + ".metainfo.xml";
+    QTest::newRow("file type") << data + "mime/packages/vistrom.xml";
+    QTest::newRow("icon, scalable") << data + "icons/hicolor/scalable/apps/" + kAppId + ".svg";
+    QTest::newRow("icon, 48 px") << data + "icons/hicolor/48x48/apps/" + kAppId + ".png";
+    QTest::newRow("manual page") << VISTROM_INSTALL_MANDIR "/man1/vistrom.1.gz";
+}
+
+void TestInstall::files() {
+    QFETCH(QString, path);
+    QVERIFY2(QFileInfo(installed(path)).isFile(), qPrintable(path));
+    QVERIFY(QFileInfo(installed(path)).size() > 0);
+}
+
+void TestInstall::desktopEntry() {
+    const QString file = installed(VISTROM_INSTALL_DATADIR "/applications/" + kAppId + ".desktop");
+    const Run r = Start("desktop-file-validate", {file});
+    QVERIFY2(r.exitCode == 0 && r.out.isEmpty(), (r.out + r.err).constData());
+    // Opened from a file manager: the project's path as the one argument.
+    const QByteArrayList lines = ReadAll(file).split('\n');
+    QVERIFY(lines.contains("Exec=vistrom %f"));
+    QVERIFY(lines.contains("MimeType=application/x-vistrom-project;"));
+    QVERIFY(lines.contains("Icon=" + kAppId.toUtf8()));
+    for (const char* key : {"Name[ja]=", "Comment=", "Comment[ja]="})
+        QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                             [&](const QByteArray& line) { return line.startsWith(key); }),
+                 key);
+}
+
+void TestInstall::appStream() {
+    // validate-tree also checks the metainfo against the installed menu entry and icon.
+    for (const QString& command : {QStringLiteral("validate"), QStringLiteral("validate-tree")}) {
+        const QString target =
+            command == "validate"
+                ? installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml")
+                : root_.path();
+        const Run r = Start("appstreamcli", {command, "--no-net", "--no-color", target});
+        QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
+    }
+}
+
+void TestInstall::icon() {
+    const QImage png(
+        installed(VISTROM_INSTALL_DATADIR "/icons/hicolor/48x48/apps/" + kAppId + ".png"));
+    QCOMPARE(png.size(), QSize(48, 48));
+    QVERIFY(png.hasAlphaChannel());
+    QCOMPARE(png.pixelColor(0, 0).alpha(), 0);     // the corners are clear
+    QCOMPARE(png.pixelColor(24, 24).alpha(), 255); // the strip is drawn
+}
+
+void TestInstall::projectType_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("project");
+    QTest::newRow("by name") << "movie.fsq" << QByteArray("frame1.bmp\r\n") << true;
+    QTest::newRow("by name, capitals") << "MOVIE.FSQ" << QByteArray() << true;
+    QTest::newRow("by content") << "movie" << QByteArray("!F 30\r\n!S 320,240\r\nf.bmp\r\n")
+                                << true;
+    QTest::newRow("other text") << "notes" << QByteArray("frame1.bmp\r\n") << false;
+    QTest::newRow("other name") << "movie.txt" << QByteArray("!F 30\r\n") << false;
+    QTest::newRow("other format beginning with !")
+        << "library"
+        << QByteArray("!<arch>\nfile.o/         0           0     0     644     0         `\n")
+        << false;
+}
+
+void TestInstall::projectType() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, project);
+    // The installed package compiled into a database as the desktop does it,
+    // read by Qt beside the system's (XDG_DATA_DIRS, set before its first use).
+    static const bool compiled = [this] {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root_.path() + "/home"));
+        qputenv("XDG_DATA_DIRS",
+                QFile::encodeName(installed(VISTROM_INSTALL_DATADIR) + ":/usr/share"));
+        const Run r = Start("update-mime-database", {installed(VISTROM_INSTALL_DATADIR "/mime")});
+        if (r.exitCode != 0 || !r.err.isEmpty())
+            qWarning("update-mime-database: %s", r.err.constData());
+        return r.exitCode == 0 && r.err.isEmpty();
+    }();
+    QVERIFY(compiled);
+    const QString file = root_.path() + '/' + name;
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+    f.close();
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
+    QCOMPARE(type.name() == "application/x-vistrom-project", project);
+    if (project)
+        QVERIFY(type.inherits("text/plain"));
+}
+
+void TestInstall::installedConverter() {
+    // Run as a user would: no plug-in folder in the environment, from the
+    // demo's folder (its image paths are relative).
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("VISTROM_PLUGIN_DIR");
+    const QString movie = root_.filePath("installed.avi");
+    const QString built = root_.filePath("built.avi");
+    const QString program = installed(VISTROM_INSTALL_BINDIR "/vistrom");
+    Run r = Start(program, {"--convert", "demo.fsq", "--output", movie}, kDemoDir, env);
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    r = Start(VISTROM_BIN_DIR "/vistrom", {"--convert", "demo.fsq", "--output", built}, kDemoDir);
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QVERIFY(ReadAll(movie) == ReadAll(built));
+
+    // Read back by ffmpeg: only the closing blank frame is white. Without its
+    // plug-ins the program draws every JPEG and PNG row white.
+    r = Start("ffmpeg", {"-v", "error", "-i", movie, "-fps_mode", "passthrough", "-f", "rawvideo",
+                         "-pix_fmt", "rgb24", "-"});
+    QCOMPARE(r.exitCode, 0);
+    const qsizetype frameSize = 320 * 240 * 3;
+    QCOMPARE(r.out.size(), 12 * frameSize);
+    for (qsizetype i = 0; i < 12; ++i) {
+        const QByteArray frame = r.out.mid(i * frameSize, frameSize);
+        QVERIFY2((frame.count('\xff') == frameSize) == (i == 11), qPrintable(QString::number(i)));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestInstall)
+#include "tst_install.moc"
