@@ -5,7 +5,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test bench install clean
+.PHONY: all deps configure build run test bench install package clean
 
 all: build
 
@@ -34,6 +34,10 @@ bench: build
 # page under PREFIX (DESTDIR=... stages the tree elsewhere).
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package (installing into /usr) in $(BUILD).
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD)
