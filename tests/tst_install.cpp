@@ -3,39 +3,21 @@
 // there and pass the desktop's own validators, the project file type is
 // recognised, and the installed converter finds its plug-ins beside it.
 
+#include "program_run.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMimeDatabase>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
 const QString kAppId = QStringLiteral(VISTROM_APP_ID);
 const QString kDemoDir = QStringLiteral(VISTROM_SOURCE_DIR "/examples");
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-Run Start(const QString& program, const QStringList& args, const QString& workingDirectory = {},
-          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(workingDirectory);
-    p.start(program, args);
-    Run r;
-    if (!p.waitForStarted(10000) || !p.waitForFinished(60000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
 
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
@@ -69,8 +51,8 @@ void TestInstall::initTestCase() {
     QVERIFY(root_.isValid());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DESTDIR", root_.path());
-    const Run r =
-        Start(VISTROM_CMAKE_COMMAND, {"--install", VISTROM_BUILD_DIR, "--prefix", "/usr"}, {}, env);
+    const ProgramRun r = RunProgram(VISTROM_CMAKE_COMMAND,
+                                    {"--install", VISTROM_BUILD_DIR, "--prefix", "/usr"}, {}, env);
     QVERIFY2(r.exitCode == 0, r.err.constData());
     prefix_ = root_.path() + "/usr";
 }
@@ -100,7 +82,7 @@ void TestInstall::files() {
 
 void TestInstall::desktopEntry() {
     const QString file = installed(VISTROM_INSTALL_DATADIR "/applications/" + kAppId + ".desktop");
-    const Run r = Start("desktop-file-validate", {file});
+    const ProgramRun r = RunProgram("desktop-file-validate", {file});
     QVERIFY2(r.exitCode == 0 && r.out.isEmpty(), (r.out + r.err).constData());
     // Opened from a file manager: the project's path as the one argument.
     const QByteArrayList lines = ReadAll(file).split('\n');
@@ -114,13 +96,14 @@ void TestInstall::desktopEntry() {
 }
 
 void TestInstall::appStream() {
-    // validate-tree also checks the metainfo against the installed menu entry and icon.
+    // validate-tree also finds the menu entry the metainfo launches.
     for (const QString& command : {QStringLiteral("validate"), QStringLiteral("validate-tree")}) {
         const QString target =
             command == "validate"
                 ? installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml")
                 : root_.path();
-        const Run r = Start("appstreamcli", {command, "--no-net", "--no-color", target});
+        const ProgramRun r =
+            RunProgram("appstreamcli", {command, "--no-net", "--no-color", target});
         QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
     }
 }
@@ -160,7 +143,8 @@ void TestInstall::projectType() {
         qputenv("XDG_DATA_HOME", QFile::encodeName(root_.path() + "/home"));
         qputenv("XDG_DATA_DIRS",
                 QFile::encodeName(installed(VISTROM_INSTALL_DATADIR) + ":/usr/share"));
-        const Run r = Start("update-mime-database", {installed(VISTROM_INSTALL_DATADIR "/mime")});
+        const ProgramRun r =
+            RunProgram("update-mime-database", {installed(VISTROM_INSTALL_DATADIR "/mime")});
         if (r.exitCode != 0 || !r.err.isEmpty())
             qWarning("update-mime-database: %s", r.err.constData());
         return r.exitCode == 0 && r.err.isEmpty();
@@ -184,16 +168,17 @@ void TestInstall::installedConverter() {
     const QString movie = root_.filePath("installed.avi");
     const QString built = root_.filePath("built.avi");
     const QString program = installed(VISTROM_INSTALL_BINDIR "/vistrom");
-    Run r = Start(program, {"--convert", "demo.fsq", "--output", movie}, kDemoDir, env);
+    ProgramRun r = RunProgram(program, {"--convert", "demo.fsq", "--output", movie}, kDemoDir, env);
     QVERIFY2(r.exitCode == 0, r.err.constData());
-    r = Start(VISTROM_BIN_DIR "/vistrom", {"--convert", "demo.fsq", "--output", built}, kDemoDir);
+    r = RunProgram(VISTROM_BIN_DIR "/vistrom", {"--convert", "demo.fsq", "--output", built},
+                   kDemoDir);
     QVERIFY2(r.exitCode == 0, r.err.constData());
     QVERIFY(ReadAll(movie) == ReadAll(built));
 
     // Read back by ffmpeg: only the closing blank frame is white. Without its
     // plug-ins the program draws every JPEG and PNG row white.
-    r = Start("ffmpeg", {"-v", "error", "-i", movie, "-fps_mode", "passthrough", "-f", "rawvideo",
-                         "-pix_fmt", "rgb24", "-"});
+    r = RunProgram("ffmpeg", {"-v", "error", "-i", movie, "-fps_mode", "passthrough", "-f",
+                              "rawvideo", "-pix_fmt", "rgb24", "-"});
     QCOMPARE(r.exitCode, 0);
     const qsizetype frameSize = 320 * 240 * 3;
     QCOMPARE(r.out.size(), 12 * frameSize);

@@ -3,9 +3,10 @@
 
 #include "language/Language.h"
 
+#include "program_run.h"
+
 #include <QApplication>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -16,29 +17,16 @@ namespace {
 
 constexpr char kPrintLanguage[] = "--print-desktop-language";
 const QString kVistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
-const QStringList kLocaleVariables{"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-Run Start(const QString& program, const QStringList& args, const QStringList& environment) {
+// Runs `program` with the locale variables set as `settings` ("NAME=value") say.
+ProgramRun RunWithLocale(const QString& program, const QStringList& args,
+                         const QStringList& settings) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : kLocaleVariables)
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
         env.remove(name);
-    for (const QString& setting : environment)
+    for (const QString& setting : settings)
         env.insert(setting.section('=', 0, 0), setting.section('=', 1));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    Run r;
-    if (!p.waitForStarted(10000) || !p.waitForFinished(60000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return RunProgram(program, args, {}, env);
 }
 
 QString Name(UiLanguage language) {
@@ -106,7 +94,8 @@ void TestLanguage::environment_data() {
 void TestLanguage::environment() {
     QFETCH(QStringList, environment);
     QFETCH(QString, expected);
-    const Run r = Start(QCoreApplication::applicationFilePath(), {kPrintLanguage}, environment);
+    const ProgramRun r =
+        RunWithLocale(QCoreApplication::applicationFilePath(), {kPrintLanguage}, environment);
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(QString::fromLatin1(r.out), expected);
 }
@@ -189,7 +178,7 @@ void TestLanguage::commandLine() {
     QFETCH(int, exitCode);
     QFETCH(QByteArray, out);
     QFETCH(QByteArray, err);
-    const Run r = Start(kVistrom, args, {"LANG=ja_JP.UTF-8"});
+    const ProgramRun r = RunWithLocale(kVistrom, args, {"LANG=ja_JP.UTF-8"});
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.out.contains(out), r.out.constData());
     QVERIFY2(r.err.contains(err), r.err.constData());

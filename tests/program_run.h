@@ -1,0 +1,31 @@
+#pragma once
+
+// Runs a program to its end and keeps what it said: the tests of the command
+// line, the language choice and the installed tree.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+struct ProgramRun {
+    int exitCode = -1; // -1: did not start or finish, -2: crashed
+    QByteArray out, err;
+};
+
+// `environment` replaces the process environment (unset: this process's).
+inline ProgramRun
+RunProgram(const QString& program, const QStringList& args, const QString& workingDirectory = {},
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.setWorkingDirectory(workingDirectory);
+    p.start(program, args);
+    ProgramRun r;
+    if (!p.waitForStarted(10000) || !p.waitForFinished(60000))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
