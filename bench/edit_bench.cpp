@@ -1,15 +1,15 @@
-// Times the list editing commands on a long list through the real view and its
-// selection model, painting included: at 100,000 rows, delete a selection of
+// Times the list editing commands on a long list through a project shown in
+// the real list pane, painting included: at 100,000 rows, delete a selection of
 // every other row, paste 10,000 rows, and undo each. Each should take well
 // under a second.
 //
 //   QT_QPA_PLATFORM=offscreen ./edit_bench [rows]
 
-#include "app/UserDialogs.h"
-#include "framelist/CVistromDoc.h"
-#include "framelist/FrameList.h"
-#include "framelist/RowEditCommand.h"
-#include "framelist/widgets/CVistromView.h"
+#include "dialogs/UserDialogs.h"
+#include "project/FrameList.h"
+#include "project/Project.h"
+#include "project/UndoSteps.h"
+#include "ui/FrameListView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,13 +51,13 @@ int main(int argc, char** argv) {
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
 
     AnsweringDialogs dialogs;
-    CVistromDoc document;
-    CVistromView view(&document, &dialogs);
+    Project project;
+    FrameListView view(&project, &dialogs);
     view.resize(500, 700);
     view.show();
     QApplication::processEvents();
-    FrameList* list = view.frameList();
-    QItemSelectionModel* marks = view.selectionModel();
+    FrameList* list = project.frameList();
+    QItemSelectionModel* marks = project.marks();
 
     QList<QByteArray> paths;
     paths.reserve(rows);
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     std::printf("rows: %d\n", rows);
     timed("load the rows (reset, renumber)", [&] {
         list->resetRows(paths);
-        view.RenumberRows();
+        list->renumberRows();
     });
 
     QList<int> everyOther;
@@ -80,11 +80,11 @@ int main(int argc, char** argv) {
     timed("select every other row", [&] { SelectRows(marks, everyOther); });
     timed("focus row 5,001",
           [&] { marks->setCurrentIndex(list->index(5001, 0), QItemSelectionModel::NoUpdate); });
-    timed("read the selection (selectedRows)", [&] { (void)view.selectedRows(); });
-    timed("delete the selection (every other row)", [&] { view.OnDeleteSelection(); });
-    timed("undo the delete (rows come back selected)", [&] { view.OnUndo(); });
-    timed("redo the delete", [&] { view.OnRedo(); });
-    timed("undo the delete again", [&] { view.OnUndo(); });
+    timed("read the selection (selectedRows)", [&] { (void)project.selectedRows(); });
+    timed("delete the selection (every other row)", [&] { view.deleteSelection(); });
+    timed("undo the delete (rows come back selected)", [&] { project.undo(); });
+    timed("redo the delete", [&] { project.redo(); });
+    timed("undo the delete again", [&] { project.undo(); });
 
     QList<int> pasteRows;
     QList<QByteArray> pastePaths;
@@ -94,14 +94,12 @@ int main(int argc, char** argv) {
         pastePaths << "/home/user/pasted/p_" + QByteArray::number(k) + ".png";
     }
     timed("paste 10,000 rows in the middle", [&] {
-        view.undoStack()->push(
-            RowEditCommand::Insert(list, pasteRows, pastePaths, QStringLiteral("paste")).release());
-        view.modified |= 1;
-        view.RenumberRows();
+        project.undoStack()->push(
+            RowEditStep::insertRows(list, pasteRows, pastePaths, QStringLiteral("paste")));
     });
-    timed("undo the paste", [&] { view.OnUndo(); });
-    timed("redo the paste", [&] { view.OnRedo(); });
-    timed("undo the paste again", [&] { view.OnUndo(); });
+    timed("undo the paste", [&] { project.undo(); });
+    timed("redo the paste", [&] { project.redo(); });
+    timed("undo the paste again", [&] { project.undo(); });
 
     // The same through the clipboard commands: copy 10,000 rows, paste them
     // at the focus, undo.
@@ -110,34 +108,34 @@ int main(int argc, char** argv) {
         copied << rows / 3 + r;
     timed("select 10,000 rows and copy them (Ctrl+C)", [&] {
         SelectRows(marks, copied);
-        view.OnCopyRows();
+        view.copyRows();
     });
     timed("paste them at the focus (Ctrl+V)", [&] {
         marks->setCurrentIndex(list->index(rows / 2, 0), QItemSelectionModel::NoUpdate);
-        view.OnPasteRowsInserting();
+        view.pasteRowsInserting();
     });
     std::printf("  (rows after the paste: %d)\n", list->size());
-    timed("undo the clipboard paste", [&] { view.OnUndo(); });
+    timed("undo the clipboard paste", [&] { project.undo(); });
 
     // Scattered: 10,000 rows pasted one every tenth row (overwrite-like spread).
     QList<int> scattered;
     for (int k = 0; k < 10000; ++k)
         scattered << k * 11;
     timed("insert 10,000 scattered rows", [&] {
-        view.undoStack()->push(
-            RowEditCommand::Insert(list, scattered, pastePaths, QStringLiteral("drop")).release());
+        project.undoStack()->push(
+            RowEditStep::insertRows(list, scattered, pastePaths, QStringLiteral("drop")));
     });
-    timed("undo the scattered insert", [&] { view.OnUndo(); });
+    timed("undo the scattered insert", [&] { project.undo(); });
 
     timed("select every other row again", [&] { SelectRows(marks, everyOther); });
-    timed("blank the selection (Space)", [&] { view.OnBlankSelection(); });
-    timed("undo the blanking", [&] { view.OnUndo(); });
+    timed("blank the selection (Space)", [&] { view.blankSelection(); });
+    timed("undo the blanking", [&] { project.undo(); });
 
     dialogs.value = 1000;
-    timed("insert 1,000 blanks at the focus (Ctrl+I)", [&] { view.OnInsertBlanksHere(); });
-    timed("undo the insert", [&] { view.OnUndo(); });
-    timed("append 1,000 blanks (Ctrl+A)", [&] { view.OnAddBlanksAtEnd(); });
-    timed("undo the append", [&] { view.OnUndo(); });
+    timed("insert 1,000 blanks at the focus (Ctrl+I)", [&] { view.insertBlanksHere(); });
+    timed("undo the insert", [&] { project.undo(); });
+    timed("append 1,000 blanks (Ctrl+A)", [&] { view.addBlanksAtEnd(); });
+    timed("undo the append", [&] { project.undo(); });
 
     // Removing a block that cuts many selected ranges is where the selection
     // model turns quadratic; the model lifts the selection around it.
@@ -146,19 +144,18 @@ int main(int argc, char** argv) {
         block << r;
     timed("select every other row once more", [&] { SelectRows(marks, everyOther); });
     timed("remove 20,000 rows cutting 10,000 selected ranges", [&] {
-        view.undoStack()->push(
-            RowEditCommand::Remove(list, block, QStringLiteral("cut")).release());
+        project.undoStack()->push(RowEditStep::removeRows(list, block, QStringLiteral("cut")));
     });
-    timed("undo that removal (the rows come back selected)", [&] { view.OnUndo(); });
+    timed("undo that removal (the rows come back selected)", [&] { project.undo(); });
     timed("select every other row once more", [&] { SelectRows(marks, everyOther); });
 
     timed("select range 0 to 1000", [&] {
         dialogs.next = {0, 1000};
-        view.OnAddRangeToSelection();
+        view.addRangeToSelection();
     });
     timed("select every other row once more", [&] { SelectRows(marks, everyOther); });
-    timed("clear all (every other row selected)", [&] { view.OnClearAll(); });
-    timed("undo clear all (every row comes back selected)", [&] { view.OnUndo(); });
+    timed("clear all (every other row selected)", [&] { view.clearAll(); });
+    timed("undo clear all (every row comes back selected)", [&] { project.undo(); });
 
     std::printf("slowest step: %.1f ms\n", worst);
     return worst < 1000.0 ? 0 : 1;

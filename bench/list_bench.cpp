@@ -1,15 +1,15 @@
 // Times the project file and the frame list at scale: building and parsing
-// the text of a 100,000-row project, saving and loading it through the real
-// list view (model reset, labels and a repaint included), and relabelling
-// after an edit. Each should take well under a second.
+// the text of a 100,000-row project, saving and loading it through a project
+// shown in the real list pane (model reset, labels and a repaint included),
+// and relabelling after an edit. Each should take well under a second.
 //
 //   QT_QPA_PLATFORM=offscreen ./list_bench [rows]
 
-#include "app/UserDialogs.h"
-#include "framelist/CVistromDoc.h"
-#include "framelist/FrameList.h"
-#include "framelist/ProjectFile.h"
-#include "framelist/widgets/CVistromView.h"
+#include "dialogs/UserDialogs.h"
+#include "project/FrameList.h"
+#include "project/Project.h"
+#include "project/ProjectFile.h"
+#include "ui/FrameListView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,13 +22,6 @@
 #include <optional>
 
 namespace {
-
-class SilentDialogs : public CancellingDialogs {
-public:
-    void showMessage(const QString& text, bool) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-};
 
 double Time(const char* what, const std::function<void()>& step) {
     QElapsedTimer timer;
@@ -62,39 +55,37 @@ int main(int argc, char** argv) {
          [&] { WriteProjectData(path, ProjectSettings{}, paths); });
     Time("project file, read", [&] { ReadProjectData(path, data); });
 
-    SilentDialogs dialogs;
-    CVistromDoc document;
-    CVistromView view(&document, &dialogs);
+    CancellingDialogs dialogs;
+    Project project;
+    FrameListView view(&project, &dialogs);
     view.resize(420, 600);
-    view.OnInitialUpdate();
     view.show();
     QApplication::processEvents();
 
-    view.projectPath = path;
-    Time("view: ReadProjectFile + paint", [&] {
-        view.ReadProjectFile();
+    Time("view: load + paint", [&] {
+        if (project.load(path) != ProjectResult::Done)
+            std::fprintf(stderr, "the project did not load\n");
         view.repaint();
     });
-    Time("view: WriteProjectFile", [&] { view.WriteProjectFile(); });
+    Time("view: save", [&] { project.saveAs(path); });
     Time("view: insert at row 0, relabel, paint", [&] {
-        view.frameList()->insertRow(0);
-        view.RenumberRows();
+        project.insertBlanks(0, 1);
         view.repaint();
     });
     view.scrollToBottom();
     Time("view: remove row 0, relabel, paint (bottom)", [&] {
-        view.frameList()->removeRow(0);
-        view.RenumberRows();
+        SelectRows(project.marks(), {0});
+        project.deleteSelection();
         view.repaint();
     });
-    view.settings.fps = 25;
+    ProjectSettings faster = project.settings();
+    faster.fps = 25;
     Time("view: new frame rate, relabel, paint", [&] {
-        view.RenumberRows();
+        project.changeSettings(faster);
         view.repaint();
     });
     Time("view: new project", [&] {
-        view.untitled = 1;
-        view.OnInitialUpdate();
+        project.newProject();
         view.repaint();
     });
     return 0;

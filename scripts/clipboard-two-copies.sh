@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Two running copies of vistrom exchange rows through the X11 clipboard, and a
-# shell (xclip, standing in for a text editor) reads and writes the same text.
+# Two running programs exchange rows through the X11 clipboard with the list's
+# own copy and paste commands, and a shell (xclip, standing in for a text
+# editor) reads and writes the same text.
 #
-#   scripts/clipboard-two-copies.sh [path/to/vistrom]
+#   scripts/clipboard-two-copies.sh [path/to/clipboard_peer]
 #
-# Starts its own Xvfb, so it runs on a machine without a desktop. Each copy
-# is driven by the hidden `--selftest-clipboard copy|paste` option, which runs
-# the list view's own copy and paste commands. Exit status 0 when every check
-# passes, 77 when no X server can be started here.
+# Each side is the test program clipboard_peer (tests/clipboard_peer.cpp),
+# which drives the program's list pane. Starts its own Xvfb, so it runs on a
+# machine without a desktop. Exit status 0 when every check passes, 77 when no
+# X server can be started here.
 set -euo pipefail
 
-vistrom=${1:-build/bin/vistrom}
-[ -x "$vistrom" ] || { echo "no program at $vistrom (build first)" >&2; exit 1; }
+peer=${1:-build/bin/clipboard_peer}
+[ -x "$peer" ] || { echo "no program at $peer (build first)" >&2; exit 1; }
 command -v Xvfb >/dev/null || { echo "Xvfb is missing (scripts/install-deps)" >&2; exit 1; }
 command -v xclip >/dev/null || { echo "xclip is missing (scripts/install-deps)" >&2; exit 1; }
 
@@ -52,7 +53,7 @@ check() { # name expected-file actual-file
 
 # Starts copy 1 serving the rows given as arguments; returns once it copied.
 start_copier() {
-  "$vistrom" --selftest-clipboard copy "$@" >"$work/copier.out" 2>"$work/copier.err" &
+  "$peer" copy "$@" >"$work/copier.out" 2>"$work/copier.err" &
   copier_pid=$!
   for _ in $(seq 100); do
     grep -q copied "$work/copier.out" 2>/dev/null && return 0
@@ -67,7 +68,7 @@ long="/$(head -c 3000 /dev/zero | tr '\0' 'l').bmp"
 rows=("/img/a.bmp" "" "/img/日本語 画像.bmp" $'/img/\xff\xfebad.bmp' "$long" "" "")
 start_copier "${rows[@]}"
 printf '%s\n' "${rows[@]}" >"$work/expected-rows"
-"$vistrom" --selftest-clipboard paste >"$work/pasted" 2>"$work/paste.err" || true
+"$peer" paste >"$work/pasted" 2>"$work/paste.err" || true
 check "rows travel from one copy to the other" "$work/expected-rows" "$work/pasted"
 
 # 2. The shell reads copy 1's text: header, CR LF lines, blank rows empty.
@@ -86,13 +87,13 @@ else
 fi
 copier_pid=""
 printf '/x/a.bmp\n/x/b.bmp\n' >"$work/expected-editor"
-"$vistrom" --selftest-clipboard paste >"$work/pasted-editor" 2>>"$work/paste.err" || true
+"$peer" paste >"$work/pasted-editor" 2>>"$work/paste.err" || true
 check "text from a text editor pastes as rows" "$work/expected-editor" "$work/pasted-editor"
 
 # 4. Text that is not row data is refused.
 printf 'just some words\n' | xclip -i -selection clipboard 2>/dev/null
 status=0
-"$vistrom" --selftest-clipboard paste >"$work/pasted-other" 2>>"$work/paste.err" || status=$?
+"$peer" paste >"$work/pasted-other" 2>>"$work/paste.err" || status=$?
 if [ "$status" -eq 2 ] && [ ! -s "$work/pasted-other" ]; then
   echo "ok   other text is refused"
 else

@@ -1,7 +1,9 @@
-// The project file reader and writer: every reader rule, the writer's exact
-// text, round trips through the disk, long lines and saves that fail.
+// The project file reader and writer (every reader rule, the writer's exact
+// text, round trips through the disk, long lines, saves that fail) and the
+// clipboard text that carries rows.
 
-#include "framelist/ProjectFile.h"
+#include "project/ProjectFile.h"
+#include "project/RowClipboardText.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +21,7 @@
 Q_DECLARE_METATYPE(ProjectReadResult)
 
 using Rows = QList<QByteArray>;
+using Lines = QList<QByteArray>;
 using S = ProjectSettings;
 
 // Shown when a comparison of settings fails.
@@ -46,40 +49,21 @@ class TestProjectFile : public QObject {
     Q_OBJECT
 
 private slots:
-    void trimLineEnd_data();
-    void trimLineEnd();
     void readerSettings_data();
     void readerSettings();
     void readerRows_data();
     void readerRows();
     void writerText_data();
     void writerText();
-    void roundTrip_data();
-    void roundTrip();
     void longLinesAreOneRow();
     void readRefused();
     void failedSaves();
     void bytePathsAndLinks();
+    void clipboardText_data();
+    void clipboardText();
+    void clipboardSplits_data();
+    void clipboardSplits();
 };
-
-void TestProjectFile::trimLineEnd_data() {
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("LF") << QByteArray("abc\n") << QByteArray("abc");
-    QTest::newRow("CR LF") << QByteArray("abc\r\n") << QByteArray("abc");
-    QTest::newRow("lone CR") << QByteArray("abc\r") << QByteArray("abc");
-    QTest::newRow("no end, empty") << QByteArray() << QByteArray();
-    QTest::newRow("CR inside stays") << QByteArray("a\rbc\n") << QByteArray("a\rbc");
-    // The next-to-last byte is looked at whatever the last one is.
-    QTest::newRow("CR next-to-last") << QByteArray("ab\rc") << QByteArray("ab");
-    QTest::newRow("blanks stay") << QByteArray("  \n") << QByteArray("  ");
-}
-
-void TestProjectFile::trimLineEnd() {
-    QFETCH(QByteArray, line);
-    TrimLineEnd(line);
-    QTEST(line, "expected");
-}
 
 void TestProjectFile::readerSettings_data() {
     QTest::addColumn<QByteArray>("text");
@@ -95,7 +79,6 @@ void TestProjectFile::readerSettings_data() {
         S{25, 640, 480, ColourDepth::Bits24, true, true, true, true, "/a b/c.wav"});
     row("!F12 skips the 3rd character", "!F12\nrow\n", ok, S{.fps = 2});
     row("!F alone gives 8", "!F 30\n!F\nrow\n", ok, S{});
-    row("!F not a number", "!F x\nrow\n", ok, S{});
     row("!F leading blanks, sign, trailing text", "!F   +12fps\nrow\n", ok, S{.fps = 12});
     row("!F -5 wraps", "!F -5\nrow\n", ok, S{.fps = 4294967291u});
     row("!F 0 kept", "!F 0\nrow\n", ok, S{.fps = 0});
@@ -104,10 +87,8 @@ void TestProjectFile::readerSettings_data() {
     row("!S without comma", "!S 640,480\n!S 640 480\nrow\n", ok, S{});
     row("!S blank after comma", "!S 640, 480\nrow\n", ok, S{.width = 640, .height = 480});
     row("!S blank before comma", "!S 640 ,480\nrow\n", ok, S{});
-    row("!S one number", "!S 640,\nrow\n", ok, S{});
     row("!X !B !W !D not numbers", "!X 1\n!X\n!B z\n!W\n!D -\nrow\n", ok, S{});
     row("!A2 x passed over", "!A 1\n!A2 x\nrow\n", ok, S{.audioEnabled = true});
-    row("!A alone passed over", "!A 1\n!A\nrow\n", ok, S{.audioEnabled = true});
     row("!A1 keeps blanks", "!A1  two  blanks \nrow\n", ok, S{.audioPath = " two  blanks "});
     row("!A1x passed over", "!A1 /keep.wav\n!A1x/other.wav\nrow\n", ok,
         S{.audioPath = "/keep.wav"});
@@ -148,6 +129,9 @@ void TestProjectFile::readerRows_data() {
     QTest::newRow("row 0 beginning with ! is a setting")
         << QByteArray("!F 8\n!weird.bmp\n/b\n") << Rows{"/b"};
     QTest::newRow("blank path is a row") << QByteArray("!F 8\n \n") << Rows{" "};
+    // A CR or LF in the last two bytes of a line as read is cut.
+    QTest::newRow("lone CR, and CR next-to-last at the end")
+        << QByteArray("!F 8\n/a\r\n/b\r\r\n/c\rd") << Rows{"/a", "/b", "/c"};
     QTest::newRow("bytes and inner CR pass through")
         << QByteArray("!F 8\n/\xe7\x94\xbb/\xff\x80.bmp\na\rb.bmp\n")
         << Rows{"/\xe7\x94\xbb/\xff\x80.bmp", "a\rb.bmp"};
@@ -181,36 +165,27 @@ void TestProjectFile::writerText_data() {
         << Rows{""}
         << QByteArray("!F -5\r\n!S -2147483648,1\r\n!X 0\r\n!B -3\r\n!W 0\r\n!D 0\r\n\r\n");
     QTest::newRow("empty list has one row line") << S{} << Rows{} << kSettingsLines + "\r\n";
+    QTest::newRow("every setting")
+        << S{40, 1280, 20, ColourDepth::Bits24, true, true, true, true, " /s/ファイル.wav "}
+        << Rows{"", " ", "\xff.png"}
+        << QByteArray("!F 40\r\n!S 1280,20\r\n!X 1\r\n!B 2\r\n!W 1\r\n!D 1\r\n!A 1\r\n"
+                      "!A1  /s/ファイル.wav \r\n\r\n \r\n\xff.png\r\n");
 }
 
+// The text, also on disk (CR LF), and the same project read back from it.
 void TestProjectFile::writerText() {
     QFETCH(ProjectSettings, settings);
     QFETCH(Rows, rows);
-    QTEST(ProjectFileText(settings, rows), "text");
-}
-
-void TestProjectFile::roundTrip_data() {
-    QTest::addColumn<ProjectSettings>("settings");
-    QTest::addColumn<Rows>("rows");
-    QTest::newRow("new project") << S{} << Rows(10);
-    QTest::newRow("every setting") << S{40,   1280, 20,   ColourDepth::Bits24,          true,
-                                        true, true, true, "  /sound dir/ファイル.wav  "}
-                                   << Rows{"", "/a b/c.bmp", " ", "", "\xff\xfe.png"};
-    QTest::newRow("fps 0") << S{.fps = 0} << Rows{"/x.bmp"};
-    QTest::newRow("empty list comes back as one blank row") << S{} << Rows{};
-}
-
-void TestProjectFile::roundTrip() {
-    QFETCH(ProjectSettings, settings);
-    QFETCH(Rows, rows);
+    QFETCH(QByteArray, text);
+    QCOMPARE(ProjectFileText(settings, rows), text);
     QTemporaryDir dir;
     const QString path = dir.filePath("round trip ✓.fsq");
     QVERIFY(WriteProjectData(QFile::encodeName(path), settings, rows));
-    QCOMPARE(ReadAll(path), ProjectFileText(settings, rows)); // CR LF on disk
+    QCOMPARE(ReadAll(path), text);
     ProjectData data;
     QCOMPARE(ReadProjectData(QFile::encodeName(path), data), ProjectReadResult::Ok);
     QCOMPARE(data.settings, settings);
-    QCOMPARE(data.rows, rows.isEmpty() ? Rows{""} : rows);
+    QCOMPARE(data.rows, rows.isEmpty() ? Rows{""} : rows); // an empty list: one blank row
 }
 
 void TestProjectFile::longLinesAreOneRow() {
@@ -284,6 +259,73 @@ void TestProjectFile::bytePathsAndLinks() {
     QCOMPARE(int(st.st_mode & 0777), 0640);
     QCOMPARE(ReadProjectData(latin1, data), ProjectReadResult::Ok);
     QCOMPARE(data.rows, QList<QByteArray>{"/b.bmp"});
+}
+
+// The bytes written, and the same rows read back from them.
+void TestProjectFile::clipboardText_data() {
+    QTest::addColumn<Lines>("paths");
+    QTest::addColumn<QByteArray>("text");
+    const QByteArray h("Vistrom data\r\n"), longPath = "/" + QByteArray(10 * 1024, 'p');
+    QTest::newRow("no selection: header alone") << Lines{} << h;
+    QTest::newRow("one blank") << Lines{""} << h + "\r\n";
+    QTest::newRow("path blank path") << Lines{"a.bmp", "", "c.bmp"} << h + "a.bmp\r\n\r\nc.bmp\r\n";
+    QTest::newRow("blank last rows") << Lines{"/a.bmp", "", ""} << h + "/a.bmp\r\n\r\n\r\n";
+    QTest::newRow("one byte paths") << Lines{"a", "b"} << h + "a\r\nb\r\n";
+    QTest::newRow("bytes as held, spaces kept")
+        << Lines{QByteArray("/\xff\xfe/\xe7\x94\xbb.bmp"), " x "}
+        << h + "/\xff\xfe/\xe7\x94\xbb.bmp\r\n x \r\n";
+    QTest::newRow("10 KiB paths whole")
+        << Lines{longPath, "", longPath + "2"} << h + longPath + "\r\n\r\n" + longPath + "2\r\n";
+}
+
+void TestProjectFile::clipboardText() {
+    QFETCH(Lines, paths);
+    QFETCH(QByteArray, text);
+    QCOMPARE(RowClipboardText(paths), text);
+    const std::optional<Lines> back = SplitRowClipboardText(text);
+    QVERIFY(back);
+    QCOMPARE(*back, paths);
+}
+
+void TestProjectFile::clipboardSplits_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<Lines>("lines");
+    const QByteArray h("Vistrom data\r\n");
+    QTest::newRow("blank first") << h + "\r\nb.bmp\r\n" << true << Lines{"", "b.bmp"};
+    QTest::newRow("lone CR") << h + "a.bmp\rb.bmp\r" << true << Lines{"a.bmp", "b.bmp"};
+    QTest::newRow("lone LF") << h + "a.bmp\nb.bmp\n" << true << Lines{"a.bmp", "b.bmp"};
+    QTest::newRow("LF LF is one line end") << h + "a.bmp\n\nb.bmp\n"
+                                           << true << Lines{"a.bmp", "b.bmp"};
+    QTest::newRow("LF LF LF leaves one empty line") << h + "a.bmp\n\n\nb.bmp\n"
+                                                    << true << Lines{"a.bmp", "", "b.bmp"};
+    QTest::newRow("LF only, no final line end")
+        << h + "a.bmp\nb.bmp" << true << Lines{"a.bmp", "b.bmp"};
+    QTest::newRow("last line of 1 byte without end not taken")
+        << h + "a.bmp\r\nb" << true << Lines{"a.bmp"};
+    QTest::newRow("last line of 2 bytes without end taken")
+        << h + "a.bmp\r\nbc" << true << Lines{"a.bmp", "bc"};
+    QTest::newRow("one byte line with its end") << h + "b\r\n" << true << Lines{"b"};
+    QTest::newRow("one byte line with lone LF") << h + "b\n" << true << Lines{"b"};
+    QTest::newRow("header and one byte") << h + "x" << true << Lines{};
+    QTest::newRow("text ends at NUL")
+        << h + QByteArray("a.bmp\r\n\0b.bmp\r\n", 15) << true << Lines{"a.bmp"};
+    QTest::newRow("LF header refused") << QByteArray("Vistrom data\na.bmp\r\n") << false << Lines{};
+    QTest::newRow("lower case refused")
+        << QByteArray("vistrom data\r\na.bmp\r\n") << false << Lines{};
+    QTest::newRow("short text refused") << QByteArray("Vistrom data\r") << false << Lines{};
+    QTest::newRow("empty text refused") << QByteArray() << false << Lines{};
+    QTest::newRow("plain editor text refused") << QByteArray("a.bmp\nb.bmp\n") << false << Lines{};
+}
+
+void TestProjectFile::clipboardSplits() {
+    QFETCH(QByteArray, text);
+    QFETCH(bool, accepted);
+    QFETCH(Lines, lines);
+    const std::optional<Lines> split = SplitRowClipboardText(text);
+    QCOMPARE(split.has_value(), accepted);
+    if (accepted)
+        QCOMPARE(*split, lines);
 }
 
 QTEST_GUILESS_MAIN(TestProjectFile)

@@ -1,5 +1,5 @@
-#include "app/CVistromApp.h"
+#include "app/Application.h"
 
 int main(int argc, char** argv) {
-    return CVistromApp::Main(argc, argv);
+    return RunVistrom(argc, argv);
 }

@@ -1,12 +1,11 @@
-// The preview pane: hint 16 shows an image at natural size at the corner of
-// a white page; an empty path clears it; other hints change nothing.
+// The preview pane: an image shown at natural size at the corner of a white
+// page; an empty path clears it.
 
 #include "BmpFixtures.h"
 #include "CodecFixtures.h"
 
-#include "framelist/CVistromDoc.h"
 #include "imaging/PluginLoader.h"
-#include "ui/CPreView.h"
+#include "ui/PreviewPane.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,7 +20,7 @@ namespace {
 
 constexpr QRgb White = 0xffffffffu;
 
-QImage PageImage(CPreView& view) {
+QImage PageImage(PreviewPane& view) {
     return view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -39,7 +38,6 @@ private slots:
     void showsImagesAtTheCorner_data();
     void showsImagesAtTheCorner();
     void staysWhiteWithoutAnImage();
-    void otherHintsChangeNothing();
     void pageGrowsForLargeImages();
     void screenshots();
 };
@@ -74,9 +72,8 @@ void TestPreview::showsImagesAtTheCorner() {
     QFETCH(QSize, size);
     QFETCH(QRgb, corner);
     const QByteArray path = which == "bmp" ? bmp : which == "jpeg" ? jpeg : png;
-    CVistromDoc doc;
-    CPreView view(&doc);
-    doc.UpdateAllViews(nullptr, CVistromDoc::HintShowImage, path);
+    PreviewPane view;
+    view.showImage(path);
     QCOMPARE(view.path(), path);
     QCOMPARE(view.surface().width(), size.width());
     QCOMPARE(view.surface().height(), size.height());
@@ -95,21 +92,20 @@ void TestPreview::showsImagesAtTheCorner() {
     QCOMPARE(page.pixel(1279, 1279), White);
 
     // Another image replaces it.
-    doc.UpdateAllViews(nullptr, CVistromDoc::HintShowImage, which == "bmp" ? png : bmp);
+    view.showImage(which == "bmp" ? png : bmp);
     QCOMPARE(view.surface().width(), which == "bmp" ? 9 : 30);
 }
 
 void TestPreview::staysWhiteWithoutAnImage() {
-    CVistromDoc doc;
-    CPreView view(&doc);
+    PreviewPane view;
     QVERIFY(view.path().isEmpty());
     QCOMPARE(view.pageSize(), QSize(1280, 1280));
     QCOMPARE(PageImage(view).pixel(1279, 1279), White);
     // A file that cannot be drawn, then an empty path: each leaves a white page.
     const QByteArray missing = QFile::encodeName(dir.filePath("missing.png"));
     for (const QByteArray& path : {missing, QByteArray()}) {
-        doc.UpdateAllViews(nullptr, CVistromDoc::HintShowImage, bmp);
-        doc.UpdateAllViews(nullptr, CVistromDoc::HintShowImage, path);
+        view.showImage(bmp);
+        view.showImage(path);
         QCOMPARE(view.path(), path);
         QVERIFY(view.surface().isEmpty());
         const QImage page = PageImage(view);
@@ -118,26 +114,14 @@ void TestPreview::staysWhiteWithoutAnImage() {
     }
 }
 
-void TestPreview::otherHintsChangeNothing() {
-    CVistromDoc doc;
-    CPreView view(&doc);
-    doc.UpdateAllViews(nullptr, CVistromDoc::HintShowImage, bmp);
-    doc.UpdateAllViews(nullptr, CVistromDoc::HintLoadProject, png);
-    doc.UpdateAllViews(nullptr, 2, png);
-    doc.UpdateAllViews(&view, CVistromDoc::HintShowImage, png); // its own update
-    QCOMPARE(view.path(), bmp);
-    QCOMPARE(view.surface().width(), 30);
-}
-
 void TestPreview::pageGrowsForLargeImages() {
-    CVistromDoc doc;
-    CPreView view(&doc);
-    doc.UpdateAllViews(nullptr, CVistromDoc::HintShowImage, wide);
+    PreviewPane view;
+    view.showImage(wide);
     QCOMPARE(view.pageSize(), QSize(1500, 1280));
     const QImage page = PageImage(view);
     QCOMPARE(page.pixel(1499, 2), QRgb(0xff000000u | PatternColour(1499, 2)));
     QCOMPARE(page.pixel(1499, 3), White);
-    doc.UpdateAllViews(nullptr, CVistromDoc::HintShowImage, bmp);
+    view.showImage(bmp);
     QCOMPARE(view.pageSize(), QSize(1280, 1280));
 }
 
@@ -161,13 +145,12 @@ void TestPreview::screenshots() {
         const QString path = dir.filePath(QString("showcase.") + format);
         QVERIFY(picture.save(path, nullptr, 90));
 
-        CVistromDoc doc;
-        CPreView view(&doc);
+        PreviewPane view;
         view.setWindowTitle(QString("Vistrom preview: ") + format);
         view.resize(520, 360);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        doc.UpdateAllViews(nullptr, CVistromDoc::HintShowImage, QFile::encodeName(path));
+        view.showImage(QFile::encodeName(path));
         QTest::qWait(300);
         const QPixmap shot = QGuiApplication::platformName() == "xcb"
                                  ? view.screen()->grabWindow(view.winId())

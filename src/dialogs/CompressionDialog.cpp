@@ -1,0 +1,89 @@
+#include "dialogs/CompressionDialog.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kDefaultQuality = 75;
+}
+
+CompressionDialog::CompressionDialog(QWidget* parent, std::vector<CodecInfo> codecs)
+    : QDialog(parent), codecs_(std::move(codecs)) {
+    setWindowTitle(tr("ビデオの圧縮"));
+    // The uncompressed entry always heads the list, even if a caller forgot it.
+    if (codecs_.empty() || !codecs_.front().name.empty())
+        codecs_.insert(codecs_.begin(), CodecInfo{"", "Full Frames (Uncompressed)", false});
+
+    auto* layout = new QVBoxLayout(this);
+    auto* listLabel = new QLabel(tr("圧縮プログラム(&C):"), this);
+    layout->addWidget(listLabel);
+    list_ = new QListWidget(this);
+    listLabel->setBuddy(list_);
+    for (const CodecInfo& codec : codecs_) {
+        QString text = QString::fromStdString(codec.description);
+        if (!codec.name.empty())
+            text += QStringLiteral("  [%1]").arg(QString::fromStdString(codec.name));
+        list_->addItem(text);
+    }
+    list_->setCurrentRow(0);
+    layout->addWidget(list_);
+
+    auto* qualityRow = new QHBoxLayout;
+    qualityLabel_ = new QLabel(tr("圧縮の品質(&Q):"), this);
+    qualitySlider_ = new QSlider(Qt::Horizontal, this);
+    qualitySlider_->setRange(1, 100);
+    qualitySlider_->setValue(kDefaultQuality);
+    qualitySpin_ = new QSpinBox(this);
+    qualitySpin_->setRange(1, 100);
+    qualitySpin_->setValue(kDefaultQuality);
+    qualityLabel_->setBuddy(qualitySlider_);
+    qualityRow->addWidget(qualityLabel_);
+    qualityRow->addWidget(qualitySlider_, 1);
+    qualityRow->addWidget(qualitySpin_);
+    layout->addLayout(qualityRow);
+    connect(qualitySlider_, &QSlider::valueChanged, qualitySpin_, &QSpinBox::setValue);
+    connect(qualitySpin_, &QSpinBox::valueChanged, qualitySlider_, &QSlider::setValue);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+
+    connect(list_, &QListWidget::currentRowChanged, this, [this] { updateQuality(); });
+    connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    updateQuality();
+    list_->setFocus();
+}
+
+void CompressionDialog::updateQuality() {
+    const int row = list_->currentRow();
+    const bool hasQuality =
+        row >= 0 && size_t(row) < codecs_.size() && codecs_[size_t(row)].hasQuality;
+    qualityLabel_->setEnabled(hasQuality);
+    qualitySlider_->setEnabled(hasQuality);
+    qualitySpin_->setEnabled(hasQuality);
+}
+
+CompressionChoice CompressionDialog::choice() const {
+    CompressionChoice chosen;
+    const int row = list_->currentRow();
+    if (row < 0 || size_t(row) >= codecs_.size())
+        return chosen;
+    const CodecInfo& codec = codecs_[size_t(row)];
+    chosen.encoder = codec.name;
+    if (codec.hasQuality)
+        chosen.quality = qualitySpin_->value();
+    return chosen;
+}
+
+std::optional<CompressionChoice> CompressionDialog::ask(QWidget* parent) {
+    CompressionDialog dialog(parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.choice();
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+// The compression options dialog: "Full Frames (Uncompressed)" first and
+// preselected, then the encoders this libavcodec offers that AVI can hold
+// (OfferedCodecs), with a quality setting where the encoder has one. It starts
+// from the first entry at every conversion; nothing is remembered.
+
+#include "movie/AviWriter.h"
+#include "movie/Codecs.h"
+
+#include <QDialog>
+
+#include <optional>
+#include <vector>
+
+class QListWidget;
+class QSlider;
+class QSpinBox;
+class QLabel;
+
+class CompressionDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CompressionDialog(QWidget* parent = nullptr,
+                               std::vector<CodecInfo> codecs = OfferedCodecs());
+
+    // The choice the dialog shows now.
+    CompressionChoice choice() const;
+
+    // Runs the dialog: the choice on OK, std::nullopt on Cancel.
+    static std::optional<CompressionChoice> ask(QWidget* parent);
+
+    // For tests: the list of compressors and the quality controls.
+    QListWidget* codecList() const { return list_; }
+    QSpinBox* qualitySpin() const { return qualitySpin_; }
+    QSlider* qualitySlider() const { return qualitySlider_; }
+
+private:
+    void updateQuality();
+
+    std::vector<CodecInfo> codecs_;
+    QListWidget* list_;
+    QLabel* qualityLabel_;
+    QSlider* qualitySlider_;
+    QSpinBox* qualitySpin_;
+};

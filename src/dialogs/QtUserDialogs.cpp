@@ -1,0 +1,102 @@
+#include "dialogs/QtUserDialogs.h"
+
+#include "dialogs/AudioDialog.h"
+#include "dialogs/CompressionDialog.h"
+#include "dialogs/FrameRateSizeDialog.h"
+#include "dialogs/ValueInputDialog.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+void QtUserDialogs::showMessage(const QString& text, bool foreground) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vistrom"), text, QMessageBox::Ok, owner_);
+    if (foreground) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.raise();
+        box.activateWindow();
+    }
+    box.exec();
+}
+
+bool QtUserDialogs::askYesNo(const QString& text) {
+    return QMessageBox::question(owner_, QStringLiteral("Vistrom"), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtUserDialogs::showPlainMessage(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, nullptr);
+    box.exec();
+}
+
+QStringList QtUserDialogs::nameFilters(const QString& filter) {
+    QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    static const QRegularExpression endsInPattern(QStringLiteral("\\([^()]*\\)\\s*$"));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        const QString pattern = parts[i + 1].trimmed();
+        if (description.isEmpty())
+            break;
+        if (description.contains(endsInPattern) || pattern.isEmpty())
+            out << description;
+        else
+            out << QStringLiteral("%1 (%2)").arg(description, pattern);
+    }
+    return out;
+}
+
+void QtUserDialogs::matchEveryNameForStarDotStar(QFileDialog& dialog) {
+    // "*.*" has always meant every file, but Qt's own dialog matches it only
+    // against names with a dot. The filter keeps its text; the list it shows
+    // uses "*" instead. (A native dialog does its own matching.)
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (!model)
+        return;
+    auto widen = [model] {
+        QStringList patterns = model->nameFilters();
+        if (!patterns.contains(QStringLiteral("*.*")))
+            return;
+        patterns.replace(patterns.indexOf(QStringLiteral("*.*")), QStringLiteral("*"));
+        model->setNameFilters(patterns);
+    };
+    widen();
+    // Queued: the dialog sets the chosen filter's patterns first.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, model, widen, Qt::QueuedConnection);
+}
+
+std::optional<QByteArray> QtUserDialogs::askFileName(const FileRequest& request) {
+    QFileDialog dialog(owner_);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // Open mode too: a name that does not exist is not refused.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(nameFilters(request.filter));
+    matchEveryNameForStarDotStar(dialog);
+    if (!request.defaultExtension.isEmpty())
+        dialog.setDefaultSuffix(request.defaultExtension);
+    if (!request.overwritePrompt)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.initialName.isEmpty() && !request.initialName.contains(QLatin1Char('*')))
+        dialog.selectFile(request.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().first());
+}
+
+std::optional<quint32> QtUserDialogs::askValue(const QString& prompt, quint32 initial) {
+    return ValueInputDialog::ask(owner_, prompt, initial);
+}
+
+bool QtUserDialogs::runFrameRateDialog(ProjectSettings& settings) {
+    return FrameRateSizeDialog::run(owner_, settings, *this);
+}
+
+bool QtUserDialogs::runAudioDialog(ProjectSettings& settings) {
+    return AudioDialog::run(owner_, settings, *this);
+}
+
+std::optional<CompressionChoice> QtUserDialogs::askCompression() {
+    return CompressionDialog::ask(owner_);
+}

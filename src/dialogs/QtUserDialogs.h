@@ -1,0 +1,33 @@
+#pragma once
+
+// The dialog seam as the window shows it: QMessageBox with caption "Vistrom",
+// QFileDialog, and the program's own dialogs.
+
+#include "dialogs/UserDialogs.h"
+
+class QFileDialog;
+class QWidget;
+
+class QtUserDialogs : public UserDialogs {
+public:
+    explicit QtUserDialogs(QWidget* owner = nullptr) : owner_(owner) {}
+    void setOwner(QWidget* owner) { owner_ = owner; }
+
+    void showMessage(const QString& text, bool foreground = false) override;
+    bool askYesNo(const QString& text) override;
+    void showPlainMessage(const QString& text, const QString& caption) override;
+    std::optional<QByteArray> askFileName(const FileRequest& request) override;
+    std::optional<quint32> askValue(const QString& prompt, quint32 initial) override;
+    bool runFrameRateDialog(ProjectSettings& settings) override;
+    bool runAudioDialog(ProjectSettings& settings) override;
+    std::optional<CompressionChoice> askCompression() override;
+
+    // "Desc|pattern|Desc|pattern||" as Qt name filters ("Desc (pattern)").
+    static QStringList nameFilters(const QString& filter);
+    // Makes a "*.*" filter of Qt's own dialog list every file, with or
+    // without a dot in its name, as "All Files" promises.
+    static void matchEveryNameForStarDotStar(QFileDialog& dialog);
+
+private:
+    QWidget* owner_;
+};

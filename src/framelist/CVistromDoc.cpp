@@ -1,1 +1,0 @@
-#include "framelist/CVistromDoc.h"

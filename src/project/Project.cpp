@@ -1,0 +1,353 @@
+#include "project/Project.h"
+
+#include "project/BytePathFile.h"
+#include "project/ProjectFile.h"
+#include "project/RowClipboardText.h"
+#include "project/UndoSteps.h"
+
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QMap>
+#include <QUndoStack>
+
+#include <algorithm>
+#include <iterator>
+#include <numeric>
+
+namespace {
+
+// Rows start, start + 1, ..., count of them.
+QList<int> RowsFrom(int start, qsizetype count) {
+    QList<int> rows(count);
+    std::iota(rows.begin(), rows.end(), start);
+    return rows;
+}
+
+// Adds the row holding the focus mark, if any, to the selection.
+void SelectFocusedRow(FrameList* list) {
+    QItemSelectionModel* marks = list->marks();
+    if (marks && marks->currentIndex().isValid())
+        marks->select(marks->currentIndex(),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void ClearSelection(FrameList* list) {
+    if (list->marks())
+        list->marks()->clearSelection();
+}
+
+} // namespace
+
+QString ProjectMessage(ProjectResult result) {
+    switch (result) {
+    case ProjectResult::CannotOpen:
+    case ProjectResult::CannotWrite:
+        return QCoreApplication::translate("Project", "ファイルが開けませんでした");
+    case ProjectResult::NoRowLine:
+        return QCoreApplication::translate("Project", "読み込み中にエラー発生");
+    case ProjectResult::CannotOpenList:
+        return QCoreApplication::translate("Project", "ファイルを開けませんでした");
+    case ProjectResult::DropNameRefused:
+        return QCoreApplication::translate("Project", "Drag&Dropでエラーが生じました");
+    case ProjectResult::Done:
+    case ProjectResult::NotRowData:
+        break;
+    }
+    return {};
+}
+
+Project::Project(QObject* parent)
+    : QObject(parent), list_(new FrameList(this)), marks_(new QItemSelectionModel(list_, this)),
+      undoStack_(new QUndoStack(this)) {
+    list_->setMarks(marks_);
+    connect(undoStack_, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { emit modifiedChanged(!clean); });
+    replace({}, QList<QByteArray>(10));
+}
+
+Project::~Project() = default;
+
+bool Project::isModified() const {
+    return !undoStack_->isClean();
+}
+
+QString Project::title() const {
+    return untitled_ ? tr("Untitled") : QFile::decodeName(path_);
+}
+
+QList<int> Project::selectedRows() const {
+    return SelectedRows(marks_);
+}
+
+int Project::focusedRow() const {
+    const QModelIndex current = marks_->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+QList<QByteArray> Project::selectedPaths() const {
+    QList<QByteArray> paths;
+    for (int r : selectedRows())
+        paths.append(list_->path(r));
+    return paths;
+}
+
+void Project::replace(const ProjectSettings& settings, const QList<QByteArray>& rows) {
+    settings_ = settings;
+    list_->setFps(settings_.fps);
+    list_->resetRows(rows);
+    undoStack_->clear();
+    emit titleChanged(title());
+    emit rowsReplaced();
+}
+
+void Project::newProject() {
+    untitled_ = true;
+    replace({}, QList<QByteArray>(10));
+}
+
+ProjectResult Project::load(const QByteArray& path) {
+    ProjectData data;
+    switch (ReadProjectData(path, data)) {
+    case ProjectReadResult::CannotOpen:
+        return ProjectResult::CannotOpen;
+    case ProjectReadResult::NoRowLine:
+        // The file is refused as a whole: rows and settings stay as they were.
+        return ProjectResult::NoRowLine;
+    case ProjectReadResult::Ok:
+        break;
+    }
+    path_ = path;
+    untitled_ = false;
+    replace(data.settings, data.rows);
+    return ProjectResult::Done;
+}
+
+ProjectResult Project::save() {
+    // An untitled project has no file of its own (the path may be an old one).
+    if (untitled_ || !WriteProjectData(path_, settings_, list_->paths()))
+        return ProjectResult::CannotWrite;
+    undoStack_->setClean();
+    return ProjectResult::Done;
+}
+
+ProjectResult Project::saveAs(const QByteArray& path) {
+    // Only a save that went through moves the project to the new name.
+    if (!WriteProjectData(path, settings_, list_->paths()))
+        return ProjectResult::CannotWrite;
+    path_ = path;
+    untitled_ = false;
+    undoStack_->setClean();
+    emit titleChanged(title());
+    return ProjectResult::Done;
+}
+
+void Project::finishEdit(QUndoCommand* step) {
+    if (step)
+        undoStack_->push(step);
+    else
+        undoStack_->resetClean();
+}
+
+void Project::insertBlanks(int position, int count) {
+    const int size = list_->size();
+    const int at = (position < 0 || position > size) ? size : position;
+    if (count <= 0) {
+        finishEdit(nullptr);
+        return;
+    }
+    const QString text = at < size ? tr("空欄の挿入") : tr("空欄の追加");
+    finishEdit(RowEditStep::insertRows(list_, RowsFrom(at, count), QList<QByteArray>(count), text));
+}
+
+void Project::deleteSelection() {
+    QList<int> rows = selectedRows();
+    if (rows.isEmpty()) {
+        SelectFocusedRow(list_);
+        finishEdit(nullptr);
+        return;
+    }
+    RowEditStep* step = RowEditStep::removeRows(list_, std::move(rows), tr("選択部分の削除"));
+    step->setAfterRedo(SelectFocusedRow);
+    finishEdit(step);
+}
+
+void Project::blankSelection() {
+    const QList<int> rows = selectedRows();
+    finishEdit(RowEditStep::changePaths(list_, rows, QList<QByteArray>(rows.size()),
+                                        tr("選択部分を空欄に")));
+}
+
+void Project::clear() {
+    const int size = list_->size();
+    finishEdit(size > 0 ? RowEditStep::removeRows(list_, RowsFrom(0, size), tr("全部消去"))
+                        : nullptr);
+}
+
+bool Project::goToRow(quint32 row) {
+    if (row >= quint32(list_->size()))
+        return false;
+    const QModelIndex current = marks_->currentIndex();
+    marks_->setCurrentIndex(list_->index(int(row), current.isValid() ? current.column() : 0),
+                            QItemSelectionModel::NoUpdate);
+    return true;
+}
+
+// The whole selection is set anew in one pass: adding a range that cuts
+// thousands of selected ranges through the selection model itself takes time
+// quadratic in the ranges (seconds with every other row of a long list).
+void Project::addRangeToSelection(quint32 from, quint32 to) {
+    const qint64 first = from;
+    const qint64 last = std::min<qint64>(to, list_->size()) - 1;
+    if (first > last)
+        return;
+    const QList<int> selected = selectedRows();
+    const QList<int> range = RowsFrom(int(first), last - first + 1);
+    QList<int> rows;
+    rows.reserve(selected.size() + range.size());
+    std::set_union(selected.begin(), selected.end(), range.begin(), range.end(),
+                   std::back_inserter(rows));
+    SelectRows(marks_, rows);
+}
+
+QByteArray Project::copySelection() const {
+    return RowClipboardText(selectedPaths());
+}
+
+QByteArray Project::cutClosingUp() {
+    const QByteArray text = copySelection();
+    QList<int> rows = selectedRows();
+    RowEditStep* step = nullptr;
+    if (!rows.isEmpty()) {
+        // The rows below close up and nothing stays selected.
+        step = RowEditStep::removeRows(list_, std::move(rows), tr("切り取り(詰め)"));
+        step->setAfterRedo(ClearSelection);
+    }
+    finishEdit(step);
+    return text;
+}
+
+QByteArray Project::cutLeavingBlanks() {
+    const QByteArray text = copySelection();
+    // The rows stay where they are, blank and still selected.
+    const QList<int> rows = selectedRows();
+    finishEdit(RowEditStep::changePaths(list_, rows, QList<QByteArray>(rows.size()),
+                                        tr("切り取り(空白)")));
+    return text;
+}
+
+ProjectResult Project::pasteInserting(const QByteArray& clipboardText) {
+    std::optional<QList<QByteArray>> lines = SplitRowClipboardText(clipboardText);
+    if (!lines)
+        return ProjectResult::NotRowData;
+    // The lines go in at the focused row (or the top); that row and those
+    // below it move down with their marks, and the new rows are unmarked.
+    const qsizetype count = lines->size();
+    finishEdit(count == 0
+                   ? nullptr
+                   : RowEditStep::insertRows(list_, RowsFrom(std::max(focusedRow(), 0), count),
+                                             std::move(*lines), tr("貼り付け(挿入)")));
+    return ProjectResult::Done;
+}
+
+ProjectResult Project::pasteOverwriting(const QByteArray& clipboardText) {
+    const std::optional<QList<QByteArray>> lines = SplitRowClipboardText(clipboardText);
+    if (!lines)
+        return ProjectResult::NotRowData;
+    // Lines for rows past the last row are dropped: the list never grows.
+    const int start = std::max(focusedRow(), 0);
+    const int count = int(std::min<qsizetype>(lines->size(), std::max(list_->size() - start, 0)));
+    finishEdit(RowEditStep::changePaths(list_, RowsFrom(start, count), lines->first(count),
+                                        tr("貼り付け(上書き)")));
+    return ProjectResult::Done;
+}
+
+ProjectResult Project::placeDroppedPaths(const QList<QByteArray>& names, quint32 start,
+                                         quint32 interval) {
+    // Row -> name; with interval 0 every name aims at the same row and the
+    // last one stays. Rows are never inserted.
+    QMap<int, QByteArray> placed;
+    ProjectResult result = ProjectResult::Done;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names[i].isEmpty()) { // names already placed stay
+            result = ProjectResult::DropNameRefused;
+            break;
+        }
+        const qint64 row = qint64(start) + qint64(interval) * qint64(i);
+        if (row < list_->size())
+            placed.insert(int(row), names[i]);
+    }
+    finishEdit(RowEditStep::changePaths(list_, placed.keys(), placed.values(), tr("ドロップ")));
+    return result;
+}
+
+// A line of any length is one row; an empty line is a blank row.
+ProjectResult Project::importFileList(const QByteArray& path) {
+    const std::optional<QByteArray> text = ReadWholeFile(path);
+    if (!text)
+        return ProjectResult::CannotOpenList;
+    QList<QByteArray> lines = SplitTextLines(*text);
+    for (QByteArray& line : lines)
+        TrimLineEnd(line);
+    const qsizetype count = lines.size();
+    finishEdit(count == 0
+                   ? nullptr
+                   : RowEditStep::insertRows(list_, RowsFrom(std::max(focusedRow(), 0), count),
+                                             std::move(lines), tr("ファイルリスト取り込み")));
+    return ProjectResult::Done;
+}
+
+void Project::changePath(int row, const QByteArray& path) {
+    if (row < 0 || row >= list_->size())
+        return;
+    finishEdit(RowEditStep::changePaths(list_, {row}, {path}, tr("画像変更")));
+}
+
+void Project::applySettings(const ProjectSettings& settings) {
+    settings_ = settings;
+    // The time labels follow the frame rate.
+    list_->setFps(settings_.fps);
+    list_->renumberRows();
+}
+
+void Project::changeSettings(const ProjectSettings& settings) {
+    if (settings == settings_) {
+        finishEdit(nullptr);
+        return;
+    }
+    finishEdit(new SettingsStep(
+        settings_, settings,
+        [this](const ProjectSettings& from, const ProjectSettings& to) {
+            ProjectSettings next = settings_;
+            ApplyChangedFields(next, from, to);
+            applySettings(next);
+        },
+        tr("設定の変更")));
+}
+
+void Project::keepUnconfirmedSettings(const ProjectSettings& settings) {
+    applySettings(settings);
+}
+
+void Project::undo() {
+    undoStack_->undo();
+}
+
+void Project::redo() {
+    undoStack_->redo();
+}
+
+bool Project::showRowImage(int row) {
+    if (row < 0)
+        return false;
+    for (row = std::min(row, list_->size() - 1); row >= 0; --row) {
+        if (!list_->isBlank(row)) {
+            emit showImage(list_->path(row));
+            return true;
+        }
+    }
+    return false;
+}
+
+void Project::clearPreview() {
+    emit showImage(QByteArray());
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+// The window's conversion to a movie (Ctrl+B). start() asks everything first
+// (the file name, then the compressor), then runs the conversion on a worker
+// thread and returns; the window stays live behind a window-modal progress
+// dialog whose Cancel stops the conversion after the current frame. When the
+// worker is done, what the conversion has to tell is shown through the dialog
+// seam in the order it happened, and finished() is emitted. One conversion
+// at a time; the wait cursor shows from the chosen name until the last
+// message was answered.
+
+#include "movie/Conversion.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+class Project;
+class QProgressBar;
+class QProgressDialog;
+class QWidget;
+class UserDialogs;
+
+// The movie's file name: asked with a save dialog and completed with ".avi"
+// when it does not end so (case aside); a completed name that exists is
+// replaced only after a Yes. std::nullopt when the user cancelled.
+std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs);
+
+class ConversionCommand : public QObject {
+    Q_OBJECT
+
+public:
+    // project and dialogs are not owned; window owns the progress dialog.
+    ConversionCommand(Project* project, UserDialogs* dialogs, QWidget* window);
+    // Stops a running conversion and waits for it.
+    ~ConversionCommand() override;
+
+    bool isRunning() const { return running_; }
+
+public slots:
+    void start();
+
+signals:
+    void finished();
+
+private:
+    struct Shared; // between this thread and the worker
+
+    void showProgress();
+    void finish();
+
+    Project* project_;
+    UserDialogs* dialogs_;
+    QWidget* window_;
+    bool running_ = false;
+    std::shared_ptr<Shared> shared_;
+    QProgressDialog* progress_ = nullptr;
+    QProgressBar* bar_ = nullptr;
+    QFutureWatcher<ConversionOutcome> watcher_;
+};

@@ -1,0 +1,245 @@
+// The list pane: construction, the row icons, and the input events (keys,
+// mouse clicks, dropped files). The commands are in FrameListCommands.cpp.
+
+#include "ui/FrameListView.h"
+
+#include "dialogs/UserDialogs.h"
+#include "project/Project.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+namespace {
+
+QIcon EmptyRowIcon() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    return QIcon(pixmap);
+}
+
+// A black arrow pointing down: the row goes on showing the image above it.
+QIcon BlankRowIcon() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawRect(QRectF(6, 1, 4, 8));
+    QPainterPath head;
+    head.moveTo(2, 8);
+    head.lineTo(14, 8);
+    head.lineTo(8, 15);
+    head.closeSubpath();
+    painter.drawPath(head);
+    return QIcon(pixmap);
+}
+
+// Shows each row's icon (FrameList::IconRole) in the label column, always
+// 16 x 16 so that the labels line up whatever the icon.
+class RowIconDelegate : public QStyledItemDelegate {
+public:
+    RowIconDelegate(const QIcon (&icons)[3], QObject* parent)
+        : QStyledItemDelegate(parent), icons_(icons) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // A path too long for its column keeps its file name in sight.
+        if (index.column() != FrameList::LabelColumn) {
+            option->textElideMode = Qt::ElideLeft;
+            return;
+        }
+        option->textElideMode = Qt::ElideRight;
+        const int icon = index.data(FrameList::IconRole).toInt();
+        option->icon = icons_[(icon >= 0 && icon < 3) ? icon : 0];
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->decorationSize = QSize(16, 16);
+    }
+
+private:
+    const QIcon (&icons_)[3];
+};
+
+QIcon RowIcons[3];
+
+// The keys the list handles itself while it has the focus, before any
+// shortcut of the main window with the same key: Space, Delete, Enter and
+// Shift+Enter, with no other modifier (the keypad's Enter counts as Enter).
+enum class ListKey { None, Blank, Delete, Show, Change };
+
+ListKey ListKeyOf(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    switch (event->key()) {
+    case Qt::Key_Space:
+        return modifiers == Qt::NoModifier ? ListKey::Blank : ListKey::None;
+    case Qt::Key_Delete:
+        return modifiers == Qt::NoModifier ? ListKey::Delete : ListKey::None;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (modifiers == Qt::NoModifier)
+            return ListKey::Show;
+        return modifiers == Qt::ShiftModifier ? ListKey::Change : ListKey::None;
+    default:
+        return ListKey::None;
+    }
+}
+
+bool CarriesUrls(const QMimeData* mime) {
+    return mime && mime->hasUrls();
+}
+
+// Only the names are taken: the drop is always a copy, so that a file manager
+// that proposed a move never deletes the files it dragged.
+void AcceptAsCopy(QDropEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void AcceptFiles(QDragMoveEvent* event) {
+    if (CarriesUrls(event->mimeData()))
+        AcceptAsCopy(event);
+    else
+        event->ignore();
+}
+
+} // namespace
+
+FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* parent)
+    : QTableView(parent), project_(project), dialogs_(dialogs) {
+    if (RowIcons[FrameList::FilledIcon].isNull()) {
+        RowIcons[FrameList::EmptyIcon] = EmptyRowIcon();
+        RowIcons[FrameList::FilledIcon] = style()->standardIcon(QStyle::SP_MessageBoxInformation);
+        RowIcons[FrameList::BlankIcon] = BlankRowIcon();
+    }
+    // The project's marks are the selection: they move with their rows.
+    setModel(project_->frameList());
+    QItemSelectionModel* own = selectionModel();
+    setSelectionModel(project_->marks());
+    delete own;
+    setItemDelegate(new RowIconDelegate(RowIcons, this));
+    setIconSize(QSize(16, 16));
+    // Whole rows, any number of them; never sorted, never edited in place.
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setAcceptDrops(true);
+    setShowGrid(false);
+    setWordWrap(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setStretchLastSection(false);
+    // Fixed row heights keep a list of 100,000 rows quick to lay out.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(qMax(18, fontMetrics().height() + 4));
+    verticalHeader()->hide();
+    setColumnWidth(FrameList::LabelColumn, 100);
+    setColumnWidth(FrameList::PathColumn, 300);
+    connect(project_, &Project::rowsReplaced, this, &QAbstractItemView::scrollToTop);
+}
+
+// Claims the list's own keys before the main window's shortcuts see them, so
+// each key runs its command exactly once while the list has the focus.
+bool FrameListView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        ListKeyOf(static_cast<QKeyEvent*>(event)) != ListKey::None) {
+        event->accept();
+        return true;
+    }
+    return QTableView::event(event);
+}
+
+// The list's keys run their commands before the table's own handling, which
+// would toggle the selection on Space and start editing or activate on Enter.
+void FrameListView::keyPressEvent(QKeyEvent* event) {
+    switch (ListKeyOf(event)) {
+    case ListKey::Blank:
+        blankSelection();
+        break;
+    case ListKey::Delete:
+        deleteSelection();
+        break;
+    case ListKey::Show:
+        showImage();
+        break;
+    case ListKey::Change:
+        changeImage();
+        break;
+    case ListKey::None:
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+// The image work comes before the list's own handling, so that a right click
+// shows the row under the pointer before it becomes selected; a left click
+// clears the preview.
+void FrameListView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid())
+            project_->showRowImage(index.row());
+    } else if (event->button() == Qt::LeftButton) {
+        project_->clearPreview();
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void FrameListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid())
+            changeRowImage(index.row());
+    }
+    QTableView::mouseDoubleClickEvent(event);
+}
+
+void FrameListView::dragEnterEvent(QDragEnterEvent* event) {
+    AcceptFiles(event);
+}
+
+void FrameListView::dragMoveEvent(QDragMoveEvent* event) {
+    AcceptFiles(event);
+}
+
+// Dropped files fill existing rows start, start + interval, ... in the order
+// the drop lists them; an item that is no local file stops the placing.
+void FrameListView::dropEvent(QDropEvent* event) {
+    const QMimeData* mime = event->mimeData();
+    if (!CarriesUrls(mime)) {
+        event->ignore();
+        return;
+    }
+    const QList<QUrl> urls = mime->urls();
+    activateWindow();
+    const std::optional<quint32> start = dialogs_->askValue(tr("どの番号にドロップしますか?"), 0);
+    std::optional<quint32> interval = 0;
+    if (start && urls.size() > 1)
+        interval = dialogs_->askValue(tr("何番間隔でドロップしますか?"), 1);
+    if (!start || !interval) {
+        event->ignore();
+        return;
+    }
+    QList<QByteArray> names;
+    for (const QUrl& url : urls)
+        names.append(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : QByteArray());
+    const ProjectResult result = project_->placeDroppedPaths(names, *start, *interval);
+    if (result != ProjectResult::Done)
+        dialogs_->showMessage(ProjectMessage(result), true);
+    AcceptAsCopy(event);
+}

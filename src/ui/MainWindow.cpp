@@ -1,0 +1,273 @@
+#include "ui/MainWindow.h"
+
+#include "dialogs/AboutDialog.h"
+#include "dialogs/AppIcon.h"
+#include "dialogs/UserDialogs.h"
+#include "project/Project.h"
+#include "ui/ConversionCommand.h"
+#include "ui/FrameListPrinting.h"
+#include "ui/FrameListView.h"
+#include "ui/PreviewPane.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSplitter>
+#include <QUndoStack>
+#include <QUrl>
+
+namespace {
+
+const char ProjectFilter[] = "Vistrom-type file (*.fsq)| *.fsq ||";
+
+QString FirstLocalFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls())
+        return {};
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+} // namespace
+
+MainWindow::MainWindow(Project* project, UserDialogs* dialogs, QWidget* parent)
+    : QMainWindow(parent), project_(project), dialogs_(dialogs),
+      splitter_(new QSplitter(Qt::Horizontal, this)),
+      list_(new FrameListView(project, dialogs, splitter_)), preview_(new PreviewPane(splitter_)),
+      conversion_(new ConversionCommand(project, dialogs, this)) {
+    setWindowIcon(VistromAppIcon());
+    splitter_->setObjectName(QStringLiteral("splitter"));
+    splitter_->addWidget(list_);
+    splitter_->addWidget(preview_);
+    splitter_->setCollapsible(0, false);
+    splitter_->setCollapsible(1, true);
+    // A wider window widens the list; the preview opens only when the user
+    // drags the bar.
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 0);
+    setCentralWidget(splitter_);
+    bindHandlers();
+    buildMenus();
+    setAcceptDrops(true);
+
+    const auto showTitle = [this](const QString& title) {
+        setWindowTitle(title + QStringLiteral("- Vistrom"));
+    };
+    showTitle(project_->title());
+    connect(project_, &Project::titleChanged, this, showTitle);
+    connect(project_, &Project::showImage, preview_, &PreviewPane::showImage);
+
+    // The list pane starts 400 wide, the preview collapsed to nothing.
+    resize(400 + splitter_->handleWidth(), 480);
+    splitter_->setSizes({400, 0});
+    list_->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::bindHandlers() {
+    FrameListView* l = list_;
+    Project* p = project_;
+    handlers_ = {
+        {Command::NewProject, [this] { newProject(); }},
+        {Command::OpenProject, [this] { openProject(); }},
+        {Command::SaveProject, [this] { saveProject(); }},
+        {Command::SaveProjectAs, [this] { saveProjectAs(); }},
+        {Command::Exit, [this] { close(); }},
+        {Command::Undo, [p] { p->undo(); }},
+        {Command::Redo, [p] { p->redo(); }},
+        {Command::CutRowsClosingUp, [l] { l->cutRowsClosingUp(); }},
+        {Command::CopyRows, [l] { l->copyRows(); }},
+        {Command::PasteRowsInserting, [l] { l->pasteRowsInserting(); }},
+        {Command::DeleteSelection, [l] { l->deleteSelection(); }},
+        {Command::AddBlanksAtEnd, [l] { l->addBlanksAtEnd(); }},
+        {Command::InsertBlanksHere, [l] { l->insertBlanksHere(); }},
+        {Command::ClearAll, [l] { l->clearAll(); }},
+        {Command::BlankSelection, [l] { l->blankSelection(); }},
+        {Command::GoToRow, [l] { l->goToRow(); }},
+        {Command::AddRangeToSelection, [l] { l->addRangeToSelection(); }},
+        {Command::CutRowsLeavingBlanks, [l] { l->cutRowsLeavingBlanks(); }},
+        {Command::PasteRowsOverwriting, [l] { l->pasteRowsOverwriting(); }},
+        {Command::ExplainDragAndDrop, [l] { l->explainDragAndDrop(); }},
+        {Command::ImportFileList, [l] { l->importFileList(); }},
+        {Command::ShowImage, [l] { l->showImage(); }},
+        {Command::ChangeImage, [l] { l->changeImage(); }},
+        {Command::FrameRateAndSize, [this] { frameRateAndSize(); }},
+        {Command::AudioSettings, [this] { audioSettings(); }},
+        {Command::ConvertToMovie, [this] { conversion_->start(); }},
+        {Command::About, [this] { about(); }},
+        {Command::Print, [this] { print(); }},
+        {Command::NextPane, [this] { switchPane(); }},
+        {Command::PreviousPane, [this] { switchPane(); }},
+    };
+}
+
+void MainWindow::buildMenus() {
+    QHash<int, QMenu*> menus;
+    for (const MenuEntry& entry : MenuTable())
+        menus.insert(int(entry.menu), menuBar()->addMenu(MenuTitle(entry)));
+    for (const CommandEntry& entry : CommandTable()) {
+        QWidget* owner = entry.menu == Menu::None ? static_cast<QWidget*>(this) : menus[int(entry.menu)];
+        if (entry.id == Command::Separator) {
+            static_cast<QMenu*>(owner)->addSeparator();
+            continue;
+        }
+        // The text is shown exactly as written, key column included: QMenu
+        // takes the part after the tab as the key text, so "Del/Ctrl+D" shows
+        // as such.
+        auto* action = new QAction(CommandText(entry), this);
+        action->setData(int(entry.id));
+        action->setObjectName(QStringLiteral("cmd%1").arg(int(entry.id)));
+        action->setShortcuts(CommandKeys(entry));
+        action->setAutoRepeat(false);
+        if (entry.statusTip)
+            action->setStatusTip(QCoreApplication::translate("CommandTable", entry.statusTip));
+        if (const std::function<void()> handler = handlers_.value(entry.id))
+            connect(action, &QAction::triggered, this, [handler] { handler(); });
+        owner->addAction(action);
+        // The list's own keys work only there, so they never take a key from
+        // another pane or from an open menu.
+        action->setShortcutContext(entry.scope == KeyScope::List ? Qt::WidgetWithChildrenShortcut
+                                                                 : Qt::WindowShortcut);
+        if (entry.scope == KeyScope::List)
+            list_->addAction(action);
+        actions_.insert(entry.id, action);
+    }
+    // Undo and redo are available exactly when there is a step.
+    const QUndoStack* stack = project_->undoStack();
+    actions_[Command::Undo]->setEnabled(stack->canUndo());
+    connect(stack, &QUndoStack::canUndoChanged, actions_[Command::Undo], &QAction::setEnabled);
+    actions_[Command::Redo]->setEnabled(stack->canRedo());
+    connect(stack, &QUndoStack::canRedoChanged, actions_[Command::Redo], &QAction::setEnabled);
+}
+
+void MainWindow::showFailure(ProjectResult result) {
+    const QString message = ProjectMessage(result);
+    if (!message.isEmpty())
+        dialogs_->showMessage(message);
+}
+
+bool MainWindow::maySaveFirst() {
+    if (!project_->isModified() || !dialogs_->askYesNo(tr("未保存のデータを保存しますか?")))
+        return true;
+    saveProject();
+    return !project_->isModified(); // a cancelled or failed save leaves it modified
+}
+
+// A file that cannot be loaded leaves the project as it was, on its own file,
+// so that a later Save cannot put these rows over the file that was asked for.
+void MainWindow::openProjectAt(const QByteArray& path) {
+    if (maySaveFirst())
+        showFailure(project_->load(path));
+}
+
+void MainWindow::newProject() {
+    if (maySaveFirst())
+        project_->newProject();
+}
+
+void MainWindow::openProject() {
+    if (!maySaveFirst())
+        return;
+    UserDialogs::FileRequest request;
+    request.initialName = QStringLiteral("*.fsq");
+    request.filter = QString::fromLatin1(ProjectFilter);
+    if (const std::optional<QByteArray> chosen = dialogs_->askFileName(request))
+        showFailure(project_->load(*chosen));
+}
+
+void MainWindow::saveProject() {
+    if (project_->isUntitled())
+        saveProjectAs();
+    else
+        showFailure(project_->save());
+}
+
+void MainWindow::saveProjectAs() {
+    UserDialogs::FileRequest request;
+    request.save = true;
+    request.initialName = QStringLiteral("untitled");
+    request.filter = QString::fromLatin1(ProjectFilter);
+    request.defaultExtension = QStringLiteral("fsq");
+    request.overwritePrompt = true;
+    if (const std::optional<QByteArray> chosen = dialogs_->askFileName(request))
+        showFailure(project_->saveAs(*chosen));
+}
+
+void MainWindow::print() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(project_->title());
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    PrintFrameRows(&printer, *project_->frameList(), project_->title());
+    QApplication::restoreOverrideCursor();
+}
+
+// OK marks the project modified even without a change; the times of the rows
+// follow the frame rate.
+void MainWindow::frameRateAndSize() {
+    ProjectSettings settings = project_->settings();
+    if (dialogs_->runFrameRateDialog(settings))
+        project_->changeSettings(settings);
+}
+
+// The audio dialog's Browse stores the path at once: it stays after a Cancel,
+// without marking the project modified.
+void MainWindow::audioSettings() {
+    ProjectSettings settings = project_->settings();
+    if (dialogs_->runAudioDialog(settings))
+        project_->changeSettings(settings);
+    else if (settings != project_->settings())
+        project_->keepUnconfirmedSettings(settings);
+}
+
+void MainWindow::about() {
+    AboutDialog about(this);
+    about.exec();
+}
+
+void MainWindow::switchPane() {
+    if (list_->hasFocus() || list_->isAncestorOf(focusWidget()))
+        preview_->setFocus(Qt::OtherFocusReason);
+    else
+        list_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (maySaveFirst())
+        event->accept();
+    else
+        event->ignore();
+}
+
+// Drops that reach the window (not taken by the list) open a project.
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!FirstLocalFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!FirstLocalFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = FirstLocalFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    activateWindow();
+    openProjectAt(QFile::encodeName(path));
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+// The main window: a splitter with the list pane on the left (400 wide) and
+// the preview pane on the right (collapsed at first), the menus and keys of
+// the command table, and the commands that are the window's rather than the
+// list's: File, settings, conversion, printing, About, pane switching. Files
+// dropped on the window outside the list open the first one as a project.
+// Every action carries its command id (data() and objectName "cmd<id>").
+
+#include "ui/CommandTable.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+
+class ConversionCommand;
+class FrameListView;
+class PreviewPane;
+class Project;
+enum class ProjectResult;
+class QPrinter;
+class QSplitter;
+class UserDialogs;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // project and dialogs are not owned and must outlive the window.
+    MainWindow(Project* project, UserDialogs* dialogs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    FrameListView* listView() const { return list_; }
+    PreviewPane* preview() const { return preview_; }
+    QSplitter* splitter() const { return splitter_; }
+    ConversionCommand* conversion() const { return conversion_; }
+    // The action of a command id, or nullptr; whether the id has a handler.
+    QAction* commandAction(Command id) const { return actions_.value(id); }
+    bool handles(Command id) const { return handlers_.contains(id); }
+
+    // Opens the project at path, after the question about unsaved changes (a
+    // path on the command line, a file dropped on the window).
+    void openProjectAt(const QByteArray& path);
+    // Asks about unsaved changes before they would be lost. True when the
+    // caller may go on: nothing to save, No, or Yes with a save that went through.
+    bool maySaveFirst();
+
+public slots:
+    void newProject();
+    void openProject();
+    void saveProject();
+    void saveProjectAs();
+    void print();
+    void frameRateAndSize();
+    void audioSettings();
+    void about();
+    void switchPane(); // F6 and Shift+F6: with two panes, both go to the other one
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void bindHandlers();
+    void buildMenus();
+    // Shows what a failed load or save has to tell.
+    void showFailure(ProjectResult result);
+
+    Project* project_;
+    UserDialogs* dialogs_;
+    QSplitter* splitter_;
+    FrameListView* list_;
+    PreviewPane* preview_;
+    ConversionCommand* conversion_;
+    QHash<Command, std::function<void()>> handlers_;
+    QHash<Command, QAction*> actions_;
+};

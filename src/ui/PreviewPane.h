@@ -1,0 +1,43 @@
+#pragma once
+
+// The preview pane: a white scroll page, 1280 x 1280 or as large as the image
+// when that is larger, showing one image file at its natural size in the
+// top-left corner. It changes only when told to show an image; an empty path
+// clears it. The
+// image is decoded once per hint into a Surface that the page paints from
+// directly (wrapped in a QImage, not copied), so scrolling and repainting do
+// not touch the file again.
+
+#include "imaging/Surface.h"
+
+#include <QByteArray>
+#include <QScrollArea>
+#include <QSize>
+
+class PreviewPane : public QScrollArea {
+    Q_OBJECT
+
+public:
+    static constexpr int PageWidth = 1280;
+    static constexpr int PageHeight = 1280;
+
+    explicit PreviewPane(QWidget* parent = nullptr);
+
+    const QByteArray& path() const { return path_; }
+
+    // What the page shows: the image drawn at natural size (empty when there
+    // is none or it cannot be drawn), and the size of the scroll page.
+    const Surface& surface() const { return surface_; }
+    QSize pageSize() const;
+
+public slots:
+    // Shows the image file at path; an empty path clears the preview.
+    void showImage(const QByteArray& path);
+
+private:
+    class Page;
+
+    QByteArray path_;
+    Surface surface_;
+    Page* page_ = nullptr;
+};

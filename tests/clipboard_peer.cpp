@@ -1,0 +1,69 @@
+// One side of the clipboard check between two running programs
+// (scripts/clipboard-two-copies.sh); built for the tests only.
+//
+//   clipboard_peer copy PATH...   puts the rows PATH... (an empty argument is
+//       a blank row) on the clipboard with the list's copy command, prints
+//       "copied" and keeps serving the clipboard until another program takes
+//       it over (or 60 seconds pass);
+//   clipboard_peer paste          pastes into an empty list with the inserting
+//       paste and writes each row's path bytes and LF to standard output.
+//       Exit status 0, or 2 when the clipboard held no row data.
+//
+// Only the driving is special: the rows go through the list's own copy and
+// paste commands and the platform's clipboard.
+
+#include "dialogs/UserDialogs.h"
+#include "project/Project.h"
+#include "ui/FrameListView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTimer>
+#include <QUndoStack>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+    const bool copy = argc >= 2 && std::strcmp(argv[1], "copy") == 0;
+    if (!copy && !(argc == 2 && std::strcmp(argv[1], "paste") == 0)) {
+        std::fprintf(stderr, "usage: clipboard_peer copy PATH... | clipboard_peer paste\n");
+        return 1;
+    }
+    QList<QByteArray> rows;
+    for (int i = 2; i < argc; ++i)
+        rows.append(QByteArray(argv[i]));
+
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    CancellingDialogs dialogs;
+    Project project;
+    FrameListView list(&project, &dialogs);
+    project.frameList()->resetRows(copy ? rows : QList<QByteArray>());
+    if (copy) {
+        QList<int> all;
+        for (int i = 0; i < rows.size(); ++i)
+            all.append(i);
+        SelectRows(project.marks(), all);
+        list.copyRows();
+        std::printf("copied\n");
+        std::fflush(stdout);
+        // Serve the clipboard until another program owns it.
+        QObject::connect(
+            QGuiApplication::clipboard(), &QClipboard::changed, &app, [](QClipboard::Mode mode) {
+                if (mode == QClipboard::Clipboard && !QGuiApplication::clipboard()->ownsClipboard())
+                    QCoreApplication::quit();
+            });
+        QTimer::singleShot(60000, &app, &QCoreApplication::quit);
+        return app.exec();
+    }
+    list.pasteRowsInserting();
+    if (!project.isModified())
+        return 2;
+    for (const QByteArray& path : project.frameList()->paths()) {
+        std::fwrite(path.constData(), 1, size_t(path.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    return 0;
+}

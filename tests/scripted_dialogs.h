@@ -1,0 +1,82 @@
+#pragma once
+
+// The dialog seam for tests: answers from queues, written before the command
+// runs, and a log of everything asked or shown, in order. A question with no
+// answer left is answered as a user who cancels and counted as unexpected.
+
+#include "dialogs/UserDialogs.h"
+
+#include <QStringList>
+
+#include <functional>
+
+class ScriptedDialogs : public UserDialogs {
+public:
+    QList<std::optional<quint32>> values;
+    QList<bool> yesNo;
+    QList<std::optional<QByteArray>> files;
+    std::optional<CompressionChoice> compression = CompressionChoice{};
+    // The settings dialogs: change the settings as a user would, answer OK.
+    std::function<bool(ProjectSettings&)> frameRateDialog, audioDialog;
+    std::function<void()> duringCompression;
+
+    QStringList log; // "message: ...", "question: ...", "value: ...", "file", ...
+    QList<quint32> valueInitials;
+    QList<FileRequest> fileRequests;
+    QList<bool> foreground; // per message
+    int unexpected = 0;
+
+    // The texts logged with a prefix, in order, without the prefix.
+    QStringList logged(const QString& prefix) const {
+        QStringList out;
+        for (const QString& line : log)
+            if (line.startsWith(prefix))
+                out << line.mid(prefix.size());
+        return out;
+    }
+
+    void showMessage(const QString& text, bool front) override {
+        log << "message: " + text;
+        foreground << front;
+    }
+    bool askYesNo(const QString& text) override {
+        log << "question: " + text;
+        return next(yesNo).value_or(false);
+    }
+    void showPlainMessage(const QString& text, const QString& caption) override {
+        log << QStringLiteral("plain: %1 / %2").arg(text, caption);
+    }
+    std::optional<QByteArray> askFileName(const FileRequest& request) override {
+        log << QStringLiteral("file");
+        fileRequests << request;
+        return next(files).value_or(std::nullopt);
+    }
+    std::optional<quint32> askValue(const QString& prompt, quint32 initial) override {
+        log << "value: " + prompt;
+        valueInitials << initial;
+        return next(values).value_or(std::nullopt);
+    }
+    bool runFrameRateDialog(ProjectSettings& settings) override {
+        log << QStringLiteral("frame rate dialog");
+        return frameRateDialog && frameRateDialog(settings);
+    }
+    bool runAudioDialog(ProjectSettings& settings) override {
+        log << QStringLiteral("audio dialog");
+        return audioDialog && audioDialog(settings);
+    }
+    std::optional<CompressionChoice> askCompression() override {
+        log << QStringLiteral("compression");
+        if (duringCompression)
+            duringCompression();
+        return compression;
+    }
+
+private:
+    template <typename T> std::optional<T> next(QList<T>& queue) {
+        if (queue.isEmpty()) {
+            ++unexpected;
+            return std::nullopt;
+        }
+        return queue.takeFirst();
+    }
+};

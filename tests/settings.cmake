@@ -1,1 +1,0 @@
-vistrom_add_test(tst_settingsdialogs tst_settingsdialogs.cpp WIDGETS)

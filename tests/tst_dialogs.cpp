@@ -1,0 +1,391 @@
+// The dialogs through their real widgets: the value prompt, the frame rate
+// and size dialog, the audio dialog, the compression dialog and the file
+// dialogs' filters. Messages and file dialogs inside them go to ScriptedDialogs.
+
+#include "scripted_dialogs.h"
+
+#include "dialogs/AudioDialog.h"
+#include "dialogs/CompressionDialog.h"
+#include "dialogs/FrameRateSizeDialog.h"
+#include "dialogs/QtUserDialogs.h"
+#include "dialogs/ValueInputDialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+// A value prompt that records its refusals instead of showing a box.
+class RecordingValueDialog : public ValueInputDialog {
+public:
+    QStringList refusals;
+
+protected:
+    void showRefusal(const QString& message) override { refusals << message; }
+};
+
+// Check boxes and radio buttons take clicks only on their box and text, which
+// may not reach the middle of a stretched button: click on the box.
+void Click(QAbstractButton* button) {
+    const bool boxed = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button);
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      boxed ? QPoint(6, button->height() / 2) : button->rect().center());
+}
+
+// The tab stops from first on, once round the focus chain.
+QList<QWidget*> TabStops(QWidget* dialog, QWidget* first) {
+    QList<QWidget*> stops;
+    QWidget* w = first;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(dialog))
+            stops << w;
+        w = w->nextInFocusChain();
+    } while (w != first && stops.size() < 50);
+    return stops;
+}
+
+} // namespace
+
+class TestDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parseValue_data();
+    void parseValue();
+    void valueDialog();
+    void parseUnsignedText_data();
+    void parseUnsignedText();
+    void frameRateFields_data();
+    void frameRateFields();
+    void depthAndOptions();
+    void audioDialog_data();
+    void audioDialog();
+    void compressionDialog();
+    void fileDialogFilters_data();
+    void fileDialogFilters();
+};
+
+void TestDialogs::parseValue_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected"); // -1: refused
+    const std::pair<const char*, int> rows[] = {{"0", 0},
+                                                {"1000", 1000},
+                                                {"1001", -1},
+                                                {"  7 ", 7},
+                                                {"0042", 42},
+                                                {"-1", -1},
+                                                {"+5", -1},
+                                                {"", -1},
+                                                {"   ", -1},
+                                                {"12x", -1},
+                                                {"1 2", -1},
+                                                {"1e3", -1},
+                                                {"3.0", -1},
+                                                {"4294967297", -1},
+                                                {"0000000000000000000042", 42},
+                                                {"100000000000000000000000001", -1}};
+    for (const auto& [text, expected] : rows)
+        QTest::addRow("'%s'", text) << QString::fromLatin1(text) << expected;
+    QTest::newRow("wide digits") << QStringLiteral("１２") << -1;
+}
+
+void TestDialogs::parseValue() {
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    QString message;
+    const std::optional<quint32> value = ValueInputDialog::parseValue(text, &message);
+    QCOMPARE(value.value_or(quint32(-1)), quint32(expected));
+    if (!value) // every refusal names the bounds
+        QVERIFY2(message.contains("0") && message.contains("1000"), qPrintable(message));
+}
+
+// A refusal keeps the dialog open with nothing stored and the focus on the
+// number; Enter accepts, Escape cancels.
+void TestDialogs::valueDialog() {
+    for (const bool enter : {true, false}) {
+        RecordingValueDialog dialog;
+        dialog.prompt = QStringLiteral("?");
+        dialog.value = 5;
+        dialog.show();
+        dialog.loadFields();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.activateWindow();
+        QCOMPARE(dialog.promptEdit()->text(), dialog.prompt);
+        QVERIFY(dialog.promptEdit()->isReadOnly() && !dialog.promptEdit()->isEnabled());
+        QCOMPARE(dialog.valueEdit()->text(), QStringLiteral("5"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.valueEdit()));
+        dialog.valueEdit()->setText(QStringLiteral("1001"));
+        dialog.okButton()->setFocus();
+        QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+        QCOMPARE(dialog.refusals.size(), 1);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.value, quint32(5));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.valueEdit()));
+        dialog.valueEdit()->setText(QStringLiteral("1000"));
+        QTest::keyClick(dialog.valueEdit(), enter ? Qt::Key_Return : Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), enter ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        QCOMPARE(dialog.value, enter ? quint32(1000) : quint32(5));
+    }
+}
+
+// Unsigned decimal text as the frame rate dialog's edits take it.
+void TestDialogs::parseUnsignedText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("expected"); // -1: not a number
+    QTest::newRow("blanks around") << " 10\t" << qint64(10);
+    QTest::newRow("leading zeros") << "0320" << qint64(320);
+    QTest::newRow("full-width digits") << QStringLiteral("６４０") << qint64(640);
+    QTest::newRow("too big stays too big") << "4294967297" << qint64(4294967295);
+    for (const char* refused : {"-5", "abc", "12fps", "7.5", "", "   ", "0x280"})
+        QTest::addRow("'%s'", refused) << QString::fromLatin1(refused) << qint64(-1);
+}
+
+void TestDialogs::parseUnsignedText() {
+    QFETCH(QString, text);
+    const std::optional<quint32> value = FrameRateSizeDialog::parseUnsignedText(text);
+    QTEST(value ? qint64(*value) : qint64(-1), "expected");
+}
+
+// OK reads the fields in tab order; the first refused one ("refused": 0 fps,
+// 1 width, 2 height) shows the bounds, takes the focus with its text selected,
+// and nothing is stored, not the fields before it nor the boxes clicked.
+void TestDialogs::frameRateFields_data() {
+    QTest::addColumn<QStringList>("texts"); // fps, width, height
+    QTest::addColumn<int>("refused");       // -1: accepted
+    QTest::newRow("fps 41") << QStringList{"41", "640", "480"} << 0;
+    QTest::newRow("fps 0") << QStringList{"0", "640", "480"} << 0;
+    QTest::newRow("width 19") << QStringList{"12", "19", "480"} << 1;
+    QTest::newRow("height 1281") << QStringList{"12", "640", "1281"} << 2;
+    QTest::newRow("upper bounds") << QStringList{"40", "1280", "1280"} << -1;
+    QTest::newRow("lower bounds") << QStringList{"1", "20", "20"} << -1;
+}
+
+void TestDialogs::frameRateFields() {
+    QFETCH(QStringList, texts);
+    QFETCH(int, refused);
+    ScriptedDialogs seam;
+    ProjectSettings settings;
+    FrameRateSizeDialog dialog(settings, seam);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(TabStops(&dialog, dialog.okButton()),
+             (QList<QWidget*>{dialog.okButton(), dialog.cancelButton(), dialog.fpsEdit(),
+                              dialog.widthEdit(), dialog.heightEdit(), dialog.scaleImagesCheck(),
+                              dialog.noTrailingBlankCheck(), dialog.trimAviSizeCheck(),
+                              dialog.depthRadio(0), dialog.depthRadio(1), dialog.depthRadio(2),
+                              dialog.vgaButton(), dialog.qvgaButton(), dialog.svgaButton()}));
+    QLineEdit* edits[] = {dialog.fpsEdit(), dialog.widthEdit(), dialog.heightEdit()};
+    for (int i = 0; i < 3; ++i)
+        edits[i]->setText(texts[i]);
+    Click(dialog.depthRadio(2));
+    Click(dialog.trimAviSizeCheck());
+    dialog.cancelButton()->setFocus(); // a refusal must move the focus back
+    Click(dialog.okButton());
+    if (refused < 0) {
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(QStringList({QString::number(settings.fps), QString::number(settings.width),
+                              QString::number(settings.height)}),
+                 texts);
+        QVERIFY(settings.depth == ColourDepth::Bits24 && settings.trimAviSize);
+        return;
+    }
+    QVERIFY(dialog.isVisible());
+    const QStringList messages = seam.logged("message: ");
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages[0].contains(refused == 0 ? "1 から 40" : "20 から 1280"));
+    QCOMPARE(dialog.focusWidget(), edits[refused]);
+    QCOMPARE(edits[refused]->selectedText(), texts[refused]);
+    QCOMPARE(settings, ProjectSettings{});
+    Click(dialog.cancelButton()); // Cancel after the refusal still stores nothing
+    QCOMPARE(settings, ProjectSettings{});
+}
+
+// The depth and the options as stored are shown and kept by OK; a depth from
+// a file outside 0..2 checks no button and stays unless one is picked; the
+// presets set only the size edits; Cancel stores nothing.
+void TestDialogs::depthAndOptions() {
+    ScriptedDialogs seam;
+    ProjectSettings settings;
+    settings.depth = ColourDepth::Bits16;
+    settings.noTrailingBlank = true;
+    settings.audioPath = "/a.wav";
+    const ProjectSettings stored = settings;
+    for (const char* step : {"show, OK", "SVGA, Cancel", "VGA, OK"}) {
+        FrameRateSizeDialog dialog(settings, seam);
+        QVERIFY(dialog.depthRadio(1)->isChecked() && dialog.noTrailingBlankCheck()->isChecked());
+        QVERIFY(!dialog.scaleImagesCheck()->isChecked() && !dialog.trimAviSizeCheck()->isChecked());
+        dialog.show();
+        if (QByteArray(step).startsWith("SVGA"))
+            Click(dialog.svgaButton());
+        if (QByteArray(step).startsWith("VGA"))
+            Click(dialog.vgaButton());
+        QCOMPARE(dialog.fpsEdit()->text(), QStringLiteral("8"));
+        Click(QByteArray(step).endsWith("OK") ? dialog.okButton() : dialog.cancelButton());
+    }
+    ProjectSettings vga = stored;
+    vga.width = 640;
+    vga.height = 480;
+    QCOMPARE(settings, vga);
+    for (int pick : {-1, 0}) {
+        settings.depth = ColourDepth(3);
+        FrameRateSizeDialog dialog(settings, seam);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!dialog.depthRadio(i)->isChecked());
+        dialog.show();
+        if (pick >= 0)
+            Click(dialog.depthRadio(pick));
+        Click(dialog.okButton());
+        QCOMPARE(int(settings.depth), pick < 0 ? 3 : pick);
+    }
+}
+
+// Browse stores the chosen path and the box's state at once, even if the
+// dialog is then cancelled; OK stores both. Path bytes are kept as they are.
+void TestDialogs::audioDialog_data() {
+    QTest::addColumn<QByteArray>("chosen"); // null: Browse is cancelled
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<bool>("storedEnabled");
+    QTest::addColumn<QByteArray>("storedPath");
+    const QByteArray take2 = "/sounds/take 2\xff.wav", old = "/sounds/old.wav";
+    QTest::newRow("ticked at Browse, cleared, Cancel")
+        << take2 << QStringList{"tick", "browse", "tick", "cancel"} << true << take2;
+    QTest::newRow("Browse cancelled, Cancel")
+        << QByteArray() << QStringList{"tick", "browse", "cancel"} << false << old;
+    QTest::newRow("ticked, OK") << QByteArray() << QStringList{"tick", "ok"} << true << old;
+    QTest::newRow("browsed, OK") << take2 << QStringList{"browse", "ok"} << false << take2;
+}
+
+void TestDialogs::audioDialog() {
+    QFETCH(QByteArray, chosen);
+    QFETCH(QStringList, script);
+    ScriptedDialogs seam;
+    seam.files << (chosen.isNull() ? std::nullopt : std::optional(chosen));
+    ProjectSettings settings;
+    settings.audioPath = "/sounds/old.wav";
+    AudioDialog dialog(settings, seam);
+    QCOMPARE(TabStops(&dialog, dialog.okButton()),
+             (QList<QWidget*>{dialog.okButton(), dialog.cancelButton(), dialog.audioCheck(),
+                              dialog.browseButton()}));
+    QVERIFY(dialog.pathEdit()->isReadOnly());
+    dialog.show();
+    QCOMPARE(dialog.pathEdit()->text(), QStringLiteral("/sounds/old.wav"));
+    for (const QString& step : script)
+        Click(step == "tick"     ? static_cast<QAbstractButton*>(dialog.audioCheck())
+              : step == "browse" ? dialog.browseButton()
+              : step == "ok"     ? dialog.okButton()
+                                 : dialog.cancelButton());
+    QCOMPARE(dialog.pathEdit()->text(),
+             QFile::decodeName(chosen.isNull() ? settings.audioPath : chosen));
+    QTEST(settings.audioEnabled, "storedEnabled");
+    QTEST(settings.audioPath, "storedPath");
+    QCOMPARE(seam.fileRequests.size(), qsizetype(script.contains("browse")));
+    for (const UserDialogs::FileRequest& request : seam.fileRequests) {
+        QVERIFY(!request.save && request.defaultExtension.isEmpty() && !request.overwritePrompt);
+        QCOMPARE(request.initialName, QStringLiteral("*.wav"));
+        QCOMPARE(request.filter, QStringLiteral("WAV-type file (*.wav)| *.wav ||"));
+    }
+}
+
+// Uncompressed frames first and preselected, at every opening; the quality
+// follows the compressor picked.
+void TestDialogs::compressionDialog() {
+    const std::vector<CodecInfo> codecs{{"", "Full Frames (Uncompressed)", false},
+                                        {"mjpeg", "Motion JPEG", true},
+                                        {"ffv1", "FFV1 (lossless)", false}};
+    CompressionDialog dialog(nullptr, codecs);
+    QListWidget* list = dialog.codecList();
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->currentRow(), 0);
+    QVERIFY(!dialog.qualitySpin()->isEnabled());
+    QCOMPARE(dialog.choice().encoder, std::string());
+    list->setCurrentRow(1);
+    QVERIFY(dialog.qualitySpin()->isEnabled());
+    dialog.qualitySpin()->setValue(40);
+    QCOMPARE(dialog.choice().encoder, std::string("mjpeg"));
+    QCOMPARE(dialog.choice().quality, 40);
+    list->setCurrentRow(2);
+    QVERIFY(!dialog.qualitySpin()->isEnabled());
+    QCOMPARE(dialog.choice().quality, -1);
+    QCOMPARE(CompressionDialog(nullptr, codecs).codecList()->currentRow(), 0);
+}
+
+// Qt's own file dialog in a folder of five files: the filter texts shown and
+// the names listed with the filter at "pick". "*.*" lists names without a dot
+// as well, as it always did.
+void TestDialogs::fileDialogFilters_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("pick");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("listed");
+    const QString list = QStringLiteral("Text File (*.txt)|*.txt|All Files (*.*)|*.*||"),
+                  image = QStringLiteral("Bitmap file (*.bmp)|*.bmp|All Files (*.*) |*.*||");
+    const QStringList listShown{"Text File (*.txt)", "All Files (*.*)"},
+        imageShown{"Bitmap file (*.bmp)", "All Files (*.*)"},
+        every{"IMAGE.BMP", "README", "a.fsq", "frame", "list.txt"};
+    QTest::newRow("text files") << list << 0 << listShown << QStringList{"list.txt"};
+    QTest::newRow("all files") << list << 1 << listShown << every;
+    QTest::newRow("image, all files") << image << 1 << imageShown << every;
+    QTest::newRow("image, bitmaps any case")
+        << image << 0 << imageShown << QStringList{"IMAGE.BMP"};
+    QTest::newRow("project, blanks around the pattern")
+        << QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||") << 0
+        << QStringList{"Vistrom-type file (*.fsq)"} << QStringList{"a.fsq"};
+}
+
+void TestDialogs::fileDialogFilters() {
+    QFETCH(QString, filter);
+    QFETCH(int, pick);
+    QFETCH(QStringList, listed);
+    QTemporaryDir dir;
+    for (const char* name : {"README", "frame", "list.txt", "IMAGE.BMP", "a.fsq"}) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QStringList shown, seen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* types = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
+        auto* files = dialog ? dialog->findChild<QTreeView*>("treeView") : nullptr;
+        if (!types || !files) {
+            if (dialog)
+                dialog->reject();
+            return;
+        }
+        for (int i = 0; i < types->count(); ++i)
+            shown << types->itemText(i);
+        dialog->setDirectory(dir.path());
+        types->setFocus(); // as a user picks a filter: the list box takes the key
+        for (int i = 0; i < pick; ++i)
+            QTest::keyClick(types, Qt::Key_Down);
+        auto names = [files] {
+            QStringList out;
+            for (int r = 0; r < files->model()->rowCount(files->rootIndex()); ++r)
+                out << files->model()->index(r, 0, files->rootIndex()).data().toString();
+            out.sort();
+            return out;
+        };
+        seen = QTest::qWaitFor([&] { return names() == listed; }, 3000) ? listed : names();
+        dialog->reject();
+    });
+    QtUserDialogs dialogs;
+    UserDialogs::FileRequest request;
+    request.filter = filter;
+    QVERIFY(!dialogs.askFileName(request));
+    QTEST(shown, "shown");
+    QCOMPARE(seen, listed);
+}
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
