@@ -227,7 +227,7 @@ void FrameList::setPaths(const QList<int>& rowsToSet, const QList<QByteArray>& p
         if (r < 0 || r >= size())
             continue;
         rows_[r].path = paths[k];
-        rows_[r].icon = IconFor(paths[k]);
+        rows_[r].icon = iconFor(paths[k]);
         lo = std::min(lo, r);
         hi = std::max(hi, r);
     }
@@ -240,7 +240,7 @@ void FrameList::resetRows(const QList<QByteArray>& paths) {
     rows_.clear();
     rows_.reserve(paths.size());
     for (const QByteArray& p : paths)
-        rows_.append(FrameSlot{p, IconFor(p)});
+        rows_.append(FrameSlot{p, iconFor(p)});
     endResetModel();
 }
 
@@ -252,7 +252,7 @@ void FrameList::renumberRows() {
     if (rows_.isEmpty())
         return;
     for (FrameSlot& slot : rows_)
-        slot.icon = IconFor(slot.path);
+        slot.icon = iconFor(slot.path);
     emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
 }
 

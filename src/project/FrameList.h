@@ -79,7 +79,7 @@ private:
     };
     SavedMarks saveMarks() const;
     void restoreMarks(const SavedMarks& saved);
-    static RowIcon IconFor(const QByteArray& path) {
+    static RowIcon iconFor(const QByteArray& path) {
         return path.isEmpty() ? BlankIcon : FilledIcon;
     }
 
