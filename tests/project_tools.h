@@ -7,6 +7,7 @@
 #include "project/FrameList.h"
 #include "project/Project.h"
 
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QTest>
 
@@ -66,6 +67,19 @@ inline QByteArray StateOf(const Project& project) {
         words << (selected.contains(r) ? "[" + w + "]" : w);
     }
     return words.join(' ');
+}
+
+// Writes a file; answers its path bytes, or nothing when it cannot.
+inline QByteArray WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+               ? QFile::encodeName(path)
+               : QByteArray();
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<cannot open>");
 }
 
 // The rows start, start + 1, ..., count of them.

@@ -22,13 +22,6 @@ namespace {
 const QByteArray H("Vistrom data\r\n");
 enum Flag { Unchanged = 0, Modified = 1, Refused = 2 };
 
-QByteArray WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
-               ? QFile::encodeName(path)
-               : QByteArray();
-}
-
 // Runs op ("insert 5 3", "paste", ...: a word and its numbers) on p with text:
 // the clipboard text, dropped names (comma between) or file list. Answers the
 // text a copy or cut gives, and the result.
@@ -339,9 +332,7 @@ void TestProject::files() {
     if (!replacing)
         QCOMPARE(p.settings(), settings);
     VerifyRows(p);
-    QFile current(dir.filePath("a.fsq"));
-    QVERIFY(current.open(QIODevice::ReadOnly));
-    QCOMPARE(current.readAll(),
+    QCOMPARE(ReadFile(dir.filePath("a.fsq")),
              opened && operation == "save" ? QByteArray(a).replace("/a.bmp", "/edited.bmp") : a);
 }
 

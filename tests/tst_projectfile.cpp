@@ -2,6 +2,8 @@
 // text, round trips through the disk, long lines, saves that fail) and the
 // clipboard text that carries rows.
 
+#include "project_tools.h"
+
 #include "project/ProjectFile.h"
 #include "project/RowClipboardText.h"
 
@@ -15,13 +17,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// Rows name only the fields that differ from the defaults.
+// Paths name only the fields that differ from the defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 Q_DECLARE_METATYPE(ProjectReadResult)
 
-using Rows = QList<QByteArray>;
-using Lines = QList<QByteArray>;
 using S = ProjectSettings;
 
 // Shown when a comparison of settings fails.
@@ -37,11 +37,6 @@ char* toString(const ProjectSettings& s) {
 namespace {
 
 const QByteArray kSettingsLines = "!F 8\r\n!S 320,240\r\n!X 0\r\n!B 0\r\n!W 0\r\n!D 0\r\n";
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<cannot open>");
-}
 
 } // namespace
 
@@ -115,26 +110,27 @@ void TestProjectFile::readerSettings() {
 
 void TestProjectFile::readerRows_data() {
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<Rows>("rows");
-    QTest::newRow("one empty line is one blank row") << kSettingsLines + "\r\n" << Rows{""};
+    QTest::addColumn<Paths>("rows");
+    QTest::newRow("one empty line is one blank row") << kSettingsLines + "\r\n" << Paths{""};
     QTest::newRow("LF only") << QByteArray("!F 8\n/a.bmp\n\n/b c.bmp\n")
-                             << Rows{"/a.bmp", "", "/b c.bmp"};
+                             << Paths{"/a.bmp", "", "/b c.bmp"};
     QTest::newRow("CR LF") << QByteArray("!F 8\r\n/a.bmp\r\n\r\n/b c.bmp\r\n")
-                           << Rows{"/a.bmp", "", "/b c.bmp"};
+                           << Paths{"/a.bmp", "", "/b c.bmp"};
     QTest::newRow("last line without end")
-        << QByteArray("!F 8\n/a.bmp\n/b.bmp") << Rows{"/a.bmp", "/b.bmp"};
+        << QByteArray("!F 8\n/a.bmp\n/b.bmp") << Paths{"/a.bmp", "/b.bmp"};
     QTest::newRow("trailing blank lines are rows")
-        << QByteArray("!F 8\n\n\n\n") << Rows{"", "", ""};
-    QTest::newRow("! after row 0 is a row") << QByteArray("!F 8\n/a\n!F 3\n") << Rows{"/a", "!F 3"};
+        << QByteArray("!F 8\n\n\n\n") << Paths{"", "", ""};
+    QTest::newRow("! after row 0 is a row")
+        << QByteArray("!F 8\n/a\n!F 3\n") << Paths{"/a", "!F 3"};
     QTest::newRow("row 0 beginning with ! is a setting")
-        << QByteArray("!F 8\n!weird.bmp\n/b\n") << Rows{"/b"};
-    QTest::newRow("blank path is a row") << QByteArray("!F 8\n \n") << Rows{" "};
+        << QByteArray("!F 8\n!weird.bmp\n/b\n") << Paths{"/b"};
+    QTest::newRow("blank path is a row") << QByteArray("!F 8\n \n") << Paths{" "};
     // A CR or LF in the last two bytes of a line as read is cut.
     QTest::newRow("lone CR, and CR next-to-last at the end")
-        << QByteArray("!F 8\n/a\r\n/b\r\r\n/c\rd") << Rows{"/a", "/b", "/c"};
+        << QByteArray("!F 8\n/a\r\n/b\r\r\n/c\rd") << Paths{"/a", "/b", "/c"};
     QTest::newRow("bytes and inner CR pass through")
         << QByteArray("!F 8\n/\xe7\x94\xbb/\xff\x80.bmp\na\rb.bmp\n")
-        << Rows{"/\xe7\x94\xbb/\xff\x80.bmp", "a\rb.bmp"};
+        << Paths{"/\xe7\x94\xbb/\xff\x80.bmp", "a\rb.bmp"};
 }
 
 void TestProjectFile::readerRows() {
@@ -146,9 +142,9 @@ void TestProjectFile::readerRows() {
 
 void TestProjectFile::writerText_data() {
     QTest::addColumn<ProjectSettings>("settings");
-    QTest::addColumn<Rows>("rows");
+    QTest::addColumn<Paths>("rows");
     QTest::addColumn<QByteArray>("text");
-    Rows two(10);
+    Paths two(10);
     two[0] = "/img/first.bmp";
     two[2] = "/img/second one.bmp";
     QTest::newRow("two images") << S{} << two
@@ -156,18 +152,18 @@ void TestProjectFile::writerText_data() {
                                        "/img/first.bmp\r\n\r\n/img/second one.bmp\r\n" +
                                        QByteArray("\r\n").repeated(7);
     QTest::newRow("audio lines") << S{.audioEnabled = true, .audioPath = "/snd/a b.wav"}
-                                 << Rows{"x"}
+                                 << Paths{"x"}
                                  << kSettingsLines + "!A 1\r\n!A1 /snd/a b.wav\r\nx\r\n";
     QTest::newRow("audio path without enable")
-        << S{.audioPath = "/s.wav"} << Rows{"x"} << kSettingsLines + "!A1 /s.wav\r\nx\r\n";
+        << S{.audioPath = "/s.wav"} << Paths{"x"} << kSettingsLines + "!A1 /s.wav\r\nx\r\n";
     QTest::newRow("signed 32-bit numbers")
         << S{.fps = 4294967291u, .width = 0x80000000u, .height = 1, .depth = ColourDepth(-3)}
-        << Rows{""}
+        << Paths{""}
         << QByteArray("!F -5\r\n!S -2147483648,1\r\n!X 0\r\n!B -3\r\n!W 0\r\n!D 0\r\n\r\n");
-    QTest::newRow("empty list has one row line") << S{} << Rows{} << kSettingsLines + "\r\n";
+    QTest::newRow("empty list has one row line") << S{} << Paths{} << kSettingsLines + "\r\n";
     QTest::newRow("every setting")
         << S{40, 1280, 20, ColourDepth::Bits24, true, true, true, true, " /s/ファイル.wav "}
-        << Rows{"", " ", "\xff.png"}
+        << Paths{"", " ", "\xff.png"}
         << QByteArray("!F 40\r\n!S 1280,20\r\n!X 1\r\n!B 2\r\n!W 1\r\n!D 1\r\n!A 1\r\n"
                       "!A1  /s/ファイル.wav \r\n\r\n \r\n\xff.png\r\n");
 }
@@ -175,22 +171,22 @@ void TestProjectFile::writerText_data() {
 // The text, also on disk (CR LF), and the same project read back from it.
 void TestProjectFile::writerText() {
     QFETCH(ProjectSettings, settings);
-    QFETCH(Rows, rows);
+    QFETCH(Paths, rows);
     QFETCH(QByteArray, text);
     QCOMPARE(ProjectFileText(settings, rows), text);
     QTemporaryDir dir;
     const QString path = dir.filePath("round trip ✓.fsq");
     QVERIFY(WriteProjectData(QFile::encodeName(path), settings, rows));
-    QCOMPARE(ReadAll(path), text);
+    QCOMPARE(ReadFile(path), text);
     ProjectData data;
     QCOMPARE(ReadProjectData(QFile::encodeName(path), data), ProjectReadResult::Ok);
     QCOMPARE(data.settings, settings);
-    QCOMPARE(data.rows, rows.isEmpty() ? Rows{""} : rows); // an empty list: one blank row
+    QCOMPARE(data.rows, rows.isEmpty() ? Paths{""} : rows); // an empty list: one blank row
 }
 
 void TestProjectFile::longLinesAreOneRow() {
-    // Lines of any length stay one row each, in both directions.
-    Rows rows;
+    // Paths of any length stay one row each, in both directions.
+    Paths rows;
     for (int length : {899, 900, 901, 1799, 70000})
         rows.append("/" + QByteArray(length - 1, 'a' + length % 26));
     ProjectSettings longAudio;
@@ -221,7 +217,7 @@ void TestProjectFile::failedSaves() {
     // for root) leaves the previous file as it was and no stray file.
     const QString path = dir.filePath("old.fsq");
     QVERIFY(WriteProjectData(QFile::encodeName(path), {}, {"/old.bmp"}));
-    const QByteArray old = ReadAll(path);
+    const QByteArray old = ReadFile(path);
     struct rlimit saved {};
     QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -232,7 +228,7 @@ void TestProjectFile::failedSaves() {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY(!written);
-    QCOMPARE(ReadAll(path), old);
+    QCOMPARE(ReadFile(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.fsq"});
 }
 
@@ -263,26 +259,26 @@ void TestProjectFile::bytePathsAndLinks() {
 
 // The bytes written, and the same rows read back from them.
 void TestProjectFile::clipboardText_data() {
-    QTest::addColumn<Lines>("paths");
+    QTest::addColumn<Paths>("paths");
     QTest::addColumn<QByteArray>("text");
     const QByteArray h("Vistrom data\r\n"), longPath = "/" + QByteArray(10 * 1024, 'p');
-    QTest::newRow("no selection: header alone") << Lines{} << h;
-    QTest::newRow("one blank") << Lines{""} << h + "\r\n";
-    QTest::newRow("path blank path") << Lines{"a.bmp", "", "c.bmp"} << h + "a.bmp\r\n\r\nc.bmp\r\n";
-    QTest::newRow("blank last rows") << Lines{"/a.bmp", "", ""} << h + "/a.bmp\r\n\r\n\r\n";
-    QTest::newRow("one byte paths") << Lines{"a", "b"} << h + "a\r\nb\r\n";
+    QTest::newRow("no selection: header alone") << Paths{} << h;
+    QTest::newRow("one blank") << Paths{""} << h + "\r\n";
+    QTest::newRow("path blank path") << Paths{"a.bmp", "", "c.bmp"} << h + "a.bmp\r\n\r\nc.bmp\r\n";
+    QTest::newRow("blank last rows") << Paths{"/a.bmp", "", ""} << h + "/a.bmp\r\n\r\n\r\n";
+    QTest::newRow("one byte paths") << Paths{"a", "b"} << h + "a\r\nb\r\n";
     QTest::newRow("bytes as held, spaces kept")
-        << Lines{QByteArray("/\xff\xfe/\xe7\x94\xbb.bmp"), " x "}
+        << Paths{QByteArray("/\xff\xfe/\xe7\x94\xbb.bmp"), " x "}
         << h + "/\xff\xfe/\xe7\x94\xbb.bmp\r\n x \r\n";
     QTest::newRow("10 KiB paths whole")
-        << Lines{longPath, "", longPath + "2"} << h + longPath + "\r\n\r\n" + longPath + "2\r\n";
+        << Paths{longPath, "", longPath + "2"} << h + longPath + "\r\n\r\n" + longPath + "2\r\n";
 }
 
 void TestProjectFile::clipboardText() {
-    QFETCH(Lines, paths);
+    QFETCH(Paths, paths);
     QFETCH(QByteArray, text);
     QCOMPARE(RowClipboardText(paths), text);
-    const std::optional<Lines> back = SplitRowClipboardText(text);
+    const std::optional<Paths> back = SplitRowClipboardText(text);
     QVERIFY(back);
     QCOMPARE(*back, paths);
 }
@@ -290,39 +286,39 @@ void TestProjectFile::clipboardText() {
 void TestProjectFile::clipboardSplits_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("accepted");
-    QTest::addColumn<Lines>("lines");
+    QTest::addColumn<Paths>("lines");
     const QByteArray h("Vistrom data\r\n");
-    QTest::newRow("blank first") << h + "\r\nb.bmp\r\n" << true << Lines{"", "b.bmp"};
-    QTest::newRow("lone CR") << h + "a.bmp\rb.bmp\r" << true << Lines{"a.bmp", "b.bmp"};
-    QTest::newRow("lone LF") << h + "a.bmp\nb.bmp\n" << true << Lines{"a.bmp", "b.bmp"};
+    QTest::newRow("blank first") << h + "\r\nb.bmp\r\n" << true << Paths{"", "b.bmp"};
+    QTest::newRow("lone CR") << h + "a.bmp\rb.bmp\r" << true << Paths{"a.bmp", "b.bmp"};
+    QTest::newRow("lone LF") << h + "a.bmp\nb.bmp\n" << true << Paths{"a.bmp", "b.bmp"};
     QTest::newRow("LF LF is one line end") << h + "a.bmp\n\nb.bmp\n"
-                                           << true << Lines{"a.bmp", "b.bmp"};
+                                           << true << Paths{"a.bmp", "b.bmp"};
     QTest::newRow("LF LF LF leaves one empty line") << h + "a.bmp\n\n\nb.bmp\n"
-                                                    << true << Lines{"a.bmp", "", "b.bmp"};
+                                                    << true << Paths{"a.bmp", "", "b.bmp"};
     QTest::newRow("LF only, no final line end")
-        << h + "a.bmp\nb.bmp" << true << Lines{"a.bmp", "b.bmp"};
+        << h + "a.bmp\nb.bmp" << true << Paths{"a.bmp", "b.bmp"};
     QTest::newRow("last line of 1 byte without end not taken")
-        << h + "a.bmp\r\nb" << true << Lines{"a.bmp"};
+        << h + "a.bmp\r\nb" << true << Paths{"a.bmp"};
     QTest::newRow("last line of 2 bytes without end taken")
-        << h + "a.bmp\r\nbc" << true << Lines{"a.bmp", "bc"};
-    QTest::newRow("one byte line with its end") << h + "b\r\n" << true << Lines{"b"};
-    QTest::newRow("one byte line with lone LF") << h + "b\n" << true << Lines{"b"};
-    QTest::newRow("header and one byte") << h + "x" << true << Lines{};
+        << h + "a.bmp\r\nbc" << true << Paths{"a.bmp", "bc"};
+    QTest::newRow("one byte line with its end") << h + "b\r\n" << true << Paths{"b"};
+    QTest::newRow("one byte line with lone LF") << h + "b\n" << true << Paths{"b"};
+    QTest::newRow("header and one byte") << h + "x" << true << Paths{};
     QTest::newRow("text ends at NUL")
-        << h + QByteArray("a.bmp\r\n\0b.bmp\r\n", 15) << true << Lines{"a.bmp"};
-    QTest::newRow("LF header refused") << QByteArray("Vistrom data\na.bmp\r\n") << false << Lines{};
+        << h + QByteArray("a.bmp\r\n\0b.bmp\r\n", 15) << true << Paths{"a.bmp"};
+    QTest::newRow("LF header refused") << QByteArray("Vistrom data\na.bmp\r\n") << false << Paths{};
     QTest::newRow("lower case refused")
-        << QByteArray("vistrom data\r\na.bmp\r\n") << false << Lines{};
-    QTest::newRow("short text refused") << QByteArray("Vistrom data\r") << false << Lines{};
-    QTest::newRow("empty text refused") << QByteArray() << false << Lines{};
-    QTest::newRow("plain editor text refused") << QByteArray("a.bmp\nb.bmp\n") << false << Lines{};
+        << QByteArray("vistrom data\r\na.bmp\r\n") << false << Paths{};
+    QTest::newRow("short text refused") << QByteArray("Vistrom data\r") << false << Paths{};
+    QTest::newRow("empty text refused") << QByteArray() << false << Paths{};
+    QTest::newRow("plain editor text refused") << QByteArray("a.bmp\nb.bmp\n") << false << Paths{};
 }
 
 void TestProjectFile::clipboardSplits() {
     QFETCH(QByteArray, text);
     QFETCH(bool, accepted);
-    QFETCH(Lines, lines);
-    const std::optional<Lines> split = SplitRowClipboardText(text);
+    QFETCH(Paths, lines);
+    const std::optional<Paths> split = SplitRowClipboardText(text);
     QCOMPARE(split.has_value(), accepted);
     if (accepted)
         QCOMPARE(*split, lines);
