@@ -45,7 +45,8 @@ std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs) {
     const QByteArray path = *chosen + ".avi";
     const QString shown = QFile::decodeName(path);
     if (QFileInfo::exists(shown) &&
-        !dialogs.askYesNo(ConversionCommand::tr("%1 は既に存在します。\n上書きしますか?").arg(shown)))
+        !dialogs.askYesNo(
+            ConversionCommand::tr("%1 は既に存在します。\n上書きしますか?").arg(shown)))
         return std::nullopt;
     return path;
 }
@@ -70,7 +71,8 @@ void ConversionCommand::start() {
     ConversionRequest request;
     request.settings = project_->settings();
     request.rows = project_->frameList()->paths();
-    if (const std::optional<QString> problem = ConversionInputProblem(request.settings, request.rows)) {
+    if (const std::optional<QString> problem =
+            ConversionInputProblem(request.settings, request.rows)) {
         dialogs_->showMessage(*problem);
         return;
     }
@@ -83,8 +85,8 @@ void ConversionCommand::start() {
     // A new choice at every conversion: the dialog starts from uncompressed frames.
     request.compression = dialogs_->askCompression();
 
-    progress_ = new QProgressDialog(tr("AVIファイルを作成しています..."), tr("キャンセル"), 0, 0,
-                                    window_);
+    progress_ =
+        new QProgressDialog(tr("AVIファイルを作成しています..."), tr("キャンセル"), 0, 0, window_);
     progress_->setObjectName(QStringLiteral("conversionProgress"));
     progress_->setWindowTitle(QStringLiteral("Vistrom"));
     progress_->setWindowModality(Qt::WindowModal);

@@ -127,8 +127,9 @@ void FrameListView::pasteRowsOverwriting() {
 }
 
 void FrameListView::explainDragAndDrop() {
-    dialogs_->showMessage(tr("一つまたは複数のファイルのアイコンを\nリストのエリアに直接ドロップして"
-                             "ください．\nメニューからはできません．"));
+    dialogs_->showMessage(
+        tr("一つまたは複数のファイルのアイコンを\nリストのエリアに直接ドロップして"
+           "ください．\nメニューからはできません．"));
 }
 
 void FrameListView::importFileList() {

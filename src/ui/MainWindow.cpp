@@ -116,7 +116,8 @@ void MainWindow::buildMenus() {
     for (const MenuEntry& entry : MenuTable())
         menus.insert(int(entry.menu), menuBar()->addMenu(MenuTitle(entry)));
     for (const CommandEntry& entry : CommandTable()) {
-        QWidget* owner = entry.menu == Menu::None ? static_cast<QWidget*>(this) : menus[int(entry.menu)];
+        QWidget* owner =
+            entry.menu == Menu::None ? static_cast<QWidget*>(this) : menus[int(entry.menu)];
         if (entry.id == Command::Separator) {
             static_cast<QMenu*>(owner)->addSeparator();
             continue;
