@@ -5,7 +5,8 @@
 // files store inverted CMYK, which is taken into account). Damaged data that
 // libjpeg can still decode (a truncated file, a corrupt scan) yields the
 // picture libjpeg makes of it; anything it refuses makes GetPicture fail, and
-// nothing is ever printed.
+// nothing is ever printed. With SPI_APPLY_ORIENTATION the picture is turned
+// the way the orientation tag of its Exif block (APP1) says.
 
 #include "spi.h"
 #include "spi_dib.h"
@@ -54,7 +55,49 @@ struct Job {
     unsigned char* cmykRow = nullptr; // malloc'ed; a std::vector would export its template code
     ~Job() { std::free(cmykRow); }
     int result = SPI_BROKEN_DATA;
+    bool orient = false;      // SPI_APPLY_ORIENTATION was given
+    unsigned orientation = 1; // from the Exif block, 1 to 8
 };
+
+// The Orientation entry (tag 0x0112, one SHORT) of the first image directory
+// of an Exif block's TIFF structure, 1 when there is none. The block comes from
+// the file: every offset is checked against its size.
+unsigned TiffOrientation(const unsigned char* t, size_t size) {
+    if (size < 8 || (t[0] != t[1]) || (t[0] != 'I' && t[0] != 'M'))
+        return 1;
+    const bool little = t[0] == 'I';
+    auto u16 = [&](size_t at) {
+        return unsigned(little ? t[at] | t[at + 1] << 8 : t[at] << 8 | t[at + 1]);
+    };
+    auto u32 = [&](size_t at) {
+        return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
+    };
+    if (u16(2) != 42)
+        return 1;
+    const unsigned directory = u32(4);
+    if (directory < 8 || directory > size - 2)
+        return 1;
+    const size_t entries = u16(directory);
+    for (size_t i = 0; i < entries; ++i) {
+        const size_t entry = directory + 2 + 12 * i;
+        if (entry + 12 > size)
+            break;
+        if (u16(entry) != 0x0112)
+            continue;
+        const unsigned value = u16(entry + 8);
+        return u16(entry + 2) == 3 && u32(entry + 4) == 1 && value >= 1 && value <= 8 ? value : 1;
+    }
+    return 1;
+}
+
+// The orientation of the first APP1 marker that holds an Exif block.
+unsigned ExifOrientation(jpeg_saved_marker_ptr marker) {
+    for (; marker; marker = marker->next)
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 &&
+            std::memcmp(marker->data, "Exif\0\0", 6) == 0)
+            return TiffOrientation(marker->data + 6, marker->data_length - 6);
+    return 1;
+}
 
 void CmykRowToBgr(const unsigned char* cmyk, unsigned char* bgr, unsigned width, bool inverted) {
     for (unsigned x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
@@ -84,9 +127,13 @@ int Decode(Job* job, SpiProgressCallback progress, long lData) {
     else
         jpeg_mem_src(cinfo, job->memory, job->memorySize);
 
+    if (job->orient)
+        jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xffff);
     job->result = SPI_UNKNOWN_FORMAT;
     jpeg_read_header(cinfo, TRUE);
     job->result = SPI_BROKEN_DATA;
+    if (job->orient)
+        job->orientation = ExifOrientation(cinfo->marker_list);
 
     unsigned bitCount = 24;
     bool cmyk = false;
@@ -135,8 +182,8 @@ int Decode(Job* job, SpiProgressCallback progress, long lData) {
             return SPI_ABORT;
     }
     jpeg_finish_decompress(cinfo);
-    job->result = SPI_OK;
-    return SPI_OK;
+    job->result = job->dib.orient(job->orientation);
+    return job->result;
 }
 
 } // namespace
@@ -148,6 +195,7 @@ extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int fla
     const unsigned kind = flag & 7u;
 
     Job job;
+    job.orient = (flag & SPI_APPLY_ORIENTATION) != 0;
     if (kind == SPI_INPUT_FILE) {
         job.file = spi::OpenRegularFile(buf, len);
         if (!job.file)

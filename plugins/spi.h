@@ -1,8 +1,9 @@
 #pragma once
 
 // The decoder plug-in interface: the one call the program makes into
-// "ifjpeg.spi" and "ifpng.spi" (shared libraries loaded with dlopen by file
-// name and looked up with dlsym("GetPicture")).
+// "ifjpeg.spi", "ifpng.spi", "ifwebp.spi", "iftiff.spi", "ifgif.spi" and
+// "ifheif.spi" (shared libraries loaded with dlopen by file name and looked up
+// with dlsym("GetPicture")).
 //
 // Types on 64-bit Linux (LP64): `long` is 64 bits, as wide as a pointer, so a
 // file offset or a memory length and the progress cookie fit in it; `unsigned
@@ -17,7 +18,11 @@
 //            image starts (the program passes 0).
 //            flag & 7 == 1 (SPI_INPUT_MEMORY): buf points at len bytes holding
 //            the whole image file.
-//   flag     input kind in the low three bits; the other bits are reserved, 0.
+//   flag     input kind in the low three bits. SPI_APPLY_ORIENTATION asks for
+//            the picture turned the way its orientation tag says (JPEG's Exif
+//            and TIFF's Orientation, values 1 to 8); without it the rows come
+//            as they are stored. A plug-in whose format has no such tag
+//            ignores the bit. The other bits are reserved, 0.
 //   pHBInfo  on success receives a block holding a BITMAPINFO: the 40-byte
 //            BITMAPINFOHEADER (little-endian, biSize 40, biPlanes 1,
 //            biCompression 0) followed by the colour table its bit count needs
@@ -33,7 +38,7 @@
 // caller on success, which releases each with free(). On any non-zero result
 // *pHBInfo and *pHBm are left untouched and nothing is allocated.
 //
-// Both plug-ins export GetPicture and nothing else; they are reentrant (no
+// Every plug-in exports GetPicture and nothing else; they are reentrant (no
 // global state), so several threads may decode at once.
 
 #ifdef __cplusplus
@@ -48,6 +53,7 @@ typedef int (*SpiGetPictureFunc)(const char* buf, long len, unsigned int flag, v
 enum {
     SPI_INPUT_FILE = 0,
     SPI_INPUT_MEMORY = 1,
+    SPI_APPLY_ORIENTATION = 0x100, // a flag bit, combined with an input kind
 };
 
 // Results of GetPicture.
