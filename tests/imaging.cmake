@@ -5,7 +5,7 @@
 set(VISTROM_TEST_PLUGIN_DIR ${CMAKE_BINARY_DIR}/test-plugins)
 set(imaging_test_plugins)
 foreach(kind noexport failing bogus)
-    foreach(name ifjpeg ifpng)
+    foreach(name ifjpeg ifpng ifwebp iftiff ifgif ifheif)
         set(target testspi_${kind}_${name})
         add_library(${target} MODULE imaging/testplugin_${kind}.cpp)
         set_target_properties(${target} PROPERTIES
@@ -19,11 +19,15 @@ endforeach()
 
 vistrom_add_test(tst_bmpreader imaging/tst_bmpreader.cpp imaging/BmpFixtures.h TIMEOUT 120)
 
+# The tests write WebP animations with libwebpmux, beside the plug-ins' libraries.
+pkg_check_modules(WEBPMUX REQUIRED IMPORTED_TARGET libwebpmux)
 vistrom_add_test(tst_imageplugins imaging/tst_imageplugins.cpp imaging/BmpFixtures.h
-    imaging/CodecFixtures.h LIBS JPEG::JPEG PNG::PNG ${CMAKE_DL_LIBS} TIMEOUT 120)
+    imaging/CodecFixtures.h imaging/FormatFixtures.h
+    LIBS JPEG::JPEG PNG::PNG PkgConfig::WEBP PkgConfig::WEBPMUX PkgConfig::TIFF PkgConfig::GIF
+    PkgConfig::HEIF ${CMAKE_DL_LIBS} TIMEOUT 120)
 target_compile_definitions(tst_imageplugins PRIVATE
     VISTROM_TEST_PLUGIN_DIR="${VISTROM_TEST_PLUGIN_DIR}")
-add_dependencies(tst_imageplugins ifjpeg ifpng ${imaging_test_plugins})
+add_dependencies(tst_imageplugins ifjpeg ifpng ifwebp iftiff ifgif ifheif ${imaging_test_plugins})
 
 vistrom_add_test(tst_preview imaging/tst_preview.cpp imaging/BmpFixtures.h
     imaging/CodecFixtures.h WIDGETS LIBS JPEG::JPEG PNG::PNG TIMEOUT 120)

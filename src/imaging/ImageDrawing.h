@@ -10,9 +10,9 @@
 // is painted: callers paint the background.
 // Results: 0 when the image was drawn, 1 when it was not.
 //
-// JPEG and PNG names go to the decoder plug-ins "ifjpeg.spi" and "ifpng.spi"
-// (see PluginLoader.h); the BMP reader (BmpReader.h) takes every file that no
-// plug-in decoded. All functions here are thread-safe.
+// JPEG, PNG, WebP, TIFF, GIF and HEIF names go to their decoder plug-ins
+// (PluginForPath in PluginLoader.h); the BMP reader (BmpReader.h) takes every
+// file that no plug-in decoded. All functions here are thread-safe.
 
 #include "imaging/DecodedImage.h"
 #include "imaging/Surface.h"

@@ -5,6 +5,7 @@
 #include "imaging/ImageDrawing.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <strings.h>
@@ -81,12 +82,19 @@ bool EndsWith(const std::string& path, const char* ext, size_t n) {
 } // namespace
 
 const char* PluginForPath(const std::string& path) {
-    if (EndsWith(path, ".bmp", 4))
-        return nullptr;
-    if (EndsWith(path, ".jpg", 4) || EndsWith(path, ".jpeg", 5))
-        return "ifjpeg.spi";
-    if (EndsWith(path, ".png", 4))
-        return "ifpng.spi";
+    // Tested in this order; ".bmp" goes to the BMP reader.
+    static const struct {
+        const char* extension;
+        const char* plugin;
+    } table[] = {
+        {".bmp", nullptr},       {".jpg", "ifjpeg.spi"},  {".jpeg", "ifjpeg.spi"},
+        {".png", "ifpng.spi"},   {".webp", "ifwebp.spi"}, {".tif", "iftiff.spi"},
+        {".tiff", "iftiff.spi"}, {".gif", "ifgif.spi"},   {".heic", "ifheif.spi"},
+        {".heif", "ifheif.spi"}, {".avif", "ifheif.spi"},
+    };
+    for (const auto& row : table)
+        if (EndsWith(path, row.extension, std::strlen(row.extension)))
+            return row.plugin;
     return nullptr;
 }
 

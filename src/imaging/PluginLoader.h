@@ -1,7 +1,7 @@
 #pragma once
 
 // The decoder plug-in loader. A plug-in is a shared library with a bare file
-// name ("ifjpeg.spi", "ifpng.spi") exporting GetPicture (plugins/spi.h). It is
+// name ("ifjpeg.spi", "ifpng.spi", ...) exporting GetPicture (plugins/spi.h). It is
 // looked for, in this order, in the program's own folder, in the plug-in folder
 // of the installation the program runs from (lib/vistrom beside its bin/), in
 // the folder named by the environment variable VISTROM_PLUGIN_DIR when set, and
@@ -19,8 +19,10 @@
 #include <vector>
 
 // The plug-in the extension dispatch picks for a path: "ifjpeg.spi" for names
-// ending in ".jpg" or ".jpeg", "ifpng.spi" for ".png" (ASCII case ignored, at
-// least one byte before the dot), nullptr for ".bmp" and everything else.
+// ending in ".jpg" or ".jpeg", "ifpng.spi" for ".png", "ifwebp.spi" for
+// ".webp", "iftiff.spi" for ".tif" or ".tiff", "ifgif.spi" for ".gif",
+// "ifheif.spi" for ".heic", ".heif" or ".avif" (ASCII case ignored, at least
+// one byte before the dot), nullptr for ".bmp" and everything else.
 const char* PluginForPath(const std::string& path);
 
 // Decodes path with the plug-in. nullopt when the plug-in cannot be loaded,

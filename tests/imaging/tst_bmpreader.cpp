@@ -110,6 +110,7 @@ private slots:
     void readsFromFiles();
     void draws_data();
     void draws();
+    void dispatchByExtension_data();
     void dispatchByExtension();
 };
 
@@ -444,29 +445,34 @@ void TestBmpReader::draws() {
     QCOMPARE(Contents(drawn), expected);
 }
 
-void TestBmpReader::dispatchByExtension() {
-    // A bare extension is no name: ".bmp" of 4 bytes or fewer goes to the BMP reader.
-    for (auto [path, plugin] : {std::pair{"x.bmp", ""},
-                                {"x.BMP", ""},
-                                {".bmp", ""},
-                                {"photo.JPG", "ifjpeg.spi"},
-                                {"photo.Jpeg", "ifjpeg.spi"},
-                                {"a.jpg", "ifjpeg.spi"},
-                                {".jpeg", ""},
-                                {".jpg", ""},
-                                {"/tmp/a.png", "ifpng.spi"},
-                                {"A.PNG", "ifpng.spi"},
-                                {".png", ""},
-                                {"photo.jpe", ""},
-                                {"anim.gif", ""},
-                                {"picture", ""},
-                                {"photojpg", ""},
-                                {"dir.png/x", ""},
-                                {"", ""},
-                                {"写真.jpeg", "ifjpeg.spi"}}) {
-        const char* chosen = PluginForPath(path);
-        QVERIFY2(QByteArray(chosen ? chosen : "") == plugin, path);
+void TestBmpReader::dispatchByExtension_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("plugin");
+    // "plug-in: paths"; none is the BMP reader. A bare extension is no name:
+    // ".bmp" of 4 bytes or fewer goes to the BMP reader.
+    const char* const rows[] = {
+        ": x.bmp x.BMP .bmp .jpeg .jpg .png .webp .tif .tiff .gif .heic .avif photo.jpe",
+        ": scan.tiff.bmp a.heics picture photojpg photogif dir.png/x",
+        "ifjpeg.spi: photo.JPG photo.Jpeg a.jpg 写真.jpeg",
+        "ifpng.spi: /tmp/a.png A.PNG",
+        "ifwebp.spi: shot.webp SHOT.WebP",
+        "iftiff.spi: scan.tif scan.TIFF",
+        "ifgif.spi: anim.gif ANIM.GIF",
+        "ifheif.spi: phone.heic phone.HEIF phone.Avif"};
+    for (const char* row : rows) {
+        const QList<QByteArray> parts = QByteArray(row).split(':');
+        for (const QByteArray& path : parts[1].split(' '))
+            if (!path.isEmpty())
+                QTest::newRow(path.constData()) << path << parts[0];
     }
+    QTest::newRow("(empty)") << QByteArray() << QByteArray();
+}
+
+void TestBmpReader::dispatchByExtension() {
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, plugin);
+    const char* chosen = PluginForPath(path.toStdString());
+    QCOMPARE(QByteArray(chosen ? chosen : ""), plugin);
 }
 
 QTEST_GUILESS_MAIN(TestBmpReader)

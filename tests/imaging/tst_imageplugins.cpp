@@ -1,9 +1,11 @@
-// The decoder plug-ins "ifjpeg.spi" and "ifpng.spi" through the loader, their
-// GetPicture interface, the fallback to the BMP reader, and test plug-ins
-// that load without GetPicture, fail, or answer nonsense.
+// The decoder plug-ins (JPEG, PNG, WebP, TIFF, GIF, HEIF) through the loader,
+// their GetPicture interface and its orientation flag, the fallback to the BMP
+// reader, and test plug-ins that load without GetPicture, fail, or answer
+// nonsense.
 
 #include "BmpFixtures.h"
 #include "CodecFixtures.h"
+#include "FormatFixtures.h"
 
 #include "../../plugins/spi.h"
 #include "imaging/BmpReader.h"
@@ -48,6 +50,9 @@ Pixels Colours(int width, int height, uint32_t (*colour)(int, int), uint32_t alp
     return out;
 }
 
+const char* const Plugins[] = {"ifjpeg.spi", "ifpng.spi", "ifwebp.spi",
+                               "iftiff.spi", "ifgif.spi", "ifheif.spi"};
+
 QByteArray BlocksJpeg(bool progressive = false) {
     return MakeJpeg(32, 16, 3, RgbBytes(Colours(32, 16, Blocks)), 100, progressive);
 }
@@ -59,6 +64,28 @@ QByteArray PatternPng(int width, int height) {
 QByteArray Png(int width, int colorType, int bitDepth, const std::vector<uint8_t>& samples) {
     return MakePng(
         {.width = width, .colorType = colorType, .bitDepth = bitDepth, .samples = samples});
+}
+
+QByteArray PatternTiff(int width, int height, TiffSpec spec) {
+    spec.width = width;
+    spec.height = height;
+    spec.samples = RgbBytes(Pattern(width, height));
+    return MakeTiff(spec);
+}
+
+// Pictures of 16 x 16 cells named by letters, rows split by '/': "ABC/DEF".
+constexpr int Cell = 16;
+uint32_t CellColour(QChar letter) {
+    static const uint32_t colours[] = {0xe02020, 0x20c040, 0x2040e0, 0xe0e020, 0xe020e0, 0x20e0e0};
+    return Black | colours[letter.unicode() - 'A'];
+}
+Pixels Cells(const QString& grid) {
+    const QStringList rows = grid.split('/');
+    Pixels out;
+    for (int y = 0; y < rows.size() * Cell; ++y)
+        for (int x = 0; x < rows[0].size() * Cell; ++x)
+            out.push_back(CellColour(rows[y / Cell][x / Cell]));
+    return out;
 }
 
 Pixels Contents(const Surface& s) {
@@ -98,7 +125,9 @@ class TestImagePlugins : public QObject {
 
 private:
     QTemporaryDir dir;
-    std::string jpegPath, greyPath, pngPath, bmpAsJpeg, bmpAsPng;
+    std::string jpegPath, greyPath, pngPath, bmpAsJpeg;
+    std::vector<std::string> pictures; // one or more for each plug-in
+    std::vector<std::string> bitmaps;  // BMP files under each plug-in's extension
 
     std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
     bool write(const std::string& p, const QByteArray& bytes) {
@@ -122,6 +151,8 @@ private slots:
     void getPictureInterface_data();
     void getPictureInterface();
     void decodesOnSeveralThreads();
+    void orientation_data();
+    void orientation();
 };
 
 void TestImagePlugins::initTestCase() {
@@ -130,14 +161,29 @@ void TestImagePlugins::initTestCase() {
     greyPath = path("grey.jpeg");
     pngPath = path("pattern.png");
     bmpAsJpeg = path("really-a-bitmap.JPG");
-    bmpAsPng = path("really-a-bitmap.png");
     QVERIFY(write(jpegPath, BlocksJpeg()));
     std::vector<uint8_t> grey(16 * 8, 40);
     std::fill(grey.begin() + 64, grey.end(), 200);
     QVERIFY(write(greyPath, MakeJpeg(16, 8, 1, grey)));
     QVERIFY(write(pngPath, PatternPng(7, 5)));
-    QVERIFY(write(bmpAsJpeg, MakeBmp24(3, 2, Pattern(3, 2))));
-    QVERIFY(write(bmpAsPng, MakeBmp24(3, 2, Pattern(3, 2))));
+    const Pixels blocks = Colours(32, 16, Blocks, Black);
+    const std::pair<const char*, QByteArray> others[] = {
+        {"picture.webp", MakeWebp(32, 16, blocks)},
+        {"picture.tif", PatternTiff(7, 5, {})},
+        {"picture.gif", MakeGif(2, 1, {0xff0000, 0x0000ff}, {{.width = 2, .indices = {0, 1}}})},
+        {"picture.heic", MakeHeif(heif_compression_HEVC, 32, 16, blocks, false)},
+        {"picture.avif", MakeHeif(heif_compression_AV1, 32, 16, blocks, false)}};
+    pictures = {jpegPath, greyPath, pngPath};
+    for (const auto& [name, bytes] : others) {
+        pictures.push_back(path(name));
+        QVERIFY(write(pictures.back(), bytes));
+    }
+    for (const char* name :
+         {"really-a-bitmap.JPG", "really-a-bitmap.png", "really-a-bitmap.webp",
+          "really-a-bitmap.TIF", "really-a-bitmap.gif", "really-a-bitmap.heic"}) {
+        bitmaps.push_back(path(name));
+        QVERIFY(write(bitmaps.back(), MakeBmp24(3, 2, Pattern(3, 2))));
+    }
 }
 
 void TestImagePlugins::init() {
@@ -149,9 +195,9 @@ void TestImagePlugins::cleanupTestCase() {
 }
 
 void TestImagePlugins::searchOrder() {
-    QVERIFY(IsPluginPresent("ifjpeg.spi"));
-    QVERIFY(IsPluginPresent("ifpng.spi"));
-    QVERIFY(!IsPluginPresent("ifgif.spi"));
+    for (const char* plugin : Plugins)
+        QVERIFY2(IsPluginPresent(plugin), plugin);
+    QVERIFY(!IsPluginPresent("ifbogus.spi"));
     QVERIFY(!IsPluginPresent("../bin/ifjpeg.spi")); // bare file names only
     QVERIFY(!IsPluginPresent(""));
 
@@ -233,6 +279,101 @@ void TestImagePlugins::decodes_data() {
         << Pixels{White, Black, White, Black, Black, White, Black, White, White, Black} << 0;
     QTest::newRow("PNG grey with alpha") << Png(2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {50, 255, 50, 0})
                                          << "a.png" << 2 << Pixels{0xff323232u, White} << 0;
+
+    // The PNG RGBA row again: every plug-in puts transparency over white alike.
+    const Pixels translucent = {0xffc80a14u, 0x00c80a14u, 0x80000000u};
+    const Pixels overWhite = {0xffc80a14u, White, 0xffbcbcbcu};
+    QTest::newRow("WebP") << MakeWebp(7, 5, pattern) << "a.webp" << 7 << pattern << 0;
+    QTest::newRow("WebP with alpha")
+        << MakeWebp(3, 1, translucent) << "a.WEBP" << 3 << overWhite << 2;
+    Pixels firstFrame(6 * 4, White);
+    for (int i : {14, 15, 20, 21})
+        firstFrame[size_t(i)] = 0xff0000ffu;
+    QTest::newRow("WebP animation: its first frame, on a white canvas")
+        << MakeAnimatedWebp(6, 4,
+                            {{MakeWebp(2, 2, Pixels(4, 0xff0000ffu)), 2, 2},
+                             {MakeWebp(6, 4, Pixels(24, 0xff00ff00u))}})
+        << "a.webp" << 6 << firstFrame << 0;
+
+    QTest::newRow("TIFF, tiled, Deflate")
+        << PatternTiff(37, 20, {.tile = 16, .compression = COMPRESSION_ADOBE_DEFLATE}) << "a.TIFF"
+        << 37 << Colours(37, 20, PatternColour, Black) << 0;
+    QTest::newRow("TIFF, unassociated alpha")
+        << MakeTiff(
+               {.width = 3, .alpha = EXTRASAMPLE_UNASSALPHA, .samples = RgbaBytes(translucent)})
+        << "a.tif" << 3 << overWhite << 2;
+    std::vector<uint16_t> map(48, 0x8080); // red, green, blue for indices 0, 1, 2; the rest grey
+    for (int i : {0, 1, 2})
+        for (int c : {0, 1, 2})
+            map[size_t(16 * c + i)] = c == i ? 0xffff : 0;
+    const Pixels rgbGrey = {0xffff0000u, 0xff00ff00u, 0xff0000ffu, 0xff808080u};
+    QTest::newRow("TIFF palette, 4 bits") << MakeTiff({.width = 4,
+                                                       .bits = 4,
+                                                       .photometric = PHOTOMETRIC_PALETTE,
+                                                       .colormap = map,
+                                                       .samples = {0x01, 0x29}})
+                                          << "a.tif" << 4 << rgbGrey << 0;
+    QTest::newRow("TIFF grey, 1 bit, white is zero")
+        << MakeTiff({.width = 10,
+                     .bits = 1,
+                     .photometric = PHOTOMETRIC_MINISWHITE,
+                     .samples = {0xa5, 0x80}})
+        << "a.tif" << 10
+        << Pixels{Black, White, Black, White, White, Black, White, Black, Black, White} << 0;
+    // One strip wider than a band holds: the second band starts inside it.
+    QTest::newRow("TIFF, one strip, read in two bands")
+        << PatternTiff(16384, 260, {.rowsPerStrip = 260, .compression = COMPRESSION_ADOBE_DEFLATE})
+        << "a.tif" << 16384 << Colours(16384, 260, PatternColour, Black) << 0;
+
+    // GIF pictures in the colours of rgbGrey; -1 is white.
+    const std::vector<uint32_t> four = {0xff0000, 0x00ff00, 0x0000ff, 0x808080};
+    auto shown = [&](std::vector<int> indices) {
+        Pixels out;
+        for (int i : indices)
+            out.push_back(i < 0 ? White : rgbGrey[size_t(i)]);
+        return out;
+    };
+    QTest::newRow("GIF") << MakeGif(
+                                4, 2, four,
+                                {{.width = 4, .height = 2, .indices = {0, 1, 2, 3, 3, 2, 1, 0}}})
+                         << "a.gif" << 4 << shown({0, 1, 2, 3, 3, 2, 1, 0}) << 0;
+    std::vector<uint8_t> striped;
+    for (int i = 0; i < 22; ++i)
+        striped.push_back(uint8_t(i / 2 % 4));
+    QTest::newRow("GIF, interlaced")
+        << MakeGif(2, 11, four,
+                   {{.width = 2, .height = 11, .interlaced = true, .indices = striped}})
+        << "a.gif" << 2 << shown(std::vector<int>(striped.begin(), striped.end())) << 0;
+    QTest::newRow("GIF, transparent index")
+        << MakeGif(3, 1, four, {{.width = 3, .transparent = 1, .indices = {0, 1, 2}}}) << "a.gif"
+        << 3 << shown({0, -1, 2}) << 0;
+    QTest::newRow("GIF animation: its first frame, on a white canvas")
+        << MakeGif(4, 3, four,
+                   {{.left = 1, .top = 1, .width = 2, .indices = {2, 3}},
+                    {.width = 4, .height = 3, .indices = std::vector<uint8_t>(12, 0)}})
+        << "a.gif" << 4 << shown({-1, -1, -1, -1, -1, 2, 3, -1, -1, -1, -1, -1}) << 0;
+    QTest::newRow("GIF, a first frame larger than its screen widens it")
+        << MakeGif(1, 1, four, {{.left = 1, .width = 2, .indices = {0, 1}}}) << "a.gif" << 3
+        << shown({-1, 0, 1}) << 0;
+    std::vector<uint32_t> dark;
+    for (uint32_t i = 0; i < 256; ++i)
+        dark.push_back(i << 8 | 7);
+    QTest::newRow("GIF, 256 colours and uncovered canvas")
+        << MakeGif(3, 1, dark, {{.width = 2, .indices = {255, 1}}}) << "a.gif" << 3
+        << Pixels{0xff00ff07u, 0xff000107u, White} << 0;
+
+    QTest::newRow("HEIC") << MakeHeif(heif_compression_HEVC, 32, 16, blocks, false) << "a.heic"
+                          << 32 << blocks << 12;
+    QTest::newRow("AVIF") << MakeHeif(heif_compression_AV1, 32, 16, blocks, false) << "a.avif" << 32
+                          << blocks << 12;
+    Pixels halfClear = blocks, halfWhite = blocks; // the right half transparent
+    for (size_t i = 0; i < blocks.size(); ++i)
+        if (i % 32 >= 16) {
+            halfClear[i] &= 0xffffff;
+            halfWhite[i] = White;
+        }
+    QTest::newRow("AVIF with alpha") << MakeHeif(heif_compression_AV1, 32, 16, halfClear, true)
+                                     << "a.avif" << 32 << halfWhite << 12;
 }
 
 void TestImagePlugins::decodes() {
@@ -259,8 +400,8 @@ void TestImagePlugins::decodes() {
 }
 
 void TestImagePlugins::otherFilesFallBackToTheBmpReader() {
-    // A bitmap under a JPEG or PNG name: the plug-in refuses it, the BMP reader draws it.
-    for (const std::string& p : {bmpAsJpeg, bmpAsPng}) {
+    // A bitmap under a plug-in's name: the plug-in refuses it, the BMP reader draws it.
+    for (const std::string& p : bitmaps) {
         Surface surface(3, 2, Sentinel), plugged(3, 2, Sentinel);
         QCOMPARE(TryDecoderPlugin(p, plugged, 3, 2, 2), 1);
         QCOMPARE(Contents(plugged), Pixels(6, Sentinel));
@@ -303,6 +444,33 @@ void TestImagePlugins::damagedFilesFallBackSilently_data() {
     for (int i = 0; i < 4; ++i)
         huge[29 + i] = char(crc >> (24 - 8 * i));
     QTest::newRow("PNG wider than 16384") << huge << "a.png" << 1;
+
+    const QByteArray webp = MakeWebp(7, 5, Colours(7, 5, PatternColour, Black));
+    QTest::newRow("WebP cut short") << webp.left(webp.size() - 9) << "a.webp" << 1;
+    QTest::newRow("WebP header only") << QByteArray("RIFF\4\0\0\0WEBP", 12) << "a.webp" << 1;
+    const QByteArray tiff = PatternTiff(7, 5, {});
+    QTest::newRow("TIFF cut short") << tiff.left(tiff.size() / 2) << "a.tif" << 1;
+    QTest::newRow("TIFF wider than 16384")
+        << MakeTiff({.width = 16385,
+                     .bits = 1,
+                     .photometric = PHOTOMETRIC_MINISBLACK,
+                     .samples = std::vector<uint8_t>(2049, 0x55)})
+        << "a.tif" << 1;
+    std::vector<uint8_t> noise(64 * 64);
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = uint8_t(i * 7919 % 251 % 4);
+    const QByteArray gif = MakeGif(64, 64, {0, 0xffffff, 0xff0000, 0xff},
+                                   {{.width = 64, .height = 64, .indices = noise}});
+    QTest::newRow("GIF cut before its pixels") << gif.left(50) << "a.gif" << 1;
+    // Viewers show the rows of a cut GIF that arrived; so do we.
+    QTest::newRow("GIF cut inside its pixels") << gif.left(gif.size() - 100) << "a.gif" << 0;
+    QTest::newRow("GIF screen wider than 16384")
+        << MakeGif(16385, 1, {0, 0xffffff}, {{.indices = {1}}}) << "a.gif" << 1;
+    const QByteArray heic =
+        MakeHeif(heif_compression_HEVC, 32, 16, Colours(32, 16, Blocks, Black), false);
+    QTest::newRow("HEIC cut short") << heic.left(heic.size() - 100) << "a.heic" << 1;
+    QTest::newRow("HEIC file type box then junk")
+        << heic.left(32) + QByteArray(200, 'x') << "a.heic" << 1;
 }
 
 void TestImagePlugins::damagedFilesFallBackSilently() {
@@ -337,9 +505,9 @@ void TestImagePlugins::pluginFolders() {
     const bool missing = kind == "missing";
     SetPluginSearchDirsForTesting(missing ? std::vector<std::string>{folder}
                                           : std::vector<std::string>{folder, VISTROM_BIN_DIR});
-    QCOMPARE(IsPluginPresent("ifjpeg.spi"), !missing);
-    QCOMPARE(IsPluginPresent("ifpng.spi"), !missing);
-    for (const std::string& p : {jpegPath, greyPath, pngPath}) {
+    for (const char* plugin : Plugins)
+        QCOMPARE(IsPluginPresent(plugin), !missing);
+    for (const std::string& p : pictures) {
         Surface surface(32, 16, Sentinel);
         QCOMPARE(DrawSilently(p, surface, 32, 16, 0), result);
         QCOMPARE(Contents(surface), Pixels(32 * 16, Sentinel));
@@ -347,8 +515,10 @@ void TestImagePlugins::pluginFolders() {
             QVERIFY(!LoadImageFile(p));
     }
     Surface surface(3, 2, Sentinel);
-    QCOMPARE(DrawImageFile(bmpAsJpeg, surface, 3, 2, 2), 0);
-    QCOMPARE(surface.pixel(0, 0), bitmapDrawn ? Black | PatternColour(0, 0) : Sentinel);
+    for (const std::string& p : bitmaps) {
+        QCOMPARE(DrawImageFile(p, surface, 3, 2, 2), 0);
+        QCOMPARE(surface.pixel(0, 0), bitmapDrawn ? Black | PatternColour(0, 0) : Sentinel);
+    }
     if (missing) { // put back, they are found again
         SetPluginSearchDirsForTesting(std::vector<std::string>{folder, VISTROM_BIN_DIR});
         QVERIFY(IsPluginPresent("ifjpeg.spi"));
@@ -358,10 +528,12 @@ void TestImagePlugins::pluginFolders() {
 
 void TestImagePlugins::specialFilesAreRefused() {
     // A FIFO would block a reader that waits for a writer; a folder opens but is no image.
-    for (const char* name : {"pipe.jpg", "pipe.png", "pipe.bmp"})
+    for (const char* name : {"pipe.jpg", "pipe.png", "pipe.bmp", "pipe.heic"})
         QCOMPARE(::mkfifo(path(name).c_str(), 0600), 0);
     QVERIFY(QDir(dir.path()).mkdir("folder.jpeg"));
-    for (const char* name : {"pipe.jpg", "pipe.png", "pipe.bmp", "folder.jpeg"}) {
+    QVERIFY(QDir(dir.path()).mkdir("folder.tif"));
+    for (const char* name :
+         {"pipe.jpg", "pipe.png", "pipe.bmp", "pipe.heic", "folder.jpeg", "folder.tif"}) {
         Surface surface(4, 4, Sentinel);
         QCOMPARE(DrawImageFile(path(name), surface, 4, 4, 0), 1);
         QCOMPARE(Contents(surface), Pixels(16, Sentinel));
@@ -406,12 +578,40 @@ void TestImagePlugins::getPictureInterface_data() {
     QTest::addColumn<int>("bitCount");
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("ramp"); // an 8-bit table that is a grey ramp
     QTest::newRow("JPEG colour") << "ifjpeg.spi"
                                  << MakeJpeg(13, 7, 3, RgbBytes(Pixels(13 * 7, 0xff8000))) << 24
-                                 << 13 << 7;
+                                 << 13 << 7 << false;
     QTest::newRow("JPEG grey") << "ifjpeg.spi" << MakeJpeg(5, 3, 1, std::vector<uint8_t>(15, 77))
-                               << 8 << 5 << 3;
-    QTest::newRow("PNG") << "ifpng.spi" << PatternPng(5, 3) << 24 << 5 << 3;
+                               << 8 << 5 << 3 << true;
+    QTest::newRow("PNG") << "ifpng.spi" << PatternPng(5, 3) << 24 << 5 << 3 << false;
+    QTest::newRow("WebP") << "ifwebp.spi" << MakeWebp(5, 3, Colours(5, 3, PatternColour, Black))
+                          << 24 << 5 << 3 << false;
+    const std::vector<uint8_t> grey77(15, 77);
+    QTest::newRow("TIFF grey, uncompressed tiles")
+        << "iftiff.spi"
+        << MakeTiff({.width = 5,
+                     .height = 3,
+                     .photometric = PHOTOMETRIC_MINISBLACK,
+                     .tile = 16,
+                     .samples = grey77})
+        << 8 << 5 << 3 << true;
+    QTest::newRow("TIFF palette") << "iftiff.spi"
+                                  << MakeTiff({.width = 5,
+                                               .height = 3,
+                                               .photometric = PHOTOMETRIC_PALETTE,
+                                               .colormap = std::vector<uint16_t>(768, 0x4000),
+                                               .samples = grey77})
+                                  << 8 << 5 << 3 << false;
+    std::vector<uint32_t> greys;
+    for (uint32_t i = 0; i < 256; ++i)
+        greys.push_back(i * 0x010101u);
+    QTest::newRow("GIF") << "ifgif.spi"
+                         << MakeGif(5, 3, greys, {{.width = 5, .height = 3, .indices = grey77}})
+                         << 8 << 5 << 3 << true;
+    QTest::newRow("HEIC") << "ifheif.spi"
+                          << MakeHeif(heif_compression_HEVC, 5, 3, Pixels(15, 0xff8000), false)
+                          << 24 << 5 << 3 << false;
 }
 
 void TestImagePlugins::getPictureInterface() {
@@ -420,6 +620,7 @@ void TestImagePlugins::getPictureInterface() {
     QFETCH(int, bitCount);
     QFETCH(int, width);
     QFETCH(int, height);
+    QFETCH(bool, ramp);
     const QByteArray library = QByteArray(VISTROM_BIN_DIR) + "/" + plugin.toLatin1();
     void* handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
     QVERIFY(handle);
@@ -448,8 +649,8 @@ void TestImagePlugins::getPictureInterface() {
         QVERIFY(::malloc_usable_size(info) >= 40 + 4 * entries);
         const size_t stride = ((size_t(width) * bitCount + 31) / 32) * 4;
         QVERIFY(::malloc_usable_size(bits) >= stride * size_t(height));
-        if (entries) {
-            QCOMPARE(int(h[40 + 4 * 255]), 255); // a grey ramp
+        if (ramp) {
+            QCOMPARE(int(h[40 + 4 * 255]), 255);
             QCOMPARE(int(h[40 + 4 * 77 + 1]), 77);
         }
         const auto image =
@@ -483,7 +684,8 @@ void TestImagePlugins::getPictureInterface() {
 }
 
 void TestImagePlugins::decodesOnSeveralThreads() {
-    const std::vector<std::string> paths = {jpegPath, greyPath, pngPath, bmpAsJpeg};
+    std::vector<std::string> paths = pictures;
+    paths.push_back(bmpAsJpeg);
     std::vector<std::optional<DecodedImage>> reference;
     for (const std::string& p : paths)
         reference.push_back(LoadImageFile(p));
@@ -503,6 +705,98 @@ void TestImagePlugins::decodesOnSeveralThreads() {
     for (auto& t : threads)
         t.join();
     QCOMPARE(mismatches.load(), 0);
+}
+
+void TestImagePlugins::orientation_data() {
+    QTest::addColumn<QString>("plugin");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("apply"); // SPI_APPLY_ORIENTATION
+    QTest::addColumn<QString>("shown");
+
+    // The stored picture is ABC/DEF; what each Exif value asks for shows as:
+    const char* const turned[] = {"",         "ABC/DEF",  "CBA/FED",  "FED/CBA", "DEF/ABC",
+                                  "AD/BE/CF", "DA/EB/FC", "FC/EB/DA", "CF/BE/AD"};
+    const Pixels stored = Cells("ABC/DEF");
+    const QByteArray jpeg = MakeJpeg(3 * Cell, 2 * Cell, 3, RgbBytes(stored));
+    for (int o = 1; o <= 8; ++o)
+        QTest::newRow(qPrintable(QString("JPEG, Exif orientation %1").arg(o)))
+            << "ifjpeg.spi" << WithExif(jpeg, ExifTiff(o, o % 2 == 0)) << true << turned[o];
+    QTest::newRow("JPEG, orientation 6 not asked for")
+        << "ifjpeg.spi" << WithExif(jpeg, ExifTiff(6)) << false << turned[1];
+    QByteArray lost = ExifTiff(6);
+    lost[4] = char(0xf0); // the directory offset points past the block
+    QTest::newRow("JPEG, Exif directory out of bounds")
+        << "ifjpeg.spi" << WithExif(jpeg, lost) << true << turned[1];
+
+    const TiffSpec rgb = {.width = 3 * Cell, .height = 2 * Cell, .samples = RgbBytes(stored)};
+    for (auto [o, apply] : {std::pair{6, true}, {3, true}, {6, false}}) {
+        TiffSpec spec = rgb;
+        spec.orientation = o;
+        QTest::newRow(
+            qPrintable(QString("TIFF, orientation %1%2").arg(o).arg(apply ? "" : " not asked for")))
+            << "iftiff.spi" << MakeTiff(spec) << apply << turned[apply ? o : 1];
+    }
+    std::vector<uint16_t> map(768);
+    for (int i = 0; i < 6; ++i)
+        for (int c = 0; c < 3; ++c)
+            map[size_t(256 * c + i)] =
+                uint16_t((CellColour(QChar('A' + i)) >> (16 - 8 * c) & 255) * 257);
+    std::vector<uint8_t> indices;
+    for (size_t i = 0; i < stored.size(); ++i)
+        indices.push_back(uint8_t(i / (3 * Cell * Cell) * 3 + i % (3 * Cell) / Cell));
+    QTest::newRow("TIFF palette, orientation 5") << "iftiff.spi"
+                                                 << MakeTiff({.width = 3 * Cell,
+                                                              .height = 2 * Cell,
+                                                              .photometric = PHOTOMETRIC_PALETTE,
+                                                              .orientation = 5,
+                                                              .colormap = map,
+                                                              .samples = indices})
+                                                 << true << turned[5];
+
+    // HEIF turns by its container's rotation always, and never by its Exif block.
+    const QByteArray rotated =
+        MakeHeif(heif_compression_HEVC, 3 * Cell, 2 * Cell, stored, false, 6);
+    QTest::newRow("HEIC rotated by its container") << "ifheif.spi" << rotated << true << turned[6];
+    QTest::newRow("HEIC rotated by its container, not asked for")
+        << "ifheif.spi" << rotated << false << turned[6];
+    QTest::newRow("HEIC with Exif orientation 6")
+        << "ifheif.spi"
+        << MakeHeif(heif_compression_HEVC, 3 * Cell, 2 * Cell, stored, false, 1, ExifTiff(6))
+        << true << turned[1];
+}
+
+void TestImagePlugins::orientation() {
+    QFETCH(QString, plugin);
+    QFETCH(QByteArray, file);
+    QFETCH(bool, apply);
+    QFETCH(QString, shown);
+    const QByteArray library = QByteArray(VISTROM_BIN_DIR) + "/" + plugin.toLatin1();
+    void* handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
+    QVERIFY(handle);
+    auto getPicture = reinterpret_cast<SpiGetPictureFunc>(::dlsym(handle, "GetPicture"));
+    void* info = nullptr;
+    void* bits = nullptr;
+    const unsigned flag = SPI_INPUT_MEMORY | (apply ? SPI_APPLY_ORIENTATION : 0);
+    QCOMPARE(getPicture(file.constData(), long(file.size()), flag, &info, &bits, nullptr, 0),
+             int(SPI_OK));
+    const auto image =
+        DecodePackedDib(static_cast<const uint8_t*>(info), ::malloc_usable_size(info),
+                        static_cast<const uint8_t*>(bits), ::malloc_usable_size(bits));
+    std::free(info);
+    std::free(bits);
+    ::dlclose(handle);
+    QVERIFY(image);
+    const QStringList rows = shown.split('/');
+    QCOMPARE(image->width, rows[0].size() * Cell);
+    QCOMPARE(image->height, rows.size() * Cell);
+    for (int y = 0; y < rows.size(); ++y)
+        for (int x = 0; x < rows[0].size(); ++x) {
+            const uint32_t got = image->pixel(x * Cell + Cell / 2, y * Cell + Cell / 2);
+            const uint32_t meant = CellColour(rows[y][x]);
+            for (int shift : {0, 8, 16})
+                QVERIFY2(std::abs(int(got >> shift & 255) - int(meant >> shift & 255)) <= 12,
+                         qPrintable(QString("cell %1,%2: %3").arg(x).arg(y).arg(got, 8, 16)));
+        }
 }
 
 QTEST_GUILESS_MAIN(TestImagePlugins)

@@ -1,0 +1,177 @@
+// ifgif.spi: the GIF decoder plug-in, on giflib.
+//
+// The first picture of the file, which for an animation is its first frame
+// drawn on a canvas of the logical screen's size. As viewers do, the canvas
+// starts transparent (the background colour index is a hint that they
+// ignore) and grows to hold a first frame that does not fit it. Transparent
+// pixels and the canvas the frame leaves uncovered show white, as the PNG
+// plug-in's transparency does. The rows come out as 8 bits with the frame's
+// own colour map for a table, which is exact: the transparent index's entry,
+// or a spare one, holds the white. Only a frame that leaves canvas uncovered
+// and uses all 256 colours, none of them white or transparent, comes out as
+// 24-bit BGR rows. Damage after the first row ends the picture there, as
+// viewers show a cut file; nothing is ever printed.
+
+#include "spi.h"
+#include "spi_dib.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include <gif_lib.h>
+
+namespace {
+
+int ReadInput(GifFileType* gif, GifByteType* to, int n) {
+    return n <= 0 ? 0 : int(static_cast<spi::Input*>(gif->UserData)->read(to, size_t(n)));
+}
+
+struct Handles {
+    GifFileType* gif = nullptr;
+    unsigned char* line = nullptr;
+    ~Handles() {
+        std::free(line);
+        int error = 0;
+        if (gif)
+            DGifCloseFile(gif, &error);
+    }
+};
+
+// Reads records up to the first image descriptor, keeping the transparent
+// index of the graphic control extension before it (-1 when none).
+int SkipToFirstImage(GifFileType* gif, int* transparent) {
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif, &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE)
+            return SPI_BROKEN_DATA;
+        if (type == IMAGE_DESC_RECORD_TYPE)
+            return DGifGetImageDesc(gif) == GIF_OK ? SPI_OK : SPI_BROKEN_DATA;
+        if (type != EXTENSION_RECORD_TYPE)
+            return SPI_BROKEN_DATA;
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetExtension(gif, &code, &block) == GIF_ERROR)
+            return SPI_BROKEN_DATA;
+        GraphicsControlBlock control;
+        if (code == GRAPHICS_EXT_FUNC_CODE && block &&
+            DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
+            *transparent = control.TransparentColor;
+        while (block)
+            if (DGifGetExtensionNext(gif, &block) == GIF_ERROR)
+                return SPI_BROKEN_DATA;
+    }
+}
+
+int Decode(spi::Input& input, spi::DibBlocks& dib, SpiProgressCallback progress, long lData) {
+    Handles h;
+    int error = 0;
+    h.gif = DGifOpen(&input, ReadInput, &error);
+    if (!h.gif)
+        return error == D_GIF_ERR_NOT_GIF_FILE || error == D_GIF_ERR_READ_FAILED
+                   ? SPI_UNKNOWN_FORMAT
+               : error == D_GIF_ERR_NOT_ENOUGH_MEM ? SPI_NO_MEMORY
+                                                   : SPI_BROKEN_DATA;
+    GifFileType* gif = h.gif;
+    int transparent = -1;
+    if (const int failed = SkipToFirstImage(gif, &transparent))
+        return failed;
+
+    const GifImageDesc& frame = gif->Image;
+    const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
+    if (!map || !map->Colors || map->ColorCount <= 0 || map->ColorCount > 256 || frame.Width <= 0 ||
+        frame.Height <= 0 || frame.Left < 0 || frame.Top < 0)
+        return SPI_BROKEN_DATA;
+    const unsigned left = unsigned(frame.Left), top = unsigned(frame.Top);
+    const unsigned fw = unsigned(frame.Width), fh = unsigned(frame.Height);
+    const unsigned width =
+        gif->SWidth > 0 && unsigned(gif->SWidth) >= left + fw ? unsigned(gif->SWidth) : left + fw;
+    const unsigned height =
+        gif->SHeight > 0 && unsigned(gif->SHeight) >= top + fh ? unsigned(gif->SHeight) : top + fh;
+    const bool covered = left == 0 && top == 0 && fw == width && fh == height;
+    const unsigned count = unsigned(map->ColorCount);
+
+    // The index that shows white: the transparent one, else a white entry,
+    // else a spare one; none is needed where the frame covers the canvas.
+    int white = transparent >= 0 && transparent < 256 ? transparent : -1;
+    for (unsigned i = 0; white < 0 && i < count; ++i) {
+        const GifColorType& c = map->Colors[i];
+        if (c.Red == 255 && c.Green == 255 && c.Blue == 255)
+            white = int(i);
+    }
+    if (white < 0 && count < 256)
+        white = int(count);
+    const bool eightBit = covered || white >= 0;
+    const int allocated = dib.allocate(width, height, eightBit ? 8 : 24);
+    if (allocated != SPI_OK)
+        return allocated;
+    if (eightBit) {
+        for (unsigned i = 0; i < 256; ++i) {
+            unsigned char* e = dib.colour(i);
+            const GifColorType c = i < count ? map->Colors[i] : GifColorType{0, 0, 0};
+            const bool clear = int(i) == transparent || int(i) == white;
+            e[0] = clear ? 255 : c.Blue;
+            e[1] = clear ? 255 : c.Green;
+            e[2] = clear ? 255 : c.Red;
+        }
+        if (!covered)
+            std::memset(dib.bits, white, dib.stride * height);
+    } else {
+        std::memset(dib.bits, 255, dib.stride * height);
+    }
+
+    h.line = static_cast<unsigned char*>(std::malloc(fw));
+    if (!h.line)
+        return SPI_NO_MEMORY;
+    // Interlaced frames store every 8th row from 0, every 8th from 4, every
+    // 4th from 2, then every 2nd from 1.
+    static const unsigned passStart[4] = {0, 4, 2, 1}, passStep[4] = {8, 8, 4, 2};
+    unsigned pass = 0, row = 0;
+    for (unsigned i = 0; i < fh; ++i) {
+        if (frame.Interlace) {
+            while (row >= fh && pass < 3)
+                row = passStart[++pass];
+        } else {
+            row = i;
+        }
+        if (row >= fh)
+            break;
+        if (DGifGetLine(gif, h.line, int(fw)) == GIF_ERROR) {
+            if (i == 0)
+                return SPI_BROKEN_DATA;
+            break;
+        }
+        if (eightBit) {
+            std::memcpy(dib.rowFromTop(top + row) + left, h.line, fw);
+        } else {
+            unsigned char* to = dib.rowFromTop(top + row) + size_t(left) * 3;
+            for (unsigned x = 0; x < fw; ++x, to += 3) {
+                const unsigned index = h.line[x];
+                const GifColorType c = index < count ? map->Colors[index] : GifColorType{0, 0, 0};
+                to[0] = c.Blue;
+                to[1] = c.Green;
+                to[2] = c.Red;
+            }
+        }
+        if (frame.Interlace)
+            row += passStep[pass];
+        if (progress && progress(int(i + 1), int(fh), lData) != 0)
+            return SPI_ABORT;
+    }
+    return SPI_OK;
+}
+
+} // namespace
+
+extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int flag, void** pHBInfo,
+                                     void** pHBm, SpiProgressCallback progress, long lData) {
+    if (const int refused = spi::CheckGetPictureArguments(buf, len, flag, pHBInfo, pHBm))
+        return refused;
+    spi::Input input;
+    if (const int failed = input.open(buf, len, flag))
+        return failed;
+    spi::DibBlocks dib;
+    const int result = Decode(input, dib, progress, lData);
+    if (result == SPI_OK)
+        dib.release(pHBInfo, pHBm);
+    return result;
+}

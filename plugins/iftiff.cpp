@@ -1,0 +1,239 @@
+// iftiff.spi: the TIFF decoder plug-in, on libtiff.
+//
+// Reads the first image of the file in any layout libtiff's RGBA reader knows
+// (strips or tiles, contiguous or planar, 1 to 16 bits; grey, palette, RGB,
+// CMYK, YCbCr, CIE L*a*b*; any compression the library was built with).
+// Palette and grey images of up to 8 bits come out as 8-bit rows with their
+// own colours for a table, exactly; everything else as 24-bit BGR rows, with
+// transparency composited over white as the PNG plug-in does. Rows are
+// decoded a band at a time, so only one band's RGBA raster is held beside the
+// picture, and libtiff's own allocations are capped. libtiff reads memory
+// input in place; it reads a file through stdio, except a file of
+// uncompressed tiles, which it is handed whole in memory (libtiff 4.5.0
+// refuses such tiles read any other way). With
+// SPI_APPLY_ORIENTATION the picture is turned the way its Orientation tag
+// says; without it the rows come as stored. Nothing is ever printed.
+
+#include "spi.h"
+#include "spi_dib.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include <tiffio.h>
+
+namespace {
+
+constexpr tmsize_t MaxLibtiffAllocation = tmsize_t(256) << 20; // any one block libtiff asks for
+constexpr size_t BandBytes = size_t(16) << 20;                 // the RGBA raster of one band
+
+// What libtiff reads: the input, and all of its bytes where they are in memory.
+struct Source {
+    spi::Input& input;
+    const unsigned char* bytes = nullptr;
+    size_t size = 0;
+};
+
+spi::Input& In(thandle_t handle) {
+    return static_cast<Source*>(handle)->input;
+}
+
+tmsize_t ReadProc(thandle_t handle, void* to, tmsize_t size) {
+    return size < 0 ? -1 : tmsize_t(In(handle).read(to, size_t(size)));
+}
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) {
+    return -1;
+}
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+    spi::Input& in = In(handle);
+    // Unsigned arithmetic: a backward move arrives as a wrapped offset.
+    const uint64_t from = whence == SEEK_CUR ? in.position() : whence == SEEK_END ? in.size() : 0;
+    const uint64_t to = from + offset;
+    return in.seek(to) ? to : toff_t(-1);
+}
+int CloseProc(thandle_t) {
+    return 0;
+}
+toff_t SizeProc(thandle_t handle) {
+    return In(handle).size();
+}
+int MapProc(thandle_t handle, void** base, toff_t* size) {
+    const Source& source = *static_cast<Source*>(handle);
+    *base = const_cast<unsigned char*>(source.bytes);
+    *size = source.size;
+    return source.bytes != nullptr;
+}
+void UnmapProc(thandle_t, void*, toff_t) {}
+// Answers "handled", so that libtiff prints nothing.
+int Quiet(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+struct Handles {
+    TIFFOpenOptions* options = nullptr;
+    TIFF* tif = nullptr;
+    TIFFRGBAImage image{};
+    bool begun = false;
+    uint32_t* raster = nullptr;
+    ~Handles() {
+        std::free(raster);
+        if (begun)
+            TIFFRGBAImageEnd(&image);
+        if (tif)
+            TIFFClose(tif);
+        TIFFOpenOptionsFree(options);
+    }
+};
+
+// Finds a palette image's index back from the colour libtiff made of it:
+// open addressing over twice as many slots as a table has entries.
+struct ColourIndex {
+    uint32_t colour[512];
+    uint16_t entry[512] = {}; // index + 1; 0 is an empty slot
+    static unsigned Slot(uint32_t c) { return (c * 2654435761u) >> 23; }
+    void add(uint32_t c, unsigned index) {
+        unsigned s = Slot(c);
+        while (entry[s] && colour[s] != c)
+            s = (s + 1) & 511;
+        if (!entry[s]) {
+            colour[s] = c;
+            entry[s] = uint16_t(index + 1);
+        }
+    }
+    unsigned find(uint32_t c) const {
+        for (unsigned s = Slot(c); entry[s]; s = (s + 1) & 511)
+            if (colour[s] == c)
+                return entry[s] - 1u;
+        return 0;
+    }
+};
+
+int Decode(spi::Input& input, bool orient, spi::DibBlocks& dib, SpiProgressCallback progress,
+           long lData) {
+    unsigned char magic[4] = {};
+    if (input.read(magic, 4) != 4 || !input.seek(0) ||
+        !((std::memcmp(magic, "II", 2) == 0 && (magic[2] == 42 || magic[2] == 43) && !magic[3]) ||
+          (std::memcmp(magic, "MM", 2) == 0 && !magic[2] && (magic[3] == 42 || magic[3] == 43))))
+        return SPI_UNKNOWN_FORMAT;
+
+    Source source{input}; // outlives the handles, which libtiff's close may use
+    Handles h;
+    h.options = TIFFOpenOptionsAlloc();
+    if (!h.options)
+        return SPI_NO_MEMORY;
+    TIFFOpenOptionsSetMaxSingleMemAlloc(h.options, MaxLibtiffAllocation);
+    TIFFOpenOptionsSetErrorHandlerExtR(h.options, Quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(h.options, Quiet, nullptr);
+    if (input.inMemory())
+        source.bytes = input.whole(UINT64_MAX, &source.size);
+    auto open = [&] {
+        input.seek(0); // libtiff reads its header from where the input stands
+        return TIFFClientOpenExt("image", "r", &source, ReadProc, WriteProc, SeekProc, CloseProc,
+                                 SizeProc, MapProc, UnmapProc, h.options);
+    };
+    h.tif = open();
+    uint16_t compression = 0;
+    if (h.tif && !source.bytes && TIFFIsTiled(h.tif) &&
+        TIFFGetFieldDefaulted(h.tif, TIFFTAG_COMPRESSION, &compression) &&
+        compression == COMPRESSION_NONE) {
+        TIFFClose(h.tif);
+        h.tif = nullptr;
+        source.bytes = input.whole(UINT64_MAX, &source.size);
+        if (!source.bytes)
+            return SPI_NO_MEMORY;
+        h.tif = open();
+    }
+    char message[1024];
+    if (!h.tif || !TIFFRGBAImageOK(h.tif, message))
+        return SPI_BROKEN_DATA;
+    h.begun = TIFFRGBAImageBegin(&h.image, h.tif, 1, message) != 0;
+    if (!h.begun)
+        return SPI_BROKEN_DATA;
+    TIFFRGBAImage& image = h.image;
+    const uint32_t width = image.width, height = image.height;
+    if (width > SPI_MAX_DIMENSION || height > SPI_MAX_DIMENSION)
+        return SPI_NO_MEMORY;
+    // Rows as stored, top first; the tag is applied below, to the finished picture.
+    const unsigned orientation = image.orientation;
+    image.orientation = image.req_orientation = ORIENTATION_TOPLEFT;
+
+    const bool oneSample = image.samplesperpixel == 1 && image.bitspersample <= 8;
+    const bool grey = oneSample && (image.photometric == PHOTOMETRIC_MINISBLACK ||
+                                    image.photometric == PHOTOMETRIC_MINISWHITE);
+    const bool palette = oneSample && image.photometric == PHOTOMETRIC_PALETTE;
+    const int allocated = dib.allocate(width, height, grey || palette ? 8 : 24);
+    if (allocated != SPI_OK)
+        return allocated;
+    ColourIndex indices;
+    if (palette) {
+        // libtiff has brought its copy of the colour map to 8 bits by now.
+        for (unsigned i = 0; i < 1u << image.bitspersample; ++i) {
+            unsigned char* e = dib.colour(i);
+            e[0] = uint8_t(image.bluecmap[i]);
+            e[1] = uint8_t(image.greencmap[i]);
+            e[2] = uint8_t(image.redcmap[i]);
+            indices.add(e[2] | e[1] << 8 | uint32_t(e[0]) << 16, i);
+        }
+    }
+
+    // A band is whole strips or tiles where they fit in the raster's budget.
+    uint32_t unit = 0;
+    if (!TIFFGetFieldDefaulted(
+            h.tif, TIFFIsTiled(h.tif) ? TIFFTAG_TILELENGTH : TIFFTAG_ROWSPERSTRIP, &unit) ||
+        unit == 0 || unit > height)
+        unit = height;
+    uint32_t fit = uint32_t(BandBytes / (size_t(width) * 4));
+    if (fit == 0)
+        fit = 1;
+    uint32_t band = unit <= fit ? unit * (fit / unit) : fit;
+    if (band > height)
+        band = height;
+    h.raster = static_cast<uint32_t*>(std::malloc(size_t(width) * band * 4));
+    if (!h.raster)
+        return SPI_NO_MEMORY;
+    for (uint32_t y = 0; y < height; y += band) {
+        const uint32_t rows = height - y < band ? height - y : band;
+        image.row_offset = int(y);
+        image.col_offset = 0;
+        if (!TIFFRGBAImageGet(&image, h.raster, width, rows))
+            return SPI_BROKEN_DATA;
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint32_t* from = h.raster + size_t(r) * width;
+            unsigned char* to = dib.rowFromTop(y + r);
+            if (grey)
+                for (uint32_t x = 0; x < width; ++x)
+                    to[x] = uint8_t(TIFFGetR(from[x]));
+            else if (palette)
+                for (uint32_t x = 0; x < width; ++x)
+                    to[x] = uint8_t(indices.find(from[x] & 0xffffff));
+            else
+                for (uint32_t x = 0; x < width; ++x, to += 3) {
+                    const uint32_t v = from[x];
+                    const auto a = uint8_t(TIFFGetA(v));
+                    to[0] = spi::PremultipliedOverWhite(uint8_t(TIFFGetB(v)), a);
+                    to[1] = spi::PremultipliedOverWhite(uint8_t(TIFFGetG(v)), a);
+                    to[2] = spi::PremultipliedOverWhite(uint8_t(TIFFGetR(v)), a);
+                }
+        }
+        if (progress && progress(int(y + rows), int(height), lData) != 0)
+            return SPI_ABORT;
+    }
+    return orient ? dib.orient(orientation) : SPI_OK;
+}
+
+} // namespace
+
+extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int flag, void** pHBInfo,
+                                     void** pHBm, SpiProgressCallback progress, long lData) {
+    if (const int refused = spi::CheckGetPictureArguments(buf, len, flag, pHBInfo, pHBm))
+        return refused;
+    spi::Input input;
+    if (const int failed = input.open(buf, len, flag))
+        return failed;
+    spi::DibBlocks dib;
+    const int result = Decode(input, (flag & SPI_APPLY_ORIENTATION) != 0, dib, progress, lData);
+    if (result == SPI_OK)
+        dib.release(pHBInfo, pHBm);
+    return result;
+}
