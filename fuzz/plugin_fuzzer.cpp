@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to a decoder plug-in's GetPicture (memory input), then
-// hands the blocks it returns to the packed-DIB reader as the loader does.
+// Feeds arbitrary bytes to a decoder plug-in's GetPicture (memory input, with
+// the flag bits VISTROM_FUZZ_FLAGS adds), then hands the blocks it returns to
+// the packed-DIB reader as the loader does.
 
 #include "spi.h"
 
@@ -9,13 +10,17 @@
 
 #include <malloc.h>
 
+#ifndef VISTROM_FUZZ_FLAGS
+#define VISTROM_FUZZ_FLAGS 0
+#endif
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
     void* info = nullptr;
     void* bits = nullptr;
-    if (GetPicture(reinterpret_cast<const char*>(data), long(size), SPI_INPUT_MEMORY, &info, &bits,
-                   nullptr, 0) != 0) {
+    if (GetPicture(reinterpret_cast<const char*>(data), long(size),
+                   SPI_INPUT_MEMORY | VISTROM_FUZZ_FLAGS, &info, &bits, nullptr, 0) != 0) {
         if (info || bits)
             __builtin_trap(); // failures must not hand out blocks
         return 0;

@@ -10,7 +10,8 @@
 // only: readers are to ignore it, and cameras write it beside the rotation
 // they already stored in the container, so turning the picture by it would
 // turn it twice. SPI_APPLY_ORIENTATION therefore changes nothing here.
-// Nothing is ever printed.
+// Nothing is printed, except by dav1d, which libheif lets report a damaged AV1
+// stream on standard error (libheif 1.15 offers no way to quieten it).
 
 #include "spi.h"
 #include "spi_dib.h"
