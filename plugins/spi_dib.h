@@ -90,9 +90,10 @@ public:
     uint64_t size() const { return size_; }
     uint64_t position() const { return pos_; }
 
-    // Copies up to n bytes from the current position; answers how many.
+    // Copies up to n bytes from the current position; answers how many. A
+    // library may ask for nothing with no place to put it.
     size_t read(void* to, size_t n) {
-        if (pos_ >= size_)
+        if (n == 0 || pos_ >= size_)
             return 0;
         if (n > size_ - pos_)
             n = size_t(size_ - pos_);
