@@ -177,23 +177,26 @@ int Decode(spi::Input& input, bool orient, spi::DibBlocks& dib, SpiProgressCallb
         }
     }
 
-    // A band is whole strips or tiles where they fit in the raster's budget.
+    // A band is as many whole strips or tiles as BandBytes of raster holds, or
+    // one of them where that takes more, up to what libtiff may allocate at
+    // once; only taller strips are cut into bands of rows (libtiff then
+    // decodes each such strip again from its start for every band).
     uint32_t unit = 0;
     if (!TIFFGetFieldDefaulted(
             h.tif, TIFFIsTiled(h.tif) ? TIFFTAG_TILELENGTH : TIFFTAG_ROWSPERSTRIP, &unit) ||
         unit == 0 || unit > height)
         unit = height;
-    uint32_t fit = uint32_t(BandBytes / (size_t(width) * 4));
-    if (fit == 0)
-        fit = 1;
-    uint32_t band = unit <= fit ? unit * (fit / unit) : fit;
+    const uint64_t rowBytes = uint64_t(width) * 4, unitBytes = rowBytes * unit;
+    uint64_t band = BandBytes / unitBytes * unit;
+    if (band == 0)
+        band = unitBytes <= uint64_t(MaxLibtiffAllocation) ? unit : BandBytes / rowBytes;
     if (band > height)
         band = height;
     h.raster = static_cast<uint32_t*>(std::malloc(size_t(width) * band * 4));
     if (!h.raster)
         return SPI_NO_MEMORY;
-    for (uint32_t y = 0; y < height; y += band) {
-        const uint32_t rows = height - y < band ? height - y : band;
+    for (uint32_t y = 0; y < height; y += uint32_t(band)) {
+        const uint32_t rows = height - y < band ? height - y : uint32_t(band);
         image.row_offset = int(y);
         image.col_offset = 0;
         if (!TIFFRGBAImageGet(&image, h.raster, width, rows))

@@ -320,9 +320,9 @@ void TestImagePlugins::decodes_data() {
                      .samples = {0xa5, 0x80}})
         << "a.tif" << 10
         << Pixels{Black, White, Black, White, White, Black, White, Black, Black, White} << 0;
-    // One strip wider than a band holds: the second band starts inside it.
-    QTest::newRow("TIFF, one strip, read in two bands")
-        << PatternTiff(16384, 260, {.rowsPerStrip = 260, .compression = COMPRESSION_ADOBE_DEFLATE})
+    // Strips of 200 rows this wide fill a band each.
+    QTest::newRow("TIFF, read in two bands")
+        << PatternTiff(16384, 260, {.rowsPerStrip = 200, .compression = COMPRESSION_ADOBE_DEFLATE})
         << "a.tif" << 16384 << Colours(16384, 260, PatternColour, Black) << 0;
 
     // GIF pictures in the colours of rgbGrey; -1 is white.
