@@ -127,7 +127,8 @@ private slots:
     void commandLine();
     void converts_data();
     void converts();
-    void relativePathsFromWorkingDirectory();
+    void relativePaths_data();
+    void relativePaths();
     void fails_data();
     void fails();
     void compressedCodec();
@@ -283,11 +284,22 @@ void TestConversion::converts() {
     QCOMPARE(Difference(one[0], meant, QRect(34, 0, 29, 48)), 0);
 }
 
-void TestConversion::relativePathsFromWorkingDirectory() {
-    // The demo project names its images relative to the folder it runs from.
+// The demo project names its images relative to its own folder: they are
+// found whether the converter runs there or anywhere else.
+void TestConversion::relativePaths_data() {
+    QTest::addColumn<QString>("project");
+    QTest::addColumn<QString>("workingDirectory");
+    const QString examples = QStringLiteral(VISTROM_SOURCE_DIR "/examples");
+    QTest::newRow("run in the project's folder") << "demo.fsq" << examples;
+    QTest::newRow("run from the root") << examples + "/demo.fsq"
+                                       << "/";
+}
+
+void TestConversion::relativePaths() {
+    QFETCH(QString, project);
+    QFETCH(QString, workingDirectory);
     const QString movie = dir_.filePath("demo.avi");
-    const Result r = RunVistrom({"--convert", "demo.fsq", "--output", movie},
-                                QStringLiteral(VISTROM_SOURCE_DIR "/examples"));
+    const Result r = RunVistrom({"--convert", project, "--output", movie}, workingDirectory);
     QCOMPARE(r.exitCode, 0);
     const QJsonObject video = StreamOf(Probe(movie), "video");
     QCOMPARE(video["width"].toInt(), 320);
@@ -325,6 +337,8 @@ void TestConversion::fails_data() {
     QTest::newRow("missing project") << good << QStringList{"--convert", "P.none", "--output", "M"}
                                      << 1 << QByteArrayList{"cannot open the project file"};
     QTest::newRow("project without rows") << QList<long>{} << plain << 1 << QByteArrayList{};
+    QTest::newRow("an image as the project")
+        << QList<long>{-1} << plain << 1 << QByteArrayList{"is not a project file: it is not text"};
     QTest::newRow("unknown codec") << good << plain + QStringList{"--codec", "nosuch"} << 2
                                    << QByteArrayList{"unknown codec \"nosuch\""};
     QTest::newRow("no --output") << good << QStringList{"--convert", "P"} << 2
@@ -342,7 +356,9 @@ void TestConversion::fails() {
     QFETCH(QByteArrayList, messages);
     const QString project = dir_.filePath("failing.fsq"), movie = dir_.filePath("failing.avi");
     QByteArray text = "!F 8\r\n!S 64,48\r\n";
-    if (!settings.isEmpty())
+    if (settings == QList<long>{-1})
+        text = ReadAll(images_['g']);
+    else if (!settings.isEmpty())
         text = ProjectText({.fps = settings[0],
                             .width = settings[1],
                             .height = settings[2],

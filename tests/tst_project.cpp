@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QUndoStack>
 
+#include <cerrno>
+#include <cstring>
 #include <random>
 
 Q_DECLARE_METATYPE(ProjectResult)
@@ -273,22 +275,30 @@ void TestProject::files_data() {
     QTest::addColumn<ProjectResult>("result");
     QTest::addColumn<QString>("path"); // afterwards; "" untitled
     QTest::addColumn<QByteArray>("rows");
+    QTest::addColumn<QString>("message"); // "<file>": the file's path, "<ENOENT>": its reason
     const QByteArray edited("/edited.bmp -"), fresh = QByteArray("- ").repeated(9) + "-";
     auto row = [](const char* name, bool opened, const char* op, const char* file, ProjectResult r,
-                  const char* path, const QByteArray& rows) {
-        QTest::newRow(name) << opened << op << file << r << path << rows;
+                  const char* path, const QByteArray& rows, const QString& message = {}) {
+        QTest::newRow(name) << opened << op << file << r << path << rows << message;
     };
     using R = ProjectResult;
+    const QString cannot = "ファイルが開けませんでした\n<file>\n<ENOENT>",
+                  reading = "読み込み中にエラー発生";
     row("new", true, "new", "", R::Done, "", fresh);
     row("load", false, "load", "b", R::Done, "b", "/b.bmp -");
-    row("load settings only", true, "load", "settings", R::NoRowLine, "a", edited);
-    row("load an empty file", true, "load", "empty", R::NoRowLine, "a", edited);
+    row("load settings only", true, "load", "settings", R::NoRowLine, "a", edited, reading);
+    row("load an empty file", true, "load", "empty", R::NoRowLine, "a", edited, reading);
     row("load a missing file", false, "load", "missing", R::CannotOpen, "",
-        "/edited.bmp " + fresh.mid(2));
+        "/edited.bmp " + fresh.mid(2), cannot);
+    row("load an image", true, "load", "image", R::NotText, "a", edited,
+        "<file>\nはテキストファイルではないため、プロジェクトとして開けません。");
+    row("load a line too long", true, "load", "long", R::LineTooLong, "a", edited,
+        "<file>\nの 2 行目が長すぎるため開けません。1行は 65536 バイトまでです。");
     row("save", true, "save", "", R::Done, "a", edited);
-    row("save untitled", false, "save", "", R::CannotWrite, "", "/edited.bmp " + fresh.mid(2));
+    row("save untitled", false, "save", "", R::CannotWrite, "", "/edited.bmp " + fresh.mid(2),
+        "ファイルが開けませんでした");
     row("save as", true, "saveAs", "new", R::Done, "new", edited);
-    row("save as fails", true, "saveAs", "none/x", R::CannotWrite, "a", edited);
+    row("save as fails", true, "saveAs", "none/x", R::CannotWrite, "a", edited, cannot);
 }
 
 void TestProject::files() {
@@ -306,6 +316,8 @@ void TestProject::files() {
     WriteFile(dir.filePath("b.fsq"), "!F 1\n/b.bmp\n\n");
     WriteFile(dir.filePath("settings.fsq"), "!F 30\r\n!S 100,100\r\n");
     WriteFile(dir.filePath("empty.fsq"), "");
+    WriteFile(dir.filePath("image.fsq"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    WriteFile(dir.filePath("long.fsq"), "!F 8\n" + QByteArray(65537, 'a') + "\n");
     Project p;
     if (opened)
         QCOMPARE(p.load(named("a")), ProjectResult::Done);
@@ -317,6 +329,10 @@ void TestProject::files() {
                             : operation == "save" ? p.save()
                                                   : p.saveAs(named(file));
     QCOMPARE(r, result);
+    QFETCH(QString, message);
+    message.replace("<file>", QFile::decodeName(named(file)))
+        .replace("<ENOENT>", QString::fromLocal8Bit(std::strerror(ENOENT)));
+    QCOMPARE(ProjectMessage(r, p.lastFailure()), message);
     QCOMPARE(p.isUntitled(), path.isEmpty());
     QCOMPARE(p.title(), path.isEmpty() ? QStringLiteral("Untitled") : dir.filePath(path + ".fsq"));
     if (!path.isEmpty())
@@ -378,6 +394,22 @@ void TestProject::showRowImage() {
         shown << signal[0].toByteArray();
     QCOMPARE(shown, (QByteArrayList{"e", "b", "e", ""}));
     QVERIFY(!p.isModified());
+
+    // Once the project has a file, a relative path names a file in its folder
+    // when one is there, else the current folder's.
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("e"), "BM");
+    QCOMPARE(p.saveAs(QFile::encodeName(dir.filePath("p.fsq"))), ProjectResult::Done);
+    images.clear();
+    p.showRowImage(4);
+    p.showRowImage(1);
+    p.newProject();
+    SetState(p, "e");
+    p.showRowImage(0);
+    QCOMPARE(images.size(), 3);
+    QCOMPARE(images[0][0].toByteArray(), QFile::encodeName(dir.filePath("e")));
+    QCOMPARE(images[1][0].toByteArray(), QByteArray("b"));
+    QCOMPARE(images[2][0].toByteArray(), QByteArray("e"));
 }
 
 // A fixed random run of every kind of row edit, undone to the start and redone

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -51,9 +52,12 @@ private slots:
     void writerText_data();
     void writerText();
     void longLinesAreOneRow();
+    void readRefused_data();
     void readRefused();
     void failedSaves();
     void bytePathsAndLinks();
+    void relativePaths_data();
+    void relativePaths();
     void clipboardText_data();
     void clipboardText();
     void clipboardSplits_data();
@@ -185,33 +189,98 @@ void TestProjectFile::writerText() {
 }
 
 void TestProjectFile::longLinesAreOneRow() {
-    // Paths of any length stay one row each, in both directions.
+    // Paths of any length up to the bound stay one row each, in both
+    // directions, also where the file is read in pieces: the 65,536-byte line
+    // and a CR LF cut in two by the first piece's end.
     Paths rows;
-    for (int length : {899, 900, 901, 1799, 70000})
+    rows.append("/" + QByteArray(65535 - 6 - 1, 'c'));
+    for (int length : {899, 900, 901, 1799, 65536})
         rows.append("/" + QByteArray(length - 1, 'a' + length % 26));
     ProjectSettings longAudio;
     longAudio.audioPath = "/" + QByteArray(3000, 'w');
-    const QByteArray text = ProjectFileText(longAudio, rows);
-    QCOMPARE(text.count('\n'), 7 + rows.size());
+    QByteArray text = ProjectFileText(longAudio, rows);
+    const qsizetype firstRow = text.indexOf("\r\n/c") + 2;
+    text.remove(0, firstRow - 6).replace(0, 6, "!F 8\r\n"); // the first row's CR at byte 65,535
+    QCOMPARE(text.mid(65535, 2), QByteArray("\r\n"));
+    QTemporaryDir dir;
+    for (const bool file : {false, true}) {
+        ProjectData data;
+        const ProjectReadResult r =
+            file ? ReadProjectData(WriteFile(dir.filePath("long.fsq"), text), data)
+                 : ParseProjectText(text, data);
+        QCOMPARE(r, ProjectReadResult::Ok);
+        QCOMPARE(data.rows, rows);
+    }
     ProjectData data;
-    QCOMPARE(ParseProjectText(text, data), ProjectReadResult::Ok);
-    QCOMPARE(data.rows, rows);
+    QCOMPARE(ParseProjectText(ProjectFileText(longAudio, {}), data), ProjectReadResult::Ok);
     QCOMPARE(data.settings.audioPath, longAudio.audioPath);
 }
 
+// Files refused as a whole, with the line or the system's reason; a file that
+// is not text is no project, while a zero byte past the first 64 KiB only
+// ends its line, as it always did. "<n>x<c>": n bytes c.
+void TestProjectFile::readRefused_data() {
+    QTest::addColumn<QByteArrayList>("parts"); // the file's bytes; "missing", "folder", "huge"
+    QTest::addColumn<ProjectReadResult>("result");
+    QTest::addColumn<qint64>("line");
+    QTest::addColumn<int>("error");
+    using R = ProjectReadResult;
+    auto row = [](const char* name, const QByteArrayList& parts, R r, qint64 line = 0,
+                  int error = 0) { QTest::newRow(name) << parts << r << line << error; };
+    const QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    row("missing", {"missing"}, R::CannotOpen, 0, ENOENT);
+    row("folder", {"folder"}, R::CannotOpen, 0, EISDIR);
+    row("an image", {png}, R::NotText);
+    row("zero byte at 65,535", {"!F 8\n", "65530xa", QByteArray(1, '\0')}, R::NotText);
+    row("zero byte past 64 KiB", {"!F 8\n", "65531xa", QByteArray("\0b\n/c\n", 6)}, R::Ok);
+    row("line of 65,536 bytes", {"!F 8\n/a\n", "65536xa", "\r\n/c"}, R::Ok);
+    row("line of 65,537 bytes", {"!F 8\n/a\n", "65537xa", "\n/c"}, R::LineTooLong, 3);
+    row("last line of 65,537 bytes", {"!F 8\n", "65537xa"}, R::LineTooLong, 2);
+    row("more than 4 Mi rows", {"!F 8\n", "4194305x\n"}, R::TooManyRows, 4194306);
+    row("larger than 256 MiB", {"huge"}, R::FileTooLarge);
+}
+
 void TestProjectFile::readRefused() {
+    QFETCH(QByteArrayList, parts);
+    QFETCH(ProjectReadResult, result);
     QTemporaryDir dir;
+    QByteArray path = QFile::encodeName(dir.filePath("p.fsq"));
+    QByteArray bytes;
+    for (const QByteArray& part : parts) {
+        const qsizetype x = part.indexOf('x');
+        bytes += x > 0 && part.left(x).toLongLong() > 0
+                     ? part.mid(x + 1).repeated(part.left(x).toLongLong())
+                     : part;
+    }
+    if (parts[0] == "folder")
+        path = QFile::encodeName(dir.path());
+    else if (parts[0] == "huge") // sparse: takes no room
+        QVERIFY(!WriteFile(dir.filePath("p.fsq"), "!F 8\n/a\n").isEmpty() &&
+                QFile::resize(dir.filePath("p.fsq"), kMaxProjectFileBytes + 1));
+    else if (parts[0] != "missing")
+        QVERIFY(!WriteFile(dir.filePath("p.fsq"), bytes).isEmpty());
     ProjectData data;
-    for (const QByteArray& path :
-         {QByteArray("/nonexistent-dir/x.fsq"), QByteArray(), QFile::encodeName(dir.path())})
-        QCOMPARE(ReadProjectData(path, data), ProjectReadResult::CannotOpen);
+    data.rows = {"stale"};
+    FileFailure failure;
+    QCOMPARE(ReadProjectData(path, data, &failure), result);
+    QTEST(failure.line, "line");
+    QTEST(failure.systemError, "error");
+    QCOMPARE(data.rows.isEmpty(), result != ProjectReadResult::Ok);
+    if (result == ProjectReadResult::Ok)
+        QCOMPARE(data.rows.last(), QByteArray("/c"));
 }
 
 void TestProjectFile::failedSaves() {
     QTemporaryDir dir;
-    QVERIFY(!WriteProjectData(QFile::encodeName(dir.filePath("missing/a.fsq")), {}, {""}));
-    QVERIFY(!WriteProjectData(QFile::encodeName(dir.path()), {}, {""}));
-    QVERIFY(!WriteProjectData("", {}, {""}));
+    const QList<std::pair<QByteArray, int>> refused{
+        {QFile::encodeName(dir.filePath("missing/a.fsq")), ENOENT},
+        {QFile::encodeName(dir.path()), EISDIR},
+        {QByteArray(), ENOENT}};
+    for (const auto& [path, error] : refused) {
+        int reason = 0;
+        QVERIFY(!WriteProjectData(path, {}, {""}, &reason));
+        QCOMPARE(reason, error);
+    }
 
     // A write that fails half-way (here: the file size limit, which also holds
     // for root) leaves the previous file as it was and no stray file.
@@ -224,10 +293,13 @@ void TestProjectFile::failedSaves() {
     struct rlimit small = saved;
     small.rlim_cur = 4096;
     QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-    const bool written = WriteProjectData(QFile::encodeName(path), {}, {QByteArray(100000, 'x')});
+    int reason = 0;
+    const bool written =
+        WriteProjectData(QFile::encodeName(path), {}, {QByteArray(100000, 'x')}, &reason);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY(!written);
+    QCOMPARE(reason, EFBIG);
     QCOMPARE(ReadFile(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.fsq"});
 }
@@ -255,6 +327,46 @@ void TestProjectFile::bytePathsAndLinks() {
     QCOMPARE(int(st.st_mode & 0777), 0640);
     QCOMPARE(ReadProjectData(latin1, data), ProjectReadResult::Ok);
     QCOMPARE(data.rows, QList<QByteArray>{"/b.bmp"});
+
+    // A file whose mode lets nobody write is write-protected, for root too.
+    QVERIFY(!IsWriteProtected(link) && !IsWriteProtected(folder + "/none.fsq"));
+    QCOMPARE(::chmod(latin1.constData(), 0444), 0);
+    QVERIFY(IsWriteProtected(link) && IsWriteProtected(latin1));
+}
+
+// A relative path is taken from the project's folder when the file is there,
+// else as written (from the current folder); others are left as they are.
+void TestProjectFile::relativePaths_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("project"); // "<dir>" is a folder holding in.bmp
+    QTest::addColumn<QByteArray>("resolved");
+    QTest::newRow("in the project's folder")
+        << QByteArray("in.bmp") << QByteArray("<dir>/p.fsq") << QByteArray("<dir>/in.bmp");
+    QTest::newRow("below it") << QByteArray("sub/../in.bmp") << QByteArray("<dir>/p.fsq")
+                              << QByteArray("<dir>/sub/../in.bmp");
+    QTest::newRow("not there: as written")
+        << QByteArray("out.bmp") << QByteArray("<dir>/p.fsq") << QByteArray("out.bmp");
+    QTest::newRow("absolute") << QByteArray("/in.bmp") << QByteArray("<dir>/p.fsq")
+                              << QByteArray("/in.bmp");
+    QTest::newRow("blank") << QByteArray() << QByteArray("<dir>/p.fsq") << QByteArray();
+    QTest::newRow("project without folder")
+        << QByteArray("in.bmp") << QByteArray("p.fsq") << QByteArray("in.bmp");
+    QTest::newRow("project at the root")
+        << QByteArray("in.bmp") << QByteArray("/p.fsq") << QByteArray("in.bmp");
+}
+
+void TestProjectFile::relativePaths() {
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, project);
+    QFETCH(QByteArray, resolved);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    WriteFile(dir.filePath("in.bmp"), "BM");
+    const QByteArray folder = QFile::encodeName(dir.path());
+    project.replace("<dir>", folder);
+    resolved.replace("<dir>", folder);
+    QCOMPARE(ResolveProjectPath(path, ProjectFolder(project)), resolved);
+    QCOMPARE(ResolveProjectPaths({path, "/x"}, ProjectFolder(project)), (Paths{resolved, "/x"}));
 }
 
 // The bytes written, and the same rows read back from them.

@@ -51,7 +51,8 @@ const char kUsage[] =
     "  vistrom --convert PROJECT.fsq --output MOVIE.avi [--codec NAME] [--quality Q]\n"
     "          [--audio FILE | --no-audio]\n"
     "      Converts the project's frame list to an AVI movie without a window.\n"
-    "      Relative image paths in the project are taken from the current folder.\n"
+    "      Relative image and sound paths in the project are taken from the\n"
+    "      project file's folder, else from the current folder.\n"
     "      --codec NAME   a compressor from --list-codecs (default: uncompressed)\n"
     "      --quality Q    1 to 100, for compressors with a quality setting\n"
     "      --audio FILE   use FILE as the audio track (overrides the project)\n"
@@ -271,19 +272,43 @@ int Convert(const Options& options) {
     if (!choice)
         return kExitUsage;
     ProjectData project;
-    switch (ReadProjectData(options.project, project)) {
+    FileFailure failure;
+    const QString name = QFile::decodeName(options.project);
+    switch (ReadProjectData(options.project, project, &failure)) {
     case ProjectReadResult::Ok:
         break;
     case ProjectReadResult::CannotOpen:
-        Print(QStringLiteral("cannot open the project file %1")
-                  .arg(QFile::decodeName(options.project)));
+        Print(QStringLiteral("cannot open the project file %1: %2")
+                  .arg(name, QString::fromLocal8Bit(std::strerror(failure.systemError))));
         return kExitFailure;
     case ProjectReadResult::NoRowLine:
-        Print(QStringLiteral("%1 is not a project file: it has no row lines")
-                  .arg(QFile::decodeName(options.project)));
+        Print(QStringLiteral("%1 is not a project file: it has no row lines").arg(name));
+        return kExitFailure;
+    case ProjectReadResult::NotText:
+        Print(QStringLiteral("%1 is not a project file: it is not text").arg(name));
+        return kExitFailure;
+    case ProjectReadResult::FileTooLarge:
+        Print(QStringLiteral("%1 is too large for a project file (at most %2 MiB)")
+                  .arg(name)
+                  .arg(kMaxProjectFileBytes >> 20));
+        return kExitFailure;
+    case ProjectReadResult::LineTooLong:
+        Print(QStringLiteral("%1: line %2 is too long for a project file (at most %3 bytes)")
+                  .arg(name)
+                  .arg(failure.line)
+                  .arg(kMaxProjectLineBytes));
+        return kExitFailure;
+    case ProjectReadResult::TooManyRows:
+        Print(QStringLiteral("%1 has too many rows for a project file (at most %2)")
+                  .arg(name)
+                  .arg(kMaxProjectRows));
         return kExitFailure;
     }
 
+    // Relative paths in the project are taken from its folder first; a sound
+    // file named on the command line is the shell's, from the current folder.
+    const QByteArray folder = ProjectFolder(options.project);
+    project.settings.audioPath = ResolveProjectPath(project.settings.audioPath, folder);
     if (options.audio) {
         project.settings.audioEnabled = !options.audio->isEmpty();
         if (!options.audio->isEmpty())
@@ -298,7 +323,7 @@ int Convert(const Options& options) {
     ConversionRequest request;
     request.outputPath = options.output;
     request.settings = project.settings;
-    request.rows = project.rows;
+    request.rows = ResolveProjectPaths(std::move(project.rows), folder);
     request.compression = *choice;
     ProgressPrinter progress;
     CatchInterrupts();

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +36,8 @@ bool WriteAll(int fd, const char* data, qsizetype size) {
         const ssize_t n = ::write(fd, data, size_t(size));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = ENOSPC; // a write that takes nothing has no errno of its own
         if (n <= 0)
             return false;
         data += n;
@@ -45,30 +48,66 @@ bool WriteAll(int fd, const char* data, qsizetype size) {
 
 } // namespace
 
-std::optional<QByteArray> ReadWholeFile(const QByteArray& path) {
+int ReadFileInPieces(const QByteArray& path, qint64 maxBytes,
+                     const std::function<bool(const char*, qsizetype)>& take) {
     if (path.isEmpty())
-        return std::nullopt;
+        return ENOENT;
+    // Not blocking: a FIFO must not hang the open; it is refused below.
     FileDescriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0)
+        return errno;
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    QByteArray text;
+    if (::fstat(fd.get(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (st.st_size > maxBytes)
+        return EFBIG;
     char buffer[65536];
+    qint64 total = 0;
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return std::nullopt;
+            return errno;
         if (n == 0)
-            return text;
-        text.append(buffer, n);
+            return 0;
+        total += n;
+        if (total > maxBytes) // the file grew while it was read
+            return EFBIG;
+        if (!take(buffer, n))
+            return 0;
     }
 }
 
-bool WriteFileAtomically(const QByteArray& path, const QByteArray& text) {
-    if (path.isEmpty())
+std::optional<QByteArray> ReadWholeFile(const QByteArray& path) {
+    QByteArray text;
+    const int error = ReadFileInPieces(path, std::numeric_limits<qint64>::max(),
+                                       [&text](const char* bytes, qsizetype size) {
+                                           text.append(bytes, size);
+                                           return true;
+                                       });
+    if (error != 0)
+        return std::nullopt;
+    return text;
+}
+
+bool IsWriteProtected(const QByteArray& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(path.constData(), &st) != 0)
         return false;
+    return (st.st_mode & 0222) == 0 || ::access(path.constData(), W_OK) != 0;
+}
+
+bool WriteFileAtomically(const QByteArray& path, const QByteArray& text, int* systemError) {
+    int ignored = 0;
+    int& error = systemError ? *systemError : ignored;
+    error = 0;
+    if (path.isEmpty()) {
+        error = ENOENT;
+        return false;
+    }
     // Replace the file a link names, not the link.
     QByteArray target = path;
     if (char* resolved = ::realpath(path.constData(), nullptr)) {
@@ -77,13 +116,17 @@ bool WriteFileAtomically(const QByteArray& path, const QByteArray& text) {
     }
     struct stat existing {};
     const bool exists = ::stat(target.constData(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode))
+    if (exists && !S_ISREG(existing.st_mode)) {
+        error = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
         return false;
+    }
 
     QByteArray temporary = target + ".XXXXXX";
     FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0)
+    if (fd.get() < 0) {
+        error = errno;
         return false;
+    }
     mode_t mode = 0;
     if (exists) {
         mode = existing.st_mode & 07777;
@@ -95,7 +138,14 @@ bool WriteFileAtomically(const QByteArray& path, const QByteArray& text) {
     const bool written = ::fchmod(fd.get(), mode) == 0 &&
                          WriteAll(fd.get(), text.constData(), text.size()) &&
                          ::fsync(fd.get()) == 0;
-    if (!fd.close() || !written || ::rename(temporary.constData(), target.constData()) != 0) {
+    if (!written)
+        error = errno;
+    const bool closed = fd.close();
+    if (written && !closed)
+        error = errno;
+    if (!written || !closed || ::rename(temporary.constData(), target.constData()) != 0) {
+        if (error == 0)
+            error = errno;
         ::unlink(temporary.constData());
         return false;
     }

@@ -11,6 +11,7 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <numeric>
 
@@ -38,11 +39,39 @@ void ClearSelection(FrameList* list) {
 
 } // namespace
 
-QString ProjectMessage(ProjectResult result) {
+QString ProjectMessage(ProjectResult result, const FileFailure& failure) {
+    const QString path = QFile::decodeName(failure.path);
     switch (result) {
     case ProjectResult::CannotOpen:
-    case ProjectResult::CannotWrite:
-        return QCoreApplication::translate("Project", "ファイルが開けませんでした");
+    case ProjectResult::CannotWrite: {
+        QString text = QCoreApplication::translate("Project", "ファイルが開けませんでした");
+        if (!path.isEmpty())
+            text += QLatin1Char('\n') + path;
+        if (failure.systemError != 0)
+            text += QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(failure.systemError));
+        return text;
+    }
+    case ProjectResult::NotText:
+        return QCoreApplication::translate(
+                   "Project", "%1\nはテキストファイルではないため、プロジェクトとして開けません。")
+            .arg(path);
+    case ProjectResult::FileTooLarge:
+        return QCoreApplication::translate(
+                   "Project",
+                   "%1\nは大きすぎるため開けません。プロジェクトファイルは %2 MiB までです。")
+            .arg(path)
+            .arg(kMaxProjectFileBytes >> 20);
+    case ProjectResult::LineTooLong:
+        return QCoreApplication::translate(
+                   "Project", "%1\nの %2 行目が長すぎるため開けません。1行は %3 バイトまでです。")
+            .arg(path)
+            .arg(failure.line)
+            .arg(kMaxProjectLineBytes);
+    case ProjectResult::TooManyRows:
+        return QCoreApplication::translate(
+                   "Project", "%1\nは行が多すぎるため開けません。プロジェクトは %2 行までです。")
+            .arg(path)
+            .arg(kMaxProjectRows);
     case ProjectResult::NoRowLine:
         return QCoreApplication::translate("Project", "読み込み中にエラー発生");
     case ProjectResult::CannotOpenList:
@@ -105,14 +134,32 @@ void Project::newProject() {
     replace({}, QList<QByteArray>(10));
 }
 
+QByteArray Project::folder() const {
+    return untitled_ ? QByteArray() : ProjectFolder(path_);
+}
+
+QByteArray Project::resolvedPath(const QByteArray& path) const {
+    return ResolveProjectPath(path, folder());
+}
+
 ProjectResult Project::load(const QByteArray& path) {
     ProjectData data;
-    switch (ReadProjectData(path, data)) {
+    lastFailure_ = {};
+    lastFailure_.path = path;
+    // A file refused as a whole leaves rows and settings as they were.
+    switch (ReadProjectData(path, data, &lastFailure_)) {
     case ProjectReadResult::CannotOpen:
         return ProjectResult::CannotOpen;
     case ProjectReadResult::NoRowLine:
-        // The file is refused as a whole: rows and settings stay as they were.
         return ProjectResult::NoRowLine;
+    case ProjectReadResult::NotText:
+        return ProjectResult::NotText;
+    case ProjectReadResult::FileTooLarge:
+        return ProjectResult::FileTooLarge;
+    case ProjectReadResult::LineTooLong:
+        return ProjectResult::LineTooLong;
+    case ProjectReadResult::TooManyRows:
+        return ProjectResult::TooManyRows;
     case ProjectReadResult::Ok:
         break;
     }
@@ -124,7 +171,11 @@ ProjectResult Project::load(const QByteArray& path) {
 
 ProjectResult Project::save() {
     // An untitled project has no file of its own (the path may be an old one).
-    if (untitled_ || !WriteProjectData(path_, settings_, list_->paths()))
+    lastFailure_ = {};
+    if (untitled_)
+        return ProjectResult::CannotWrite;
+    lastFailure_.path = path_;
+    if (!WriteProjectData(path_, settings_, list_->paths(), &lastFailure_.systemError))
         return ProjectResult::CannotWrite;
     undoStack_->setClean();
     return ProjectResult::Done;
@@ -132,7 +183,9 @@ ProjectResult Project::save() {
 
 ProjectResult Project::saveAs(const QByteArray& path) {
     // Only a save that went through moves the project to the new name.
-    if (!WriteProjectData(path, settings_, list_->paths()))
+    lastFailure_ = {};
+    lastFailure_.path = path;
+    if (!WriteProjectData(path, settings_, list_->paths(), &lastFailure_.systemError))
         return ProjectResult::CannotWrite;
     path_ = path;
     untitled_ = false;
@@ -341,7 +394,7 @@ bool Project::showRowImage(int row) {
         return false;
     for (row = std::min(row, list_->size() - 1); row >= 0; --row) {
         if (!list_->isBlank(row)) {
-            emit showImage(list_->path(row));
+            emit showImage(resolvedPath(list_->path(row)));
             return true;
         }
     }

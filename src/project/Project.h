@@ -14,6 +14,7 @@
 // commands always did; no undo leads back to the saved state after it, so the
 // project stays modified until it is saved.
 
+#include "project/BytePathFile.h"
 #include "project/FrameList.h"
 #include "settings/ProjectSettings.h"
 
@@ -32,6 +33,10 @@ enum class ProjectResult {
     Done,
     CannotOpen,      // the project file cannot be read
     NoRowLine,       // the project file ends before its first row line
+    NotText,         // the file is not text (an image, say): no project file
+    FileTooLarge,    // the project file is past the bound of its size,
+    LineTooLong,     // of one line,
+    TooManyRows,     // or of its rows
     CannotWrite,     // the project file cannot be written
     CannotOpenList,  // the file list to import cannot be read
     DropNameRefused, // a dropped item is no local file: the names before it were placed
@@ -39,7 +44,8 @@ enum class ProjectResult {
 };
 
 // The message that tells the user about a result; empty for Done and NotRowData.
-QString ProjectMessage(ProjectResult result);
+// A failure names the file and the system's reason when they are known.
+QString ProjectMessage(ProjectResult result, const FileFailure& failure = {});
 
 class Project : public QObject {
     Q_OBJECT
@@ -61,15 +67,23 @@ public:
     const QByteArray& path() const { return path_; }
     // "Untitled", or the path as shown.
     QString title() const;
+    // The folder relative image paths are taken from first: the project
+    // file's; empty for an untitled project (the current folder only).
+    QByteArray folder() const;
+    // The file a row's path (or the sound path) names, found as
+    // ResolveProjectPath finds it.
+    QByteArray resolvedPath(const QByteArray& path) const;
 
     QList<int> selectedRows() const;
     int focusedRow() const; // -1 when no row has the focus mark
 
-    // File operations. A load or save that fails leaves the project as it was.
+    // File operations. A load or save that fails leaves the project as it was;
+    // lastFailure() then names the file and the reason.
     void newProject();
     ProjectResult load(const QByteArray& path);
     ProjectResult save(); // to path()
     ProjectResult saveAs(const QByteArray& path);
+    const FileFailure& lastFailure() const { return lastFailure_; }
 
     // Blank rows: count of them as one block at position; a position off the
     // list (negative, or past the last row) appends.
@@ -113,7 +127,8 @@ public:
     void redo();
 
     // Shows the picture the movie shows at row: its own, or that of the
-    // nearest filled row above. False, and nothing shown, when there is none.
+    // nearest filled row above, its path resolved. False, and nothing shown,
+    // when there is none.
     bool showRowImage(int row);
     void clearPreview();
 
@@ -139,4 +154,5 @@ private:
     ProjectSettings settings_;
     QByteArray path_;
     bool untitled_ = true;
+    FileFailure lastFailure_;
 };

@@ -2,6 +2,11 @@
 
 #include "project/BytePathFile.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
 namespace {
 
 bool IsLineEnd(char c) {
@@ -160,38 +165,190 @@ QByteArray ProjectFileText(const ProjectSettings& settings, const QList<QByteArr
     return text;
 }
 
-ProjectReadResult ParseProjectText(const QByteArray& text, ProjectData& data) {
-    data.settings = {};
-    data.rows.clear();
-    QList<QByteArray> lines = SplitTextLines(text);
-    qsizetype i = 0;
-    for (; i < lines.size(); ++i) {
-        TrimLineEnd(lines[i]);
+namespace {
+
+// Takes a file's lines one at a time: the settings lines, then every row.
+class ProjectParser {
+public:
+    explicit ProjectParser(ProjectData& data) : data_(data) {
+        data_.settings = {};
+        data_.rows.clear();
+    }
+
+    ProjectReadResult take(QByteArray&& line) {
+        TrimLineEnd(line);
         // The first line that does not begin with "!" is row 0, whatever it
         // holds; a row 0 beginning with "!" is therefore taken as a setting.
-        if (!lines[i].startsWith('!'))
-            break;
-        ApplySettingsLine(lines[i], data.settings);
+        if (!inRows_) {
+            if (line.startsWith('!')) {
+                ApplySettingsLine(line, data_.settings);
+                return ProjectReadResult::Ok;
+            }
+            inRows_ = true;
+        }
+        if (data_.rows.size() >= kMaxProjectRows)
+            return ProjectReadResult::TooManyRows;
+        data_.rows.append(std::move(line));
+        return ProjectReadResult::Ok;
     }
-    if (i == lines.size())
-        return ProjectReadResult::NoRowLine;
-    data.rows.reserve(lines.size() - i);
-    data.rows.append(std::move(lines[i]));
-    for (++i; i < lines.size(); ++i) {
-        TrimLineEnd(lines[i]);
-        data.rows.append(std::move(lines[i]));
+
+    ProjectReadResult finish() const {
+        return inRows_ ? ProjectReadResult::Ok : ProjectReadResult::NoRowLine;
     }
-    return ProjectReadResult::Ok;
+
+private:
+    ProjectData& data_;
+    bool inRows_ = false;
+};
+
+// Cuts bytes that come in pieces into lines exactly as SplitTextLines does,
+// refusing a line longer than kMaxProjectLineBytes (its end aside).
+class LineCutter {
+public:
+    explicit LineCutter(ProjectParser& parser) : parser_(parser) {}
+
+    ProjectReadResult feed(const char* bytes, qsizetype size) {
+        const char* end = bytes + size;
+        while (bytes < end) {
+            const auto* lf =
+                static_cast<const char*>(std::memchr(bytes, '\n', size_t(end - bytes)));
+            const char* stop = lf ? lf + 1 : end;
+            // A line with its CR LF end, so a whole line is never held past the bound.
+            if (pending_.size() + (stop - bytes) > kMaxProjectLineBytes + 2)
+                return refuseLine();
+            if (!lf) {
+                pending_.append(bytes, stop - bytes);
+                return ProjectReadResult::Ok;
+            }
+            QByteArray line;
+            if (pending_.isEmpty()) {
+                line = QByteArray(bytes, stop - bytes);
+            } else {
+                pending_.append(bytes, stop - bytes);
+                line = std::move(pending_);
+                pending_ = QByteArray();
+            }
+            bytes = stop;
+            if (const ProjectReadResult r = pass(std::move(line)); r != ProjectReadResult::Ok)
+                return r;
+        }
+        return ProjectReadResult::Ok;
+    }
+
+    // The text after the last LF is a line of its own when it is not empty.
+    ProjectReadResult finish() {
+        if (!pending_.isEmpty())
+            if (const ProjectReadResult r = pass(std::move(pending_)); r != ProjectReadResult::Ok)
+                return r;
+        return parser_.finish();
+    }
+
+    qint64 lines() const { return lines_; }
+
+private:
+    ProjectReadResult refuseLine() {
+        ++lines_;
+        return ProjectReadResult::LineTooLong;
+    }
+
+    ProjectReadResult pass(QByteArray&& line) {
+        if (line.endsWith('\n')) {
+            if (line.size() >= 2 && line[line.size() - 2] == '\r')
+                line.remove(line.size() - 2, 1);
+            if (line.size() - 1 > kMaxProjectLineBytes)
+                return refuseLine();
+        } else if (line.size() > kMaxProjectLineBytes) {
+            return refuseLine();
+        }
+        const qsizetype zero = line.indexOf('\0');
+        if (zero >= 0)
+            line.truncate(zero);
+        ++lines_;
+        return parser_.take(std::move(line));
+    }
+
+    ProjectParser& parser_;
+    QByteArray pending_;
+    qint64 lines_ = 0;
+};
+
+ProjectReadResult Refused(ProjectReadResult result, ProjectData& data, const LineCutter& cutter,
+                          FileFailure* failure) {
+    if (failure &&
+        (result == ProjectReadResult::LineTooLong || result == ProjectReadResult::TooManyRows))
+        failure->line = cutter.lines();
+    if (result != ProjectReadResult::NoRowLine)
+        data.settings = {};
+    data.rows.clear();
+    return result;
 }
 
-ProjectReadResult ReadProjectData(const QByteArray& path, ProjectData& data) {
-    const std::optional<QByteArray> text = ReadWholeFile(path);
-    if (!text)
-        return ProjectReadResult::CannotOpen;
-    return ParseProjectText(*text, data);
+} // namespace
+
+ProjectReadResult ParseProjectText(const QByteArray& text, ProjectData& data,
+                                   FileFailure* failure) {
+    ProjectParser parser(data);
+    LineCutter cutter(parser);
+    ProjectReadResult result = cutter.feed(text.constData(), text.size());
+    if (result == ProjectReadResult::Ok)
+        result = cutter.finish();
+    return result == ProjectReadResult::Ok ? result : Refused(result, data, cutter, failure);
+}
+
+ProjectReadResult ReadProjectData(const QByteArray& path, ProjectData& data, FileFailure* failure) {
+    ProjectParser parser(data);
+    LineCutter cutter(parser);
+    ProjectReadResult result = ProjectReadResult::Ok;
+    qint64 offset = 0;
+    const int error =
+        ReadFileInPieces(path, kMaxProjectFileBytes, [&](const char* bytes, qsizetype size) {
+            if (offset < kTextProbeBytes &&
+                std::memchr(bytes, '\0', size_t(std::min<qint64>(size, kTextProbeBytes - offset))))
+                result = ProjectReadResult::NotText;
+            else
+                result = cutter.feed(bytes, size);
+            offset += size;
+            return result == ProjectReadResult::Ok;
+        });
+    if (error == EFBIG) {
+        result = ProjectReadResult::FileTooLarge;
+    } else if (error != 0) {
+        if (failure)
+            failure->systemError = error;
+        result = ProjectReadResult::CannotOpen;
+    } else if (result == ProjectReadResult::Ok) {
+        result = cutter.finish();
+    }
+    return result == ProjectReadResult::Ok ? result : Refused(result, data, cutter, failure);
 }
 
 bool WriteProjectData(const QByteArray& path, const ProjectSettings& settings,
-                      const QList<QByteArray>& rows) {
-    return WriteFileAtomically(path, ProjectFileText(settings, rows));
+                      const QList<QByteArray>& rows, int* systemError) {
+    return WriteFileAtomically(path, ProjectFileText(settings, rows), systemError);
+}
+
+QByteArray ProjectFolder(const QByteArray& projectPath) {
+    const qsizetype slash = projectPath.lastIndexOf('/');
+    if (slash < 0)
+        return {};
+    return slash == 0 ? QByteArray("/") : projectPath.left(slash);
+}
+
+QByteArray ResolveProjectPath(const QByteArray& path, const QByteArray& projectFolder) {
+    if (path.isEmpty() || path.startsWith('/') || projectFolder.isEmpty())
+        return path;
+    QByteArray inFolder = projectFolder;
+    if (!inFolder.endsWith('/'))
+        inFolder += '/';
+    inFolder += path;
+    return ::access(inFolder.constData(), F_OK) == 0 ? inFolder : path;
+}
+
+QList<QByteArray> ResolveProjectPaths(QList<QByteArray> paths, const QByteArray& projectFolder) {
+    if (projectFolder.isEmpty())
+        return paths;
+    for (QByteArray& path : paths)
+        if (!path.isEmpty() && !path.startsWith('/'))
+            path = ResolveProjectPath(path, projectFolder);
+    return paths;
 }
