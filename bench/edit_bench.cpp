@@ -24,7 +24,7 @@ namespace {
 class AnsweringDialogs : public CancellingDialogs {
 public:
     quint32 value = 1;
-    bool askYesNo(const QString&) override { return true; }
+    Answer askYesNo(const QString&) override { return Answer::Yes; }
     QList<quint32> next; // answered first, then value
     std::optional<quint32> askValue(const QString&, quint32) override {
         return next.isEmpty() ? value : next.takeFirst();

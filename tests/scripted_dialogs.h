@@ -13,8 +13,12 @@
 class ScriptedDialogs : public UserDialogs {
 public:
     QList<std::optional<quint32>> values;
-    QList<bool> yesNo;
+    QList<Answer> yesNo;
     QList<std::optional<QByteArray>> files;
+    // "yes", "no" or "dismiss" as the answer of a Yes/No question.
+    static Answer answer(const QString& word) {
+        return word == "yes" ? Answer::Yes : word == "no" ? Answer::No : Answer::Dismissed;
+    }
     std::optional<CompressionChoice> compression = CompressionChoice{};
     // The settings dialogs: change the settings as a user would, answer OK.
     std::function<bool(ProjectSettings&)> frameRateDialog, audioDialog;
@@ -39,9 +43,9 @@ public:
         log << "message: " + text;
         foreground << front;
     }
-    bool askYesNo(const QString& text) override {
+    Answer askYesNo(const QString& text) override {
         log << "question: " + text;
-        return next(yesNo).value_or(false);
+        return next(yesNo).value_or(Answer::Dismissed);
     }
     void showPlainMessage(const QString& text, const QString& caption) override {
         log << QStringLiteral("plain: %1 / %2").arg(text, caption);

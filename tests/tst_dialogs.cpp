@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -23,6 +24,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+
+Q_DECLARE_METATYPE(UserDialogs::Answer)
 
 namespace {
 
@@ -74,6 +77,8 @@ private slots:
     void compressionDialog();
     void fileDialogFilters_data();
     void fileDialogFilters();
+    void yesNoQuestion_data();
+    void yesNoQuestion();
 };
 
 void TestDialogs::parseValue_data() {
@@ -385,6 +390,42 @@ void TestDialogs::fileDialogFilters() {
     QVERIFY(!dialogs.askFileName(request));
     QTEST(shown, "shown");
     QCOMPARE(seen, listed);
+}
+
+// A Yes/No question offers exactly Yes and No; Escape and the close box
+// dismiss it, which is told apart from No.
+void TestDialogs::yesNoQuestion_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<UserDialogs::Answer>("answer");
+    QTest::newRow("Yes") << "yes" << UserDialogs::Answer::Yes;
+    QTest::newRow("No") << "no" << UserDialogs::Answer::No;
+    QTest::newRow("Enter takes Yes") << "enter" << UserDialogs::Answer::Yes;
+    QTest::newRow("Escape") << "escape" << UserDialogs::Answer::Dismissed;
+    QTest::newRow("close box") << "close" << UserDialogs::Answer::Dismissed;
+}
+
+void TestDialogs::yesNoQuestion() {
+    QFETCH(QString, action);
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        shown << box->windowTitle() << box->text();
+        for (QAbstractButton* b : box->buttons())
+            if (b->isVisible())
+                shown << b->text();
+        if (action == "yes" || action == "no")
+            box->button(action == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        else if (action == "close")
+            box->close();
+        else
+            QTest::keyClick(box, action == "enter" ? Qt::Key_Return : Qt::Key_Escape);
+    });
+    QtUserDialogs dialogs;
+    QTEST(dialogs.askYesNo(QStringLiteral("未保存のデータを保存しますか?")), "answer");
+    QCOMPARE(shown.mid(0, 2), (QStringList{"Vistrom", "未保存のデータを保存しますか?"}));
+    QCOMPARE(shown.size(), 4); // Yes and No, nothing else
 }
 
 QTEST_MAIN(TestDialogs)

@@ -10,6 +10,7 @@
 #include "dialogs/AboutDialog.h"
 #include "imaging/PluginLoader.h"
 #include "project/UndoSteps.h"
+#include "ui/ConversionCommand.h"
 #include "ui/FrameListPrinting.h"
 #include "ui/FrameListView.h"
 #include "ui/MainWindow.h"
@@ -33,6 +34,9 @@
 #include <QTimer>
 #include <QUndoStack>
 #include <QUrl>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -60,10 +64,9 @@ struct Window {
 // Drops local files on the list as a file manager does with Shift held (copy
 // or move offered, move proposed); the list must only ever copy. The action
 // taken: none when the drop was ignored.
-Qt::DropAction Drop(FrameListView* list, const QList<QUrl>& urls) {
+Qt::DropAction Drop(QWidget* target, const QList<QUrl>& urls) {
     QMimeData mime;
     mime.setUrls(urls);
-    QWidget* target = list->viewport();
     const QPoint at = target->rect().center();
     const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
     QDragEnterEvent enter(at, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
@@ -75,12 +78,12 @@ Qt::DropAction Drop(FrameListView* list, const QList<QUrl>& urls) {
     return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
 }
 
-// Queues answers: a number for a value prompt, "-" to cancel it, "yes"/"no",
-// "file:<path>" or "file-" for a file dialog.
+// Queues answers: a number for a value prompt, "-" to cancel it,
+// "yes"/"no"/"dismiss", "file:<path>" or "file-" for a file dialog.
 void Script(ScriptedDialogs& d, const QStringList& answers) {
     for (const QString& a : answers) {
-        if (a == "yes" || a == "no")
-            d.yesNo << (a == "yes");
+        if (a == "yes" || a == "no" || a == "dismiss")
+            d.yesNo << ScriptedDialogs::answer(a);
         else if (a.startsWith("file"))
             d.files << (a == "file-" ? std::nullopt : std::optional(QFile::encodeName(a.mid(5))));
         else
@@ -102,6 +105,8 @@ private slots:
     void mouse();
     void drops_data();
     void drops();
+    void windowDrops_data();
+    void windowDrops();
     void changeImageFilter_data();
     void changeImageFilter();
     void fileCommands_data();
@@ -110,6 +115,7 @@ private slots:
     void startUp_data();
     void startUp();
     void panes();
+    void missingFiles();
     void settingsCommands();
     void scrolling();
     void aboutAndPrinting();
@@ -364,7 +370,7 @@ void TestMainWindow::drops() {
     for (const QString& f : files)
         urls << (f.isEmpty() ? QUrl("https://example.org/b.bmp") : QUrl::fromLocalFile(f));
     QFETCH(bool, accepted);
-    QCOMPARE(Drop(w.list, urls), accepted ? Qt::CopyAction : Qt::IgnoreAction);
+    QCOMPARE(Drop(w.list->viewport(), urls), accepted ? Qt::CopyAction : Qt::IgnoreAction);
     QCOMPARE(StateOf(w.project), after);
     QCOMPARE(w.dialogs.logged("value: "),
              QStringList({"どの番号にドロップしますか?", "何番間隔でドロップしますか?"})
@@ -376,6 +382,55 @@ void TestMainWindow::drops() {
              refused ? QStringList{"Drag&Dropでエラーが生じました"} : QStringList{});
     QCOMPARE(w.dialogs.foreground, QList<bool>(refused, true));
     QCOMPARE(w.project.isModified(), !answers.contains("-"));
+}
+
+// Outside the list, image files (by name or by their first bytes) go to the
+// list as a drop on it places them; another file opens as a project, and one
+// that is not text is refused with a message naming it. Always a copy.
+void TestMainWindow::windowDrops_data() {
+    QTest::addColumn<QStringList>("files"); // in the test folder
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QByteArray>("after"); // "<dir>" is the test folder
+    QTest::addColumn<QStringList>("log");
+    const QString start = "value: どの番号にドロップしますか?",
+                  interval = "value: 何番間隔でドロップしますか?";
+    QTest::newRow("an image by its name")
+        << QStringList{"a.PNG"} << QStringList{"1"} << QByteArray("- <dir>/a.PNG - - -")
+        << QStringList{start};
+    QTest::newRow("images by their bytes")
+        << QStringList{"shot", "b.bmp"} << QStringList{"0", "2"}
+        << QByteArray("<dir>/shot - <dir>/b.bmp - -") << QStringList{start, interval};
+    QTest::newRow("an image, cancelled") << QStringList{"a.png"} << QStringList{"-"}
+                                         << QByteArray("- - - - -") << QStringList{start};
+    QTest::newRow("a project") << QStringList{"p.fsq"} << QStringList{} << QByteArray("/p.bmp")
+                               << QStringList{};
+    QTest::newRow("a file that is not text")
+        << QStringList{"data.bin", "a.png"} << QStringList{} << QByteArray("- - - - -")
+        << QStringList{"message: <dir>/data.bin\nはテキストファイルではないため、"
+                       "プロジェクトとして開けません。"};
+}
+
+void TestMainWindow::windowDrops() {
+    QFETCH(QStringList, files);
+    QFETCH(QByteArray, after);
+    QFETCH(QStringList, log);
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("shot"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    WriteFile(dir.filePath("p.fsq"), "!F 1\n/p.bmp\n");
+    WriteFile(dir.filePath("data.bin"), QByteArray(100, '\0'));
+    Window w;
+    QVERIFY(w.show());
+    SetState(w.project, "- - - - -");
+    QFETCH(QStringList, answers);
+    Script(w.dialogs, answers);
+    QList<QUrl> urls;
+    for (const QString& f : files)
+        urls << QUrl::fromLocalFile(dir.filePath(f));
+    const Qt::DropAction action = Drop(&w.window, urls);
+    QCOMPARE(action, answers.contains("-") ? Qt::IgnoreAction : Qt::CopyAction);
+    QCOMPARE(StateOf(w.project), after.replace("<dir>", QFile::encodeName(dir.path())));
+    QCOMPARE(w.dialogs.log, log.replaceInStrings("<dir>", dir.path()));
+    QCOMPARE(w.dialogs.unexpected, 0);
 }
 
 // The file filter's JPEG and PNG entries follow the plug-ins found when the
@@ -406,40 +461,65 @@ void TestMainWindow::changeImageFilter() {
     QTEST(w.dialogs.fileRequests[0].filter, "filter");
 }
 
-// The File commands through the window: the question about unsaved changes,
-// the file dialogs, the messages, and where the project ends up.
+// The File commands through the window: the question about unsaved changes
+// (dismissing it calls the command off), the file dialogs, the question
+// before replacing a write-protected file, the messages naming the file and
+// the reason, and where the project ends up.
 void TestMainWindow::fileCommands_data() {
     // Start: "new" or "opened" (current.fsq), edited once. Answers as Script
-    // takes them, file names inside the test folder; the document path
-    // (command 0) takes "path" itself. The outcome: the project's path
-    // ("" untitled) and whether it is still modified.
+    // takes them, file names inside the test folder (".fsq" added to a name
+    // without a dot); "gone" removes current.fsq's folder, "protect" makes
+    // current.fsq read-only, "protect-other" other.fsq. The document path
+    // (command 0) takes "path" itself. The outcome: the project's path ("" untitled)
+    // and whether it is still modified. In the log "<dir>" is the test folder.
     QTest::addColumn<bool>("opened");
     QTest::addColumn<int>("command");
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("modified");
     QTest::addColumn<QStringList>("log");
-    const QString file = "file", open = "message: ファイルが開けませんでした",
-                  read = "message: 読み込み中にエラー発生";
+    const QString file = "file", read = "message: 読み込み中にエラー発生",
+                  cannot = "message: ファイルが開けませんでした\n<dir>/%1\n<ENOENT>",
+                  protectedQuestion = "question: <dir>/%1 は書き込み禁止です。\n上書きしますか?";
+    const QString current = protectedQuestion.arg("sub/current.fsq");
     auto row = [](const char* name, bool opened, Command command, const QStringList& answers,
                   const char* path, bool modified, const QStringList& log) {
         QTest::newRow(name) << opened << int(command) << answers << QString(path) << modified
                             << log;
     };
-    row("New, Yes, cancelled", false, Command::NewProject, {"yes", "file-"}, "", true,
+    using C = Command;
+    row("New, Yes, cancelled", false, C::NewProject, {"yes", "file-"}, "", true,
         {SaveQuestion, file});
-    row("New, Yes, saved", false, Command::NewProject, {"yes", "file:new"}, "", false,
+    row("New, Yes, saved", false, C::NewProject, {"yes", "file:new"}, "", false,
         {SaveQuestion, file});
-    row("Open, No", true, Command::OpenProject, {"no", "file:other"}, "other", false,
+    row("New, dismissed", true, C::NewProject, {"dismiss"}, "current", true, {SaveQuestion});
+    row("Open, No", true, C::OpenProject, {"no", "file:other"}, "other", false,
         {SaveQuestion, file});
-    row("Open settings only", true, Command::OpenProject, {"no", "file:settings"}, "current", true,
+    row("Open, dismissed", true, C::OpenProject, {"dismiss"}, "current", true, {SaveQuestion});
+    row("Open settings only", true, C::OpenProject, {"no", "file:settings"}, "current", true,
         {SaveQuestion, file, read});
-    row("Open, Yes, save fails", false, Command::OpenProject, {"yes", "file:none/x"}, "", true,
-        {SaveQuestion, file, open});
-    row("Save untitled: Save As", false, Command::SaveProject, {"file:new"}, "new", false, {file});
-    row("Save fails", true, Command::SaveProject, {"gone"}, "current", true, {open});
-    row("document path, Yes, cancelled", false, Command::Separator, {"yes", "file-", "other"}, "",
-        true, {SaveQuestion, file});
+    row("Open an image", true, C::OpenProject, {"no", "file:image.png"}, "current", true,
+        {SaveQuestion, file,
+         "message: "
+         "<dir>/image.png\nはテキストファイルではないため、プロジェクトとして開けません。"});
+    row("Open, Yes, save fails", false, C::OpenProject, {"yes", "file:none/x"}, "", true,
+        {SaveQuestion, file, cannot.arg("none/x.fsq")});
+    row("Save untitled: Save As", false, C::SaveProject, {"file:new"}, "new", false, {file});
+    row("Save fails", true, C::SaveProject, {"gone"}, "current", true,
+        {cannot.arg("sub/current.fsq")});
+    row("Save write-protected, Yes", true, C::SaveProject, {"protect", "yes"}, "current", false,
+        {current});
+    row("Save write-protected, No", true, C::SaveProject, {"protect", "no"}, "current", true,
+        {current});
+    row("New, Yes, write-protected, No", true, C::NewProject, {"protect", "yes", "no"}, "current",
+        true, {SaveQuestion, current});
+    row("Save As over write-protected, dismissed", false, C::SaveProjectAs,
+        {"protect-other", "file:other", "dismiss"}, "", true,
+        {file, protectedQuestion.arg("other.fsq")});
+    row("document path, Yes, cancelled", false, C::Separator, {"yes", "file-", "other"}, "", true,
+        {SaveQuestion, file});
+    row("document path, dismissed", true, C::Separator, {"dismiss", "other"}, "current", true,
+        {SaveQuestion});
 }
 
 void TestMainWindow::fileCommands() {
@@ -447,21 +527,28 @@ void TestMainWindow::fileCommands() {
     QFETCH(int, command);
     QFETCH(QStringList, answers);
     QFETCH(QString, path);
+    QFETCH(QStringList, log);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("sub"));
     const QString current = dir.filePath("sub/current.fsq");
     WriteFile(current, "!F 1\n/a.bmp\n");
     WriteFile(dir.filePath("other.fsq"), "!F 1\n/other.bmp\n");
     WriteFile(dir.filePath("settings.fsq"), "!F 30\n");
+    WriteFile(dir.filePath("image.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     Window w;
     if (opened)
         QCOMPARE(w.project.load(QFile::encodeName(current)), ProjectResult::Done);
     w.project.changePath(0, "/edited.bmp");
     if (answers.removeAll("gone"))
         QVERIFY(QDir(dir.filePath("sub")).removeRecursively());
+    if (answers.removeAll("protect"))
+        QVERIFY(QFile::setPermissions(current, QFileDevice::ReadOwner));
+    if (answers.removeAll("protect-other"))
+        QVERIFY(QFile::setPermissions(dir.filePath("other.fsq"), QFileDevice::ReadOwner));
+    const QByteArray before = ReadFile(current);
     for (QString& a : answers)
         if (a.startsWith("file:"))
-            a = "file:" + dir.filePath(a.mid(5) + ".fsq");
+            a = "file:" + dir.filePath(a.mid(5) + (a.mid(5).contains('.') ? "" : ".fsq"));
     const QString last = command == 0 ? answers.takeLast() : QString();
     Script(w.dialogs, answers);
     if (command == 0)
@@ -469,7 +556,10 @@ void TestMainWindow::fileCommands() {
     else
         w.trigger(Command(command));
 
-    QTEST(w.dialogs.log, "log");
+    for (QString& line : log)
+        line.replace("<dir>", dir.path())
+            .replace("<ENOENT>", QString::fromLocal8Bit(std::strerror(ENOENT)));
+    QCOMPARE(w.dialogs.log, log);
     QCOMPARE(w.dialogs.unexpected, 0);
     for (const UserDialogs::FileRequest& r : w.dialogs.fileRequests) {
         QCOMPARE(r.filter, QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||"));
@@ -485,28 +575,79 @@ void TestMainWindow::fileCommands() {
     QTEST(w.project.isModified(), "modified");
     if (answers.contains("file:" + dir.filePath("new.fsq")))
         QVERIFY(ReadFile(dir.filePath("new.fsq")).contains("\r\n/edited.bmp\r\n"));
+    // A write-protected file is replaced only after a Yes, and stays protected.
+    if (log.contains("question: " + current + " は書き込み禁止です。\n上書きしますか?")) {
+        QCOMPARE(ReadFile(current).contains("/edited.bmp"), !w.project.isModified());
+        QVERIFY(
+            !(QFile::permissions(current) & (QFileDevice::WriteOwner | QFileDevice::WriteOther)));
+    } else if (path == "current") {
+        QCOMPARE(ReadFile(current), before);
+    }
 }
 
-// Closing asks about unsaved changes; a Yes whose Save As is cancelled keeps
-// the window open, and Exit asks again.
+// Closing asks about unsaved changes; dismissing the question, or a Yes whose
+// Save As is cancelled, keeps the window open, and Exit asks again. During a
+// conversion closing asks whether to stop it: No (or dismissing) goes on with
+// the window open; Yes stops after the current frame, and the window closes
+// once the conversion has told how it ended.
 void TestMainWindow::closing() {
+    using A = UserDialogs::Answer;
     QTemporaryDir dir;
     Window w;
     w.window.show();
     QVERIFY(w.window.close());
     w.window.show();
     w.project.insertBlanks(0, 1);
-    w.dialogs.yesNo = {false};
+    w.dialogs.yesNo = {A::No};
     QVERIFY(w.window.close()); // No: closes without saving
     w.window.show();
-    w.dialogs.yesNo = {true, true};
+    w.dialogs.yesNo = {A::Dismissed, A::Yes, A::Yes};
     w.dialogs.files = {std::nullopt, QFile::encodeName(dir.filePath("closing.fsq"))};
+    QVERIFY(!w.window.close());
     QVERIFY(!w.window.close());
     QVERIFY(w.window.isVisible() && w.project.isModified());
     w.trigger(Command::Exit);
     QVERIFY(!w.window.isVisible());
-    QCOMPARE(w.dialogs.logged("question: ").size(), 3);
+    QCOMPARE(w.dialogs.logged("question: ").size(), 4);
     QVERIFY(QFile::exists(dir.filePath("closing.fsq")));
+
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(dir.filePath("red.bmp")));
+    Window c;
+    ProjectSettings small = c.project.settings();
+    small.width = 40;
+    small.height = 30;
+    c.project.changeSettings(small);
+    c.project.frameList()->resetRows(Paths(3000, QFile::encodeName(dir.filePath("red.bmp"))));
+    c.project.undoStack()->clear();
+    c.window.show();
+    c.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.window));
+    c.dialogs.files = {QFile::encodeName(dir.filePath("a.avi")),
+                       QFile::encodeName(dir.filePath("b.avi"))};
+    c.dialogs.yesNo = {A::No, A::Dismissed, A::Yes};
+    QSignalSpy finished(c.window.conversion(), &ConversionCommand::finished);
+    c.trigger(Command::ConvertToMovie);
+    QVERIFY(c.window.conversion()->isRunning());
+    QVERIFY(!c.window.close() && !c.window.close());
+    // The panes, menus and keys are still meanwhile, as behind a modal dialog.
+    QTest::keyClick(&c.window, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(!c.list->isEnabled() && !c.window.menuBar()->isEnabled());
+    QVERIFY(finished.wait(60000));
+    QVERIFY(c.window.isVisible() && c.list->isEnabled());
+    QVERIFY(!c.dialogs.log.contains("frame rate dialog"));
+    QCOMPARE(c.dialogs.log.last(), QStringLiteral("message: AVI変換処理が終了しました。"));
+    c.trigger(Command::ConvertToMovie);
+    QVERIFY(!c.window.close());
+    QVERIFY(c.window.isVisible());
+    QVERIFY(finished.wait(60000));
+    QVERIFY(!c.window.isVisible());
+    QCOMPARE(c.dialogs.logged("question: "),
+             QStringList(3, "AVIファイルを作成しています。\n変換を中止して終了しますか?"));
+    QVERIFY2(c.dialogs.log.last().startsWith("message: AVI変換をキャンセルしました。"),
+             qPrintable(c.dialogs.log.last()));
+    QCOMPARE(c.dialogs.unexpected, 0);
 }
 
 void TestMainWindow::startUp_data() {
@@ -516,9 +657,12 @@ void TestMainWindow::startUp_data() {
     QTest::newRow("absolute path") << "<dir>/start.fsq" << QString();
     QTest::newRow("relative with dots") << "../<name>/start.fsq" << QString();
     QTest::newRow("missing file") << "<dir>/missing.fsq"
-                                  << "ファイルが開けませんでした";
+                                  << "ファイルが開けませんでした\n<dir>/missing.fsq\n<ENOENT>";
     QTest::newRow("settings only") << "<dir>/settings.fsq"
                                    << "読み込み中にエラー発生";
+    QTest::newRow("an image") << "<dir>/image.png"
+                              << "<dir>/image.png\nはテキストファイルではないため、"
+                                 "プロジェクトとして開けません。";
 }
 
 void TestMainWindow::startUp() {
@@ -527,7 +671,10 @@ void TestMainWindow::startUp() {
     QTemporaryDir dir;
     WriteFile(dir.filePath("start.fsq"), "!F 1\n/a.bmp\n\n");
     WriteFile(dir.filePath("settings.fsq"), "!F 3\n");
+    WriteFile(dir.filePath("image.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     argument.replace("<dir>", dir.path()).replace("<name>", QFileInfo(dir.path()).fileName());
+    message.replace("<dir>", dir.path())
+        .replace("<ENOENT>", QString::fromLocal8Bit(std::strerror(ENOENT)));
     const QString working = QDir::currentPath();
     QDir::setCurrent(dir.path());
     Window w;
@@ -580,6 +727,30 @@ void TestMainWindow::panes() {
     QVERIFY(w.window.preview()->hasFocus());
     w.trigger(Command::PreviousPane);
     QVERIFY(w.list->hasFocus());
+}
+
+// A filled row whose file is missing shows the warning icon instead of the
+// filled one; a relative path is looked for in the project's folder first.
+// What was found is kept until the window is activated again.
+void TestMainWindow::missingFiles() {
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("here.bmp"), "BM");
+    const QByteArray here = QFile::encodeName(dir.filePath("here.bmp"));
+    WriteFile(dir.filePath("p.fsq"), "!F 1\nhere.bmp\ncoming.bmp\n" + here + "\n\n");
+    Window w;
+    QCOMPARE(w.project.load(QFile::encodeName(dir.filePath("p.fsq"))), ProjectResult::Done);
+    QVERIFY(w.show());
+    const auto icon = [&](int row) {
+        const QRect cell = w.list->visualRect(w.list->model()->index(row, 0));
+        return w.list->viewport()->grab(QRect(cell.topLeft(), QSize(22, cell.height()))).toImage();
+    };
+    QCOMPARE(icon(0), icon(2));
+    QVERIFY(icon(1) != icon(0) && icon(1) != icon(3));
+    WriteFile(dir.filePath("coming.bmp"), "BM");
+    QVERIFY(icon(1) != icon(0));
+    QEvent activated(QEvent::WindowActivate);
+    QApplication::sendEvent(&w.window, &activated);
+    QCOMPARE(icon(1), icon(0));
 }
 
 // OK in a settings dialog is one undo step (or marks modified without a

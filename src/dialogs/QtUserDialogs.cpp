@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 void QtUserDialogs::showMessage(const QString& text, bool foreground) {
@@ -21,9 +22,22 @@ void QtUserDialogs::showMessage(const QString& text, bool foreground) {
     box.exec();
 }
 
-bool QtUserDialogs::askYesNo(const QString& text) {
-    return QMessageBox::question(owner_, QStringLiteral("Vistrom"), text,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+// QMessageBox makes No the escape button of a Yes/No box, so that Escape and
+// the close box would answer No. A hidden Cancel button takes that part: the
+// box still offers Yes and No, and dismissing it is told apart.
+UserDialogs::Answer QtUserDialogs::askYesNo(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vistrom"), text,
+                    QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setDefaultButton(QMessageBox::Yes);
+    QPushButton* dismiss = box.addButton(QMessageBox::Cancel);
+    dismiss->hide();
+    box.setEscapeButton(dismiss);
+    box.exec();
+    if (box.clickedButton() == box.button(QMessageBox::Yes))
+        return Answer::Yes;
+    if (box.clickedButton() == box.button(QMessageBox::No))
+        return Answer::No;
+    return Answer::Dismissed;
 }
 
 void QtUserDialogs::showPlainMessage(const QString& text, const QString& caption) {

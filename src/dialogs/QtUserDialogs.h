@@ -14,7 +14,7 @@ public:
     void setOwner(QWidget* owner) { owner_ = owner; }
 
     void showMessage(const QString& text, bool foreground = false) override;
-    bool askYesNo(const QString& text) override;
+    Answer askYesNo(const QString& text) override;
     void showPlainMessage(const QString& text, const QString& caption) override;
     std::optional<QByteArray> askFileName(const FileRequest& request) override;
     std::optional<quint32> askValue(const QString& prompt, quint32 initial) override;

@@ -19,8 +19,10 @@ public:
     // A message box with an OK button, caption "Vistrom" (type 0).
     // foreground: bring the box to the front (MB_SETFOREGROUND).
     virtual void showMessage(const QString& text, bool foreground = false) = 0;
-    // A Yes/No question (type 4); true for Yes.
-    virtual bool askYesNo(const QString& text) = 0;
+    // How a Yes/No question (type 4) was answered. Escape and the close box
+    // dismiss it: a question that guards data then cancels the whole action.
+    enum class Answer { Yes, No, Dismissed };
+    virtual Answer askYesNo(const QString& text) = 0;
     // The movie writer's plain message box with its own caption and no owner.
     virtual void showPlainMessage(const QString& text, const QString& caption) = 0;
 
@@ -48,12 +50,12 @@ public:
 };
 
 // A seam that shows nothing and answers every question as a user who cancels:
-// No, Cancel, nothing chosen. For running without a window (self-checks,
+// dismissed, Cancel, nothing chosen. For running without a window (self-checks,
 // benchmarks) and as the base of test doubles, which override what they script.
 class CancellingDialogs : public UserDialogs {
 public:
     void showMessage(const QString&, bool = false) override {}
-    bool askYesNo(const QString&) override { return false; }
+    Answer askYesNo(const QString&) override { return Answer::Dismissed; }
     void showPlainMessage(const QString&, const QString&) override {}
     std::optional<QByteArray> askFileName(const FileRequest&) override { return std::nullopt; }
     std::optional<quint32> askValue(const QString&, quint32) override { return std::nullopt; }

@@ -55,6 +55,15 @@ struct ConversionMessage {
     bool operator==(const ConversionMessage&) const = default;
 };
 
+// An image the conversion could not read; its frame stayed white.
+struct UnreadableImage {
+    long row = -1;   // the list's row
+    QByteArray path; // the file tried
+    QString reason;  // why, for the user; may be empty
+
+    bool operator==(const UnreadableImage&) const = default;
+};
+
 enum class ConversionStatus {
     Finished,          // the writer ran (see writerResult)
     Refused,           // the settings or rows cannot make a movie; nothing was written
@@ -66,8 +75,9 @@ struct ConversionOutcome {
     int writerResult = 1; // WriteAviMovie's result when Finished
     long lines = 0;       // frame lines written to the intermediate file
     long framesWritten = 0;
-    bool cancelled = false;            // progress() asked to stop
-    QList<ConversionMessage> messages; // in the order they happened
+    bool cancelled = false;                  // progress() asked to stop
+    QList<ConversionMessage> messages;       // in the order they happened
+    QList<UnreadableImage> unreadableImages; // in row order
     bool succeeded() const { return status == ConversionStatus::Finished && writerResult == 0; }
 };
 

@@ -2,6 +2,7 @@
 
 #include "dialogs/UserDialogs.h"
 #include "project/Project.h"
+#include "project/ProjectFile.h"
 
 #include <QApplication>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QProgressDialog>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <atomic>
 
 // The worker writes the counts and asks for one progress update at a time;
@@ -45,10 +47,73 @@ std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs) {
     const QByteArray path = *chosen + ".avi";
     const QString shown = QFile::decodeName(path);
     if (QFileInfo::exists(shown) &&
-        !dialogs.askYesNo(
-            ConversionCommand::tr("%1 は既に存在します。\n上書きしますか?").arg(shown)))
+        dialogs.askYesNo(
+            ConversionCommand::tr("%1 は既に存在します。\n上書きしますか?").arg(shown)) !=
+            UserDialogs::Answer::Yes)
         return std::nullopt;
     return path;
+}
+
+QString UnreadableImagesSummary(const QList<UnreadableImage>& images) {
+    constexpr qsizetype shown = 5;
+    QString text =
+        ConversionCommand::tr("%1 行の画像を読み込めなかったため、白いフレームにしました。")
+            .arg(images.size());
+    for (qsizetype i = 0; i < std::min(images.size(), shown); ++i) {
+        const UnreadableImage& image = images[i];
+        text +=
+            QLatin1Char('\n') +
+            ConversionCommand::tr("%1 行目: %2").arg(image.row).arg(QFile::decodeName(image.path));
+        if (!image.reason.isEmpty())
+            text += QStringLiteral(" (%1)").arg(image.reason);
+    }
+    if (images.size() > shown)
+        text += QLatin1Char('\n') + ConversionCommand::tr("ほか %1 行").arg(images.size() - shown);
+    return text;
+}
+
+void TellConversionOutcome(UserDialogs& dialogs, const ConversionRequest& request,
+                           const ConversionOutcome& outcome) {
+    // A cancelled compression dialog is the user's cancel as well.
+    const bool cancelled = outcome.cancelled || !request.compression;
+    const bool failed =
+        outcome.status == ConversionStatus::Finished && !cancelled && outcome.writerResult != 0;
+    QString closing;
+    QStringList reasons;
+    for (const ConversionMessage& message : outcome.messages) {
+        switch (message.kind) {
+        case ConversionMessage::Kind::Writer:
+            dialogs.showPlainMessage(message.text, message.caption);
+            break;
+        case ConversionMessage::Kind::Program:
+            // The reasons of a failure go into the one box that says it failed.
+            if (failed)
+                reasons << message.text;
+            else
+                dialogs.showMessage(message.text);
+            break;
+        case ConversionMessage::Kind::Closing:
+            closing = message.text;
+            break;
+        }
+    }
+    if (!outcome.unreadableImages.isEmpty())
+        dialogs.showMessage(UnreadableImagesSummary(outcome.unreadableImages));
+    if (outcome.status != ConversionStatus::Finished)
+        return; // refused, or the intermediate file failed: its message said so
+    if (cancelled) {
+        dialogs.showMessage(ConversionCommand::tr("AVI変換をキャンセルしました。\n"
+                                                  "%1 フレーム中 %2 フレームを書き込んだところで"
+                                                  "中止しました。")
+                                .arg(outcome.lines)
+                                .arg(outcome.framesWritten));
+    } else if (failed) {
+        reasons.prepend(ConversionCommand::tr("AVI変換に失敗しました。\n%1")
+                            .arg(QFile::decodeName(request.outputPath)));
+        dialogs.showMessage(reasons.join(QLatin1Char('\n')));
+    } else if (!closing.isEmpty()) {
+        dialogs.showMessage(closing);
+    }
 }
 
 ConversionCommand::ConversionCommand(Project* project, UserDialogs* dialogs, QWidget* window)
@@ -81,6 +146,7 @@ void ConversionCommand::start() {
         return;
     request.outputPath = *output;
     running_ = true;
+    emit started();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // A new choice at every conversion: the dialog starts from uncompressed frames.
     request.compression = dialogs_->askCompression();
@@ -89,7 +155,7 @@ void ConversionCommand::start() {
         new QProgressDialog(tr("AVIファイルを作成しています..."), tr("キャンセル"), 0, 0, window_);
     progress_->setObjectName(QStringLiteral("conversionProgress"));
     progress_->setWindowTitle(QStringLiteral("Vistrom"));
-    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setWindowModality(Qt::NonModal);
     progress_->setAutoClose(false);
     progress_->setAutoReset(false);
     // The bar is updated directly: QProgressDialog::setValue would process
@@ -98,11 +164,18 @@ void ConversionCommand::start() {
     bar_->setRange(0, 0);
     progress_->setBar(bar_);
     shared_ = std::make_shared<Shared>();
-    connect(progress_, &QProgressDialog::canceled, this,
-            [shared = shared_] { shared->cancelled = true; });
+    connect(progress_, &QProgressDialog::canceled, this, &ConversionCommand::cancel);
     progress_->show();
 
-    watcher_.setFuture(QtConcurrent::run([request, shared = shared_, receiver = this] {
+    request_ = ConversionRequest{};
+    request_.outputPath = request.outputPath;
+    request_.compression = request.compression;
+    // Relative paths are looked up in the project's folder on the worker:
+    // thousands of rows cost thousands of file look-ups.
+    watcher_.setFuture(QtConcurrent::run([request = std::move(request), folder = project_->folder(),
+                                          shared = shared_, receiver = this]() mutable {
+        request.rows = ResolveProjectPaths(std::move(request.rows), folder);
+        request.settings.audioPath = ResolveProjectPath(request.settings.audioPath, folder);
         return RunConversion(request, [&](long written, long total) {
             shared->written = written;
             shared->total = total;
@@ -112,6 +185,11 @@ void ConversionCommand::start() {
             return !shared->cancelled;
         });
     }));
+}
+
+void ConversionCommand::cancel() {
+    if (running_ && shared_)
+        shared_->cancelled = true;
 }
 
 void ConversionCommand::showProgress() {
@@ -131,12 +209,7 @@ void ConversionCommand::finish() {
     delete progress_;
     progress_ = nullptr;
     bar_ = nullptr;
-    for (const ConversionMessage& message : watcher_.result().messages) {
-        if (message.kind == ConversionMessage::Kind::Writer)
-            dialogs_->showPlainMessage(message.text, message.caption);
-        else
-            dialogs_->showMessage(message.text);
-    }
+    TellConversionOutcome(*dialogs_, request_, watcher_.result());
     QApplication::restoreOverrideCursor();
     running_ = false;
     emit finished();

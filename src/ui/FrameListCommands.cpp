@@ -76,7 +76,7 @@ void FrameListView::insertBlanksHere() {
 }
 
 void FrameListView::clearAll() {
-    if (dialogs_->askYesNo(tr("本当に全部消去してよいですか?")))
+    if (dialogs_->askYesNo(tr("本当に全部消去してよいですか?")) == UserDialogs::Answer::Yes)
         project_->clear();
 }
 

@@ -21,6 +21,9 @@
 #include <QStyledItemDelegate>
 #include <QUrl>
 
+#include <functional>
+#include <unistd.h>
+
 namespace {
 
 QIcon EmptyRowIcon() {
@@ -48,11 +51,14 @@ QIcon BlankRowIcon() {
 }
 
 // Shows each row's icon (FrameList::IconRole) in the label column, always
-// 16 x 16 so that the labels line up whatever the icon.
+// 16 x 16 so that the labels line up whatever the icon; a filled row whose
+// file is missing shows the warning icon instead.
 class RowIconDelegate : public QStyledItemDelegate {
 public:
-    RowIconDelegate(const QIcon (&icons)[3], QObject* parent)
-        : QStyledItemDelegate(parent), icons_(icons) {}
+    RowIconDelegate(const QIcon (&icons)[3], const QIcon& missing,
+                    std::function<bool(const QByteArray&)> isMissing, QObject* parent)
+        : QStyledItemDelegate(parent), icons_(icons), missing_(missing),
+          isMissing_(std::move(isMissing)) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -65,15 +71,21 @@ protected:
         option->textElideMode = Qt::ElideRight;
         const int icon = index.data(FrameList::IconRole).toInt();
         option->icon = icons_[(icon >= 0 && icon < 3) ? icon : 0];
+        if (icon == FrameList::FilledIcon &&
+            isMissing_(index.data(FrameList::PathBytesRole).toByteArray()))
+            option->icon = missing_;
         option->features |= QStyleOptionViewItem::HasDecoration;
         option->decorationSize = QSize(16, 16);
     }
 
 private:
     const QIcon (&icons_)[3];
+    const QIcon& missing_;
+    std::function<bool(const QByteArray&)> isMissing_;
 };
 
 QIcon RowIcons[3];
+QIcon MissingFileIcon;
 
 // The keys the list handles itself while it has the focus, before any
 // shortcut of the main window with the same key: Space, Delete, Enter and
@@ -123,13 +135,16 @@ FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* pa
         RowIcons[FrameList::EmptyIcon] = EmptyRowIcon();
         RowIcons[FrameList::FilledIcon] = style()->standardIcon(QStyle::SP_MessageBoxInformation);
         RowIcons[FrameList::BlankIcon] = BlankRowIcon();
+        MissingFileIcon = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     }
     // The project's marks are the selection: they move with their rows.
     setModel(project_->frameList());
     QItemSelectionModel* own = selectionModel();
     setSelectionModel(project_->marks());
     delete own;
-    setItemDelegate(new RowIconDelegate(RowIcons, this));
+    setItemDelegate(new RowIconDelegate(
+        RowIcons, MissingFileIcon, [this](const QByteArray& path) { return isMissing(path); },
+        this));
     setIconSize(QSize(16, 16));
     // Whole rows, any number of them; never sorted, never edited in place.
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -150,11 +165,35 @@ FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* pa
     setColumnWidth(FrameList::LabelColumn, 100);
     setColumnWidth(FrameList::PathColumn, 300);
     connect(project_, &Project::rowsReplaced, this, &QAbstractItemView::scrollToTop);
+    // Another project, or the same one in another folder, finds its files anew.
+    connect(project_, &Project::rowsReplaced, this, &FrameListView::recheckFiles);
+    connect(project_, &Project::titleChanged, this, &FrameListView::recheckFiles);
+}
+
+// Asked only for the rows painted, so a long list costs no more than the
+// rows on screen; the answers are kept until the window is activated again
+// (the user may have fixed the files meanwhile) or the project changes.
+bool FrameListView::isMissing(const QByteArray& path) const {
+    const auto known = missingFiles_.constFind(path);
+    if (known != missingFiles_.constEnd())
+        return *known;
+    if (missingFiles_.size() >= 65536) // a bound on what scrolling a long list can gather
+        missingFiles_.clear();
+    const bool missing = ::access(project_->resolvedPath(path).constData(), F_OK) != 0;
+    missingFiles_.insert(path, missing);
+    return missing;
+}
+
+void FrameListView::recheckFiles() {
+    missingFiles_.clear();
+    viewport()->update();
 }
 
 // Claims the list's own keys before the main window's shortcuts see them, so
 // each key runs its command exactly once while the list has the focus.
 bool FrameListView::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        recheckFiles();
     if (event->type() == QEvent::ShortcutOverride &&
         ListKeyOf(static_cast<QKeyEvent*>(event)) != ListKey::None) {
         event->accept();
@@ -225,21 +264,25 @@ void FrameListView::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    const QList<QUrl> urls = mime->urls();
     activateWindow();
+    if (placeDroppedFiles(mime->urls()))
+        AcceptAsCopy(event);
+    else
+        event->ignore();
+}
+
+bool FrameListView::placeDroppedFiles(const QList<QUrl>& urls) {
     const std::optional<quint32> start = dialogs_->askValue(tr("どの番号にドロップしますか?"), 0);
     std::optional<quint32> interval = 0;
     if (start && urls.size() > 1)
         interval = dialogs_->askValue(tr("何番間隔でドロップしますか?"), 1);
-    if (!start || !interval) {
-        event->ignore();
-        return;
-    }
+    if (!start || !interval)
+        return false;
     QList<QByteArray> names;
     for (const QUrl& url : urls)
         names.append(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : QByteArray());
     const ProjectResult result = project_->placeDroppedPaths(names, *start, *interval);
     if (result != ProjectResult::Done)
         dialogs_->showMessage(ProjectMessage(result), true);
-    AcceptAsCopy(event);
+    return true;
 }

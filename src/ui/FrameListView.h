@@ -6,7 +6,10 @@
 // through the dialog seam and then Project calls. The commands live in
 // FrameListCommands.cpp; construction and the input events here.
 
+#include <QByteArray>
+#include <QHash>
 #include <QTableView>
+#include <QUrl>
 
 class Project;
 class UserDialogs;
@@ -19,6 +22,16 @@ public:
     FrameListView(Project* project, UserDialogs* dialogs, QWidget* parent = nullptr);
 
     Project* project() const { return project_; }
+
+    // Places dropped files on the rows, after asking where, exactly as a drop
+    // on the list does; false when the user cancelled.
+    bool placeDroppedFiles(const QList<QUrl>& urls);
+    // Whether the file a row's path names is missing (the row then shows the
+    // style's warning icon); looked up once, until recheckFiles().
+    bool isMissing(const QByteArray& path) const;
+    // Forgets what was found about the files and repaints; done whenever the
+    // window is activated and when another project is loaded.
+    void recheckFiles();
 
 public slots:
     // Blank rows, delete, clear, go to, range.
@@ -58,4 +71,5 @@ private:
 
     Project* project_;
     UserDialogs* dialogs_;
+    mutable QHash<QByteArray, bool> missingFiles_;
 };

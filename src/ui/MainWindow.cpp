@@ -3,6 +3,7 @@
 #include "dialogs/AboutDialog.h"
 #include "dialogs/AppIcon.h"
 #include "dialogs/UserDialogs.h"
+#include "project/BytePathFile.h"
 #include "project/Project.h"
 #include "ui/ConversionCommand.h"
 #include "ui/FrameListPrinting.h"
@@ -24,6 +25,8 @@
 #include <QUndoStack>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace {
 
 const char ProjectFilter[] = "Vistrom-type file (*.fsq)| *.fsq ||";
@@ -35,6 +38,27 @@ QString FirstLocalFile(const QMimeData* mime) {
         if (url.isLocalFile())
             return url.toLocalFile();
     return {};
+}
+
+// Whether a dropped file is an image rather than a project: its name has an
+// image format's extension, or its first bytes are an image format's
+// signature (BMP, JPEG, PNG, GIF, TIFF, WebP, HEIF and AVIF).
+bool IsImageFile(const QByteArray& path) {
+    static const QByteArrayList extensions{"bmp", "dib", "jpg",  "jpeg", "jpe",  "jfif", "png",
+                                           "gif", "tif", "tiff", "webp", "heic", "heif", "avif"};
+    const qsizetype dot = path.lastIndexOf('.');
+    if (dot > path.lastIndexOf('/') && extensions.contains(path.mid(dot + 1).toLower()))
+        return true;
+    QByteArray head(16, '\0');
+    std::FILE* file = std::fopen(path.constData(), "rb");
+    if (!file)
+        return false;
+    head.truncate(qsizetype(std::fread(head.data(), 1, size_t(head.size()), file)));
+    std::fclose(file);
+    return head.startsWith("BM") || head.startsWith("\xff\xd8\xff") ||
+           head.startsWith("\x89PNG\r\n\x1a\n") || head.startsWith("GIF8") ||
+           head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4)) ||
+           (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP") || head.mid(4, 4) == "ftyp";
 }
 
 } // namespace
@@ -65,6 +89,16 @@ MainWindow::MainWindow(Project* project, UserDialogs* dialogs, QWidget* parent)
     showTitle(project_->title());
     connect(project_, &Project::titleChanged, this, showTitle);
     connect(project_, &Project::showImage, preview_, &PreviewPane::showImage);
+    // While a movie is written the panes and menus stay still, as behind a
+    // modal dialog, but a request to close the window still reaches it.
+    connect(conversion_, &ConversionCommand::started, this, [this] { setBusy(true); });
+    connect(conversion_, &ConversionCommand::finished, this, [this] {
+        setBusy(false);
+        if (closeAfterConversion_) {
+            closeAfterConversion_ = false;
+            close();
+        }
+    });
 
     // The list pane starts 400 wide, the preview collapsed to nothing.
     resize(400 + splitter_->handleWidth(), 480);
@@ -152,16 +186,38 @@ void MainWindow::buildMenus() {
 }
 
 void MainWindow::showFailure(ProjectResult result) {
-    const QString message = ProjectMessage(result);
+    const QString message = ProjectMessage(result, project_->lastFailure());
     if (!message.isEmpty())
         dialogs_->showMessage(message);
 }
 
+void MainWindow::setBusy(bool busy) {
+    splitter_->setEnabled(!busy);
+    menuBar()->setEnabled(!busy);
+}
+
 bool MainWindow::maySaveFirst() {
-    if (!project_->isModified() || !dialogs_->askYesNo(tr("未保存のデータを保存しますか?")))
+    if (!project_->isModified())
         return true;
+    switch (dialogs_->askYesNo(tr("未保存のデータを保存しますか?"))) {
+    case UserDialogs::Answer::No:
+        return true;
+    case UserDialogs::Answer::Dismissed: // Escape or the close box: the action is called off
+        return false;
+    case UserDialogs::Answer::Yes:
+        break;
+    }
     saveProject();
     return !project_->isModified(); // a cancelled or failed save leaves it modified
+}
+
+// Saving puts a new file in place of the old one, which works even when the
+// old one is write-protected: ask first, as editors do.
+bool MainWindow::mayReplace(const QByteArray& path) {
+    return !IsWriteProtected(path) ||
+           dialogs_->askYesNo(
+               tr("%1 は書き込み禁止です。\n上書きしますか?").arg(QFile::decodeName(path))) ==
+               UserDialogs::Answer::Yes;
 }
 
 // A file that cannot be loaded leaves the project as it was, on its own file,
@@ -189,7 +245,7 @@ void MainWindow::openProject() {
 void MainWindow::saveProject() {
     if (project_->isUntitled())
         saveProjectAs();
-    else
+    else if (mayReplace(project_->path()))
         showFailure(project_->save());
 }
 
@@ -200,7 +256,8 @@ void MainWindow::saveProjectAs() {
     request.filter = QString::fromLatin1(ProjectFilter);
     request.defaultExtension = QStringLiteral("fsq");
     request.overwritePrompt = true;
-    if (const std::optional<QByteArray> chosen = dialogs_->askFileName(request))
+    const std::optional<QByteArray> chosen = dialogs_->askFileName(request);
+    if (chosen && mayReplace(*chosen))
         showFailure(project_->saveAs(*chosen));
 }
 
@@ -246,29 +303,51 @@ void MainWindow::switchPane() {
         list_->setFocus(Qt::OtherFocusReason);
 }
 
+// During a conversion the window asks whether to stop it: Yes stops after
+// the current frame and closes once the conversion has ended; No (or a
+// dismissed question) goes on converting with the window open.
 void MainWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (conversion_->isRunning()) {
+        if (!closeAfterConversion_ &&
+            dialogs_->askYesNo(tr("AVIファイルを作成しています。\n変換を中止して終了しますか?")) ==
+                UserDialogs::Answer::Yes) {
+            closeAfterConversion_ = true;
+            conversion_->cancel();
+        }
+        return;
+    }
     if (maySaveFirst())
         event->accept();
-    else
-        event->ignore();
 }
 
-// Drops that reach the window (not taken by the list) open a project.
+// Drops that reach the window (not taken by the list): image files go to the
+// list as a drop on it would place them; any other file opens as a project.
+// Only the names are taken: always a copy, so that a file manager that
+// proposed a move never deletes the file it dragged.
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!FirstLocalFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    dragMoveEvent(event);
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-    if (!FirstLocalFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    if (FirstLocalFile(event->mimeData()).isEmpty())
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-    const QString path = FirstLocalFile(event->mimeData());
+    const QByteArray path = QFile::encodeName(FirstLocalFile(event->mimeData()));
     if (path.isEmpty())
         return;
-    event->acceptProposedAction();
     activateWindow();
-    openProjectAt(QFile::encodeName(path));
+    const bool image = IsImageFile(path);
+    if (image && !list_->placeDroppedFiles(event->mimeData()->urls())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (!image)
+        openProjectAt(path);
 }

@@ -4,7 +4,8 @@
 // the preview pane on the right (collapsed at first), the menus and keys of
 // the command table, and the commands that are the window's rather than the
 // list's: File, settings, conversion, printing, About, pane switching. Files
-// dropped on the window outside the list open the first one as a project.
+// dropped on the window outside the list go to the list when the first one is
+// an image, else the first one opens as a project.
 // Every action carries its command id (data() and objectName "cmd<id>").
 
 #include "ui/CommandTable.h"
@@ -43,7 +44,8 @@ public:
     // path on the command line, a file dropped on the window).
     void openProjectAt(const QByteArray& path);
     // Asks about unsaved changes before they would be lost. True when the
-    // caller may go on: nothing to save, No, or Yes with a save that went through.
+    // caller may go on: nothing to save, No, or Yes with a save that went
+    // through; a dismissed question calls the action off.
     bool maySaveFirst();
 
 public slots:
@@ -68,6 +70,10 @@ private:
     void buildMenus();
     // Shows what a failed load or save has to tell.
     void showFailure(ProjectResult result);
+    // False when path is write-protected and the user would not replace it.
+    bool mayReplace(const QByteArray& path);
+    // Keeps the panes and menus still while a conversion runs.
+    void setBusy(bool busy);
 
     Project* project_;
     UserDialogs* dialogs_;
@@ -77,4 +83,5 @@ private:
     ConversionCommand* conversion_;
     QHash<Command, std::function<void()>> handlers_;
     QHash<Command, QAction*> actions_;
+    bool closeAfterConversion_ = false;
 };
