@@ -275,6 +275,7 @@ void TestMainWindow::questions_data() {
         {"value 0", "value 0"});
     row("clear, Yes", C::ClearAll, "a [b] c*", {"yes"}, "", {"question"});
     row("clear, No", C::ClearAll, "a [b] c*", {"no"}, "a [b] c*", {"question"});
+    row("clear, dismissed", C::ClearAll, "a [b] c*", {"dismiss"}, "a [b] c*", {"question"});
     row("drag and drop", C::ExplainDragAndDrop, "a", {}, "a", {"message"});
     row("import, no such file", C::ImportFileList, "a", {"file:/none/l.txt"}, "a",
         {"file", "message"});
