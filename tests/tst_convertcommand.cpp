@@ -123,11 +123,12 @@ void TestConvertCommand::conversion_data() {
                        "message: AVI変換をキャンセルしました。\n5 フレーム中 0 フレームを"
                        "書き込んだところで中止しました。"}
         << -1;
+    // Long enough that the worker cannot be done before the click.
     QTest::newRow("cancel in the progress dialog")
-        << 40 << "s.avi"
+        << 20000 << "s.avi"
         << "cancel"
         << QStringList{"file", "compression",
-                       "~message: AVI変換をキャンセルしました。\n81 フレーム中 [0-9]+ フレームを"
+                       "~message: AVI変換をキャンセルしました。\n40001 フレーム中 [0-9]+ フレームを"
                        "書き込んだところで中止しました。"}
         << -1;
     QTest::newRow("unwritable output")

@@ -639,6 +639,8 @@ void TestMainWindow::closing() {
     QVERIFY(c.window.isVisible() && c.list->isEnabled());
     QVERIFY(!c.dialogs.log.contains("frame rate dialog"));
     QCOMPARE(c.dialogs.log.last(), QStringLiteral("message: AVI変換処理が終了しました。"));
+    // Long enough that the worker cannot be done before the question.
+    c.project.frameList()->resetRows(Paths(50000, QFile::encodeName(dir.filePath("red.bmp"))));
     c.trigger(Command::ConvertToMovie);
     QVERIFY(!c.window.close());
     QVERIFY(c.window.isVisible());
