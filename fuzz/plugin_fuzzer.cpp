@@ -1,12 +1,10 @@
 // Feeds arbitrary bytes to a decoder plug-in's GetPicture (memory input, with
 // the flag bits VISTROM_FUZZ_FLAGS adds), then hands the blocks it returns to
-// the packed-DIB reader as the loader does.
-
-#include "spi.h"
+// the packed-DIB reader as the loader does, and draws the picture.
 
 #include "imaging/BmpReader.h"
-
-#include <cstdlib>
+#include "imaging/FrameRenderer.h"
+#include "spi.h"
 
 #include <malloc.h>
 
@@ -25,11 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap(); // failures must not hand out blocks
         return 0;
     }
-    const auto image = DecodePackedDib(static_cast<const uint8_t*>(info), malloc_usable_size(info),
-                                       static_cast<const uint8_t*>(bits), malloc_usable_size(bits));
-    if (!image)
+    const size_t infoSize = malloc_usable_size(info), bitsSize = malloc_usable_size(bits);
+    const auto picture = DecodePackedDib(MallocBlock(static_cast<uint8_t*>(info)), infoSize,
+                                         MallocBlock(static_cast<uint8_t*>(bits)), bitsSize);
+    if (!picture)
         __builtin_trap(); // the plug-ins only hand out drawable blocks
-    std::free(info);
-    std::free(bits);
+    if (auto frame = PixelBuffer::allocate(37, 23, PixelFormat::Bgr24, RowOrder::BottomUp))
+        RenderFrame(&*picture, DrawMode::Stretch, *frame);
     return 0;
 }

@@ -1,4 +1,4 @@
-# Imaging: the BMP reader and draw modes, the decoder plug-ins, the preview pane.
+# Imaging: the BMP reader, the decoder plug-ins, the frame renderer, the preview pane.
 
 # Test-only plug-ins, each kind in a folder of its own under the real plug-in
 # names, so that they never sit where the program looks for the real ones.
@@ -12,7 +12,7 @@ foreach(kind noexport failing bogus)
             OUTPUT_NAME ${name} PREFIX "" SUFFIX ".spi"
             LIBRARY_OUTPUT_DIRECTORY ${VISTROM_TEST_PLUGIN_DIR}/${kind}
             CXX_VISIBILITY_PRESET hidden)
-        target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugins)
+        target_link_libraries(${target} PRIVATE vistrom_spi)
         list(APPEND imaging_test_plugins ${target})
     endforeach()
 endforeach()
@@ -24,10 +24,12 @@ pkg_check_modules(WEBPMUX REQUIRED IMPORTED_TARGET libwebpmux)
 vistrom_add_test(tst_imageplugins imaging/tst_imageplugins.cpp imaging/BmpFixtures.h
     imaging/CodecFixtures.h imaging/FormatFixtures.h
     LIBS JPEG::JPEG PNG::PNG PkgConfig::WEBP PkgConfig::WEBPMUX PkgConfig::TIFF PkgConfig::GIF
-    PkgConfig::HEIF ${CMAKE_DL_LIBS} TIMEOUT 120)
+    PkgConfig::HEIF vistrom_spi ${CMAKE_DL_LIBS} TIMEOUT 120)
 target_compile_definitions(tst_imageplugins PRIVATE
     VISTROM_TEST_PLUGIN_DIR="${VISTROM_TEST_PLUGIN_DIR}")
 add_dependencies(tst_imageplugins ifjpeg ifpng ifwebp iftiff ifgif ifheif ${imaging_test_plugins})
+
+vistrom_add_test(tst_renderer imaging/tst_renderer.cpp imaging/BmpFixtures.h)
 
 vistrom_add_test(tst_preview imaging/tst_preview.cpp imaging/BmpFixtures.h
     imaging/CodecFixtures.h WIDGETS LIBS JPEG::JPEG PNG::PNG TIMEOUT 120)

@@ -1,4 +1,3 @@
-# The AVI writer: packed DIBs, stream headers, positions, pixels, codecs, and
-# the audio track copied into the movie.
-vistrom_add_test(tst_aviwriter tst_aviwriter.cpp TIMEOUT 120)
-vistrom_add_test(tst_audiotrack tst_audiotrack.cpp TIMEOUT 120)
+# The movie writer: headers, positions, pixels, codecs, the audio track, the
+# failure paths, and the conversion's frame pipeline.
+vistrom_add_test(tst_movie tst_movie.cpp movie_writer_tools.h TIMEOUT 300)

@@ -1,8 +1,10 @@
 #pragma once
 
-// Helpers for the movie writer tests: write a movie of a known pattern and
-// read it with independent readers (ffprobe, ffmpeg, GStreamer, MediaInfo).
+// The movie writer tests' fixture: write a movie of a known pattern from a
+// frame source of our own, and read it with independent readers (ffprobe,
+// ffmpeg, GStreamer, MediaInfo).
 
+#include "imaging/MoviePalette.h"
 #include "movie/AviWriter.h"
 
 #include <QByteArray>
@@ -18,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -82,44 +85,73 @@ inline Wav MakeWav(int bits, int channels, int rate, int frames) {
     return w;
 }
 
+inline uint32_t Rgb(int r, int g, int b) {
+    return 0xff000000u | uint32_t(r & 255) << 16 | uint32_t(g & 255) << 8 | uint32_t(b & 255);
+}
+
 // Detail in every pixel, plus exact greys, which the 8-bit mapping treats apart.
 inline uint32_t Pattern(int x, int y, long frame) {
     const int f = int(frame);
     if ((x + y) % 7 == 0)
-        return Surface::Rgb((x * 3 + f * 40) & 255, (x * 3 + f * 40) & 255, (x * 3 + f * 40) & 255);
-    return Surface::Rgb((x * 7 + f * 50) & 255, (y * 5 + f * 30) & 255, (x * y + f * 90) & 255);
+        return Rgb(x * 3 + f * 40, x * 3 + f * 40, x * 3 + f * 40);
+    return Rgb(x * 7 + f * 50, y * 5 + f * 30, x * y + f * 90);
 }
 
-inline void PaintPattern(Surface& s, unsigned w, unsigned h, long frame) {
-    for (unsigned y = 0; y < h; ++y)
-        for (unsigned x = 0; x < w; ++x)
-            s.setPixel(int(x), int(y), Pattern(int(x), int(y), frame));
-}
+// Frame i of the pattern at positions[i], as a movie frame made here: B, G, R
+// bytes; 5-5-5 words of each channel's top bits; or the movie palette's entry.
+class PatternFrames : public MovieFrameSource {
+public:
+    PatternFrames(unsigned w, unsigned h, ColourDepth depth, std::vector<long> positions)
+        : w_(int(w)), h_(int(h)), format_(MovieFrameFormat(depth)), positions_(positions) {}
+    std::optional<MovieFrame> next() override {
+        if (made >= long(positions_.size()))
+            return std::nullopt;
+        const long f = made++;
+        frame_ =
+            format_ ? PixelBuffer::allocate(w_, h_, *format_, RowOrder::BottomUp) : std::nullopt;
+        for (int y = 0; frame_ && y < h_ && f != missing; ++y)
+            for (int x = 0; x < w_; ++x) {
+                const uint32_t c = Pattern(x, y, f);
+                const uint16_t v =
+                    uint16_t((c >> 19 & 31) << 10 | (c >> 11 & 31) << 5 | (c >> 3 & 31));
+                const int bytes = PixelBits(*format_) / 8;
+                uint8_t* p = frame_->row(y) + x * bytes;
+                if (bytes == 1)
+                    *p = MoviePaletteIndex(c, x, y);
+                else
+                    std::memcpy(p, bytes == 2 ? static_cast<const void*>(&v) : &c, size_t(bytes));
+            }
+        return MovieFrame{positions_[size_t(f)], f == missing ? nullptr : &*frame_, false};
+    }
+    long made = 0;
+    long missing = -1; // this frame has no pixels
+
+private:
+    int w_, h_;
+    std::optional<PixelFormat> format_;
+    std::vector<long> positions_;
+    std::optional<PixelBuffer> frame_;
+};
 
 struct Outcome {
-    int result = -1;
+    MovieResult result;
     QStringList messages; // "caption/text"
     long drawn = 0;
 };
 
-// A movie at 8 positions per second of the pattern, frame i drawn for line i.
-inline Outcome WriteMovie(const QString& path, unsigned w, unsigned h, int bits,
-                          std::vector<long> positions, AviWriterHooks hooks = {},
-                          const QString& audio = {}, long lineCount = -1) {
-    Outcome o;
-    hooks.message = [&o](const char* text, const char* caption) {
-        o.messages << QString::fromUtf8(caption) + "/" + QString::fromUtf8(text);
-    };
-    o.result = WriteAviMovie(
-        QFile::encodeName(path).toStdString(), w, h, bits,
-        lineCount >= 0 ? lineCount : long(positions.size()), 8,
-        [&o](Surface& s, unsigned ww, unsigned hh, long f) {
-            ++o.drawn;
-            PaintPattern(s, ww, hh, f);
-        },
-        [&positions](long i) { return positions.at(size_t(i)); },
-        [&positions](long i) { return i < long(positions.size()) ? 1 : 0; },
-        QFile::encodeName(audio).toStdString(), hooks);
+// A movie at 8 positions per second of the pattern, frame i at positions[i].
+inline Outcome WriteMovie(const QString& path, unsigned w, unsigned h, ColourDepth depth,
+                          std::vector<long> positions,
+                          std::optional<CompressionChoice> compression = CompressionChoice{},
+                          const QString& audio = {}, const MovieProgress& progress = {},
+                          long missing = -1) {
+    PatternFrames frames(w, h, depth, positions);
+    frames.missing = missing;
+    MovieDescription movie{QFile::encodeName(path).toStdString(), w, h, depth, 8, compression,
+                           QFile::encodeName(audio).toStdString()};
+    Outcome o{WriteAviMovie(movie, frames, progress), {}, frames.made};
+    for (const MovieMessage& m : o.result.messages)
+        o.messages << QString::fromStdString(m.caption + "/" + m.text);
     return o;
 }
 
@@ -222,12 +254,6 @@ inline GstBuffers GstRead(const QString& file, int fps = 8, const QString& chain
         r.durations.push_back(field(line, "duration").toLong());
     }
     return r;
-}
-
-// The demuxer's buffers of a video pad, as older callers name them.
-using GstDemuxed = GstBuffers;
-inline GstDemuxed GstDemux(const QString& file) {
-    return GstRead(file);
 }
 
 // Decoded frames as BGR24, one per stored frame (no duplication over gaps).

@@ -258,7 +258,7 @@ void TestConversion::converts() {
     QCOMPARE(video["r_frame_rate"].toString(), QStringLiteral("8/1"));
     // Readers we did not write agree on the frames and their size.
     if (HaveTool("gst-launch-1.0")) {
-        const GstDemuxed g = GstDemux(movie);
+        const GstBuffers g = GstRead(movie);
         QVERIFY(g.ok);
         QCOMPARE(g.nonEmptyBuffers(), 6L);
         QVERIFY(g.caps.contains("width=(int)64"));

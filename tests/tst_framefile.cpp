@@ -14,18 +14,19 @@ namespace {
 
 const QList<QByteArray> kExample{"C:\\p\\a.bmp", "", "", "C:\\p\\b.jpg", "C:\\p\\c.png", "", ""};
 
-// Reads a file through the writer's callbacks as (position, path) lines; after
-// the first refused line the reader still holds the last accepted one.
+// Reads a file back as (position, path) lines; after the first refused line
+// the reader still holds the last accepted one.
 QByteArray ReadBack(std::FILE* file) {
-    FrameLineReader reader(file, 0);
+    FrameLineReader reader(file);
     QByteArray text, lastPath;
-    long i = 0, lastPosition = 0;
-    for (; reader.ReadNextFrameLine(i); ++i) {
-        lastPosition = reader.GetFramePosition(i);
-        lastPath = reader.currentPath();
+    long lastPosition = 0;
+    bool any = false;
+    for (; reader.readLine(); any = true) {
+        lastPosition = reader.position();
+        lastPath = reader.path();
         text += FormatFrameLine(lastPosition, lastPath);
     }
-    if (i > 0 && (reader.GetFramePosition(i) != lastPosition || reader.currentPath() != lastPath))
+    if (any && (reader.position() != lastPosition || reader.path() != lastPath))
         text += "reader lost the last accepted line\n";
     return text;
 }
@@ -238,8 +239,8 @@ void TestFrameFile::exclusiveCreation() {
         QCOMPARE(int(info.st_mode & 0777), 0600);
     }
     QVERIFY(!QFile::exists(QString::fromLocal8Bit(path))); // removed after use
-    QCOMPARE(IntermediateFrameFile::FileName(0x7fff), QByteArray("fsq_7fff.tmp"));
-    QCOMPARE(IntermediateFrameFile::FileName(1), QByteArray("fsq_0001.tmp"));
+    QCOMPARE(IntermediateFrameFile::fileName(0x7fff), QByteArray("fsq_7fff.tmp"));
+    QCOMPARE(IntermediateFrameFile::fileName(1), QByteArray("fsq_0001.tmp"));
 }
 
 void TestFrameFile::collisionDrawsAnotherNumber() {

@@ -270,15 +270,14 @@ void ReadColourTable(const ByteSource& src, const DibInfo& dib, std::array<uint3
     }
 }
 
-bool Allocate(DecodedImage& image, int width, int height) {
-    try {
-        image.pixels.assign(size_t(width) * size_t(height), Black);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    image.width = width;
-    image.height = height;
-    return true;
+// A picture of opaque black pixels, or nullopt when the memory cannot be had.
+std::optional<PixelBuffer> Allocate(int width, int height) {
+    std::optional<PixelBuffer> image =
+        PixelBuffer::allocate(width, height, PixelFormat::Xrgb32, RowOrder::TopDown);
+    if (image)
+        for (int y = 0; y < height; ++y)
+            std::fill_n(image->xrgbRow(y), width, Black);
+    return image;
 }
 
 void DecodeRow(const DibInfo& dib, const std::array<uint32_t, 256>& table, const Channel* ch,
@@ -321,10 +320,10 @@ void DecodeRow(const DibInfo& dib, const std::array<uint32_t, 256>& table, const
     }
 }
 
-std::optional<DecodedImage> DecodeUncompressed(const DibInfo& dib,
-                                               const std::array<uint32_t, 256>& table,
-                                               const ByteSource& src, uint64_t start,
-                                               uint64_t blockSize) {
+std::optional<PixelBuffer> DecodeUncompressed(const DibInfo& dib,
+                                              const std::array<uint32_t, 256>& table,
+                                              const ByteSource& src, uint64_t start,
+                                              uint64_t blockSize) {
     const uint64_t stride = RowStride(dib);
     const uint64_t height = uint64_t(dib.height);
     if (blockSize < stride * height)
@@ -334,13 +333,13 @@ std::optional<DecodedImage> DecodeUncompressed(const DibInfo& dib,
     const uint64_t chunkRows =
         std::min<uint64_t>(height, std::max<uint64_t>(1, (256 * 1024) / stride));
     std::vector<uint8_t> rows;
-    DecodedImage image;
     try {
         rows.resize(size_t(chunkRows * stride));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
-    if (!Allocate(image, dib.width, dib.height))
+    std::optional<PixelBuffer> image = Allocate(dib.width, dib.height);
+    if (!image)
         return std::nullopt;
     const Channel ch[3] = {Channel(dib.masks[0]), Channel(dib.masks[1]), Channel(dib.masks[2])};
     for (uint64_t first = 0; first < height; first += chunkRows) {
@@ -349,7 +348,7 @@ std::optional<DecodedImage> DecodeUncompressed(const DibInfo& dib,
         for (uint64_t i = 0; i < count; ++i) {
             const uint64_t r = first + i;
             const int y = int(dib.topDown ? r : height - 1 - r);
-            DecodeRow(dib, table, ch, rows.data() + size_t(i * stride), image.row(y));
+            DecodeRow(dib, table, ch, rows.data() + size_t(i * stride), image->xrgbRow(y));
         }
     }
     return image;
@@ -357,18 +356,18 @@ std::optional<DecodedImage> DecodeUncompressed(const DibInfo& dib,
 
 // RLE8 and RLE4. The stream is blockSize bytes long; the part the source does
 // not hold reads as zeros (end-of-line codes), as a short file would.
-std::optional<DecodedImage> DecodeRle(const DibInfo& dib, const std::array<uint32_t, 256>& table,
-                                      const ByteSource& src, uint64_t start, uint64_t blockSize) {
+std::optional<PixelBuffer> DecodeRle(const DibInfo& dib, const std::array<uint32_t, 256>& table,
+                                     const ByteSource& src, uint64_t start, uint64_t blockSize) {
     const uint64_t available = src.size() > start ? std::min(src.size() - start, blockSize) : 0;
     std::vector<uint8_t> data;
-    DecodedImage image;
     try {
         data.resize(size_t(available));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
     src.readAt(start, data.data(), data.size());
-    if (!Allocate(image, dib.width, dib.height))
+    std::optional<PixelBuffer> image = Allocate(dib.width, dib.height);
+    if (!image)
         return std::nullopt;
 
     const bool rle4 = dib.compression == BiRle4;
@@ -377,7 +376,7 @@ std::optional<DecodedImage> DecodeRle(const DibInfo& dib, const std::array<uint3
     int64_t x = 0, y = 0; // y counts rows from the bottom
     auto put = [&](uint32_t index) {
         if (x < w && y < h)
-            image.row(int(h - 1 - y))[x] = table[index];
+            image->xrgbRow(int(h - 1 - y))[x] = table[index];
         ++x;
     };
     uint64_t pos = 0;
@@ -415,15 +414,14 @@ std::optional<DecodedImage> DecodeRle(const DibInfo& dib, const std::array<uint3
     return image;
 }
 
-std::optional<DecodedImage> DecodePixels(const DibInfo& dib, const std::array<uint32_t, 256>& table,
-                                         const ByteSource& src, uint64_t start,
-                                         uint64_t blockSize) {
+std::optional<PixelBuffer> DecodePixels(const DibInfo& dib, const std::array<uint32_t, 256>& table,
+                                        const ByteSource& src, uint64_t start, uint64_t blockSize) {
     if (dib.compression == BiRle8 || dib.compression == BiRle4)
         return DecodeRle(dib, table, src, start, blockSize);
     return DecodeUncompressed(dib, table, src, start, blockSize);
 }
 
-std::optional<DecodedImage> ReadBmp(const ByteSource& src, const BmpLimits& limits) {
+std::optional<PixelBuffer> ReadBmp(const ByteSource& src, const BmpLimits& limits) {
     uint8_t fileHeader[14];
     src.readAt(0, fileHeader, sizeof fileHeader);
     const uint32_t bfSize = U32(fileHeader + 2);
@@ -446,27 +444,34 @@ std::optional<DecodedImage> ReadBmp(const ByteSource& src, const BmpLimits& limi
 
 } // namespace
 
-std::optional<DecodedImage> ReadBmpFile(const std::string& path, const BmpLimits& limits) {
+std::optional<PixelBuffer> ReadBmpFile(const std::string& path, const BmpLimits& limits) {
     FileSource file(path);
     if (!file.isOpen())
         return std::nullopt;
     return ReadBmp(file, limits);
 }
 
-std::optional<DecodedImage> DecodeBmp(const uint8_t* data, size_t size, const BmpLimits& limits) {
+std::optional<PixelBuffer> DecodeBmp(const uint8_t* data, size_t size, const BmpLimits& limits) {
     return ReadBmp(MemorySource(data, size), limits);
 }
 
-std::optional<DecodedImage> DecodePackedDib(const uint8_t* info, size_t infoSize,
-                                            const uint8_t* bits, size_t bitsSize,
-                                            const BmpLimits& limits) {
-    const MemorySource infoSource(info, infoSize);
+std::optional<PixelBuffer> DecodePackedDib(MallocBlock info, size_t infoSize, MallocBlock bits,
+                                           size_t bitsSize, const BmpLimits& limits) {
+    if (!info)
+        infoSize = 0;
+    if (!bits)
+        bitsSize = 0;
+    const MemorySource infoSource(info.get(), infoSize);
     DibInfo dib;
     if (infoSize < 40 || !ParseInfoHeader(infoSource, 0, limits, dib))
         return std::nullopt;
     if (dib.tableEnd > infoSize)
         return std::nullopt; // the table the header announces is not in the block
+    if (dib.bitCount == 24 && dib.compression == BiRgb && !dib.topDown &&
+        bitsSize >= RowStride(dib) * uint64_t(dib.height))
+        return PixelBuffer::adopt(std::move(bits), dib.width, dib.height, PixelFormat::Bgr24,
+                                  RowOrder::BottomUp);
     std::array<uint32_t, 256> table;
     ReadColourTable(infoSource, dib, table);
-    return DecodePixels(dib, table, MemorySource(bits, bitsSize), 0, bitsSize);
+    return DecodePixels(dib, table, MemorySource(bits.get(), bitsSize), 0, bitsSize);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The BMP reader: turns a Windows bitmap file, or a packed DIB handed back by
-// a decoder plug-in, into a DecodedImage. It reads
+// a decoder plug-in, into a picture (a PixelBuffer of opaque Xrgb32 pixels,
+// rows top-down; see DecodePackedDib for the plug-ins' plain rows). It reads
 //   - 1, 4 and 8 bits per pixel with a colour table (biClrUsed entries, or
 //     2^biBitCount when 0; entries the file does not store stay black),
 //     RLE8 and RLE4 compression (pixels the stream skips stay black);
@@ -20,7 +21,7 @@
 //
 // Thread-safe: no state is kept between calls.
 
-#include "imaging/DecodedImage.h"
+#include "imaging/PixelBuffer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,15 +35,17 @@ struct BmpLimits {
     uint64_t maxPixels = uint64_t(MaxDimension) * MaxDimension;
 };
 
-std::optional<DecodedImage> ReadBmpFile(const std::string& path, const BmpLimits& limits = {});
+std::optional<PixelBuffer> ReadBmpFile(const std::string& path, const BmpLimits& limits = {});
 
 // The same reader over a file image held in memory.
-std::optional<DecodedImage> DecodeBmp(const uint8_t* data, size_t size,
-                                      const BmpLimits& limits = {});
+std::optional<PixelBuffer> DecodeBmp(const uint8_t* data, size_t size,
+                                     const BmpLimits& limits = {});
 
 // A packed DIB as a decoder plug-in hands it back: info holds the
 // BITMAPINFOHEADER (biSize at offset 0) and its colour table, bits the pixel
 // rows. Sizes are the real sizes of the two blocks; nothing past them is read.
-std::optional<DecodedImage> DecodePackedDib(const uint8_t* info, size_t infoSize,
-                                            const uint8_t* bits, size_t bitsSize,
-                                            const BmpLimits& limits = {});
+// Both blocks are taken over. Plain 24-bit bottom-up rows (BI_RGB) become the
+// picture as they are (Bgr24, bottom-up), to be drawn from where the plug-in
+// left them; every other form is decoded as a file's pixels would be.
+std::optional<PixelBuffer> DecodePackedDib(MallocBlock info, size_t infoSize, MallocBlock bits,
+                                           size_t bitsSize, const BmpLimits& limits = {});

@@ -1,8 +1,7 @@
 #include "imaging/PluginLoader.h"
 
-#include "../../plugins/spi.h"
 #include "imaging/BmpReader.h"
-#include "imaging/ImageDrawing.h"
+#include "spi.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -98,8 +97,8 @@ const char* PluginForPath(const std::string& path) {
     return nullptr;
 }
 
-std::optional<DecodedImage> DecodeWithPlugin(const std::string& pluginFileName,
-                                             const std::string& path) {
+std::optional<PixelBuffer> DecodeWithPlugin(const std::string& pluginFileName,
+                                            const std::string& path) {
     const std::optional<LoadedPlugin> plugin = Resolve(pluginFileName);
     if (!plugin || !plugin->getPicture)
         return std::nullopt;
@@ -107,41 +106,14 @@ std::optional<DecodedImage> DecodeWithPlugin(const std::string& pluginFileName,
     void* bits = nullptr;
     if (plugin->getPicture(path.c_str(), 0, SPI_INPUT_FILE, &info, &bits, nullptr, 0) != SPI_OK)
         return std::nullopt; // the blocks are not ours on failure: leave them
-    DecodedImage image;
-    if (info && bits) {
-        // The blocks were malloc'ed (spi.h); their real sizes bound every read.
-        auto decoded =
-            DecodePackedDib(static_cast<const uint8_t*>(info), ::malloc_usable_size(info),
-                            static_cast<const uint8_t*>(bits), ::malloc_usable_size(bits));
-        if (decoded)
-            image = std::move(*decoded);
-    }
-    std::free(info);
-    std::free(bits);
-    return image;
-}
-
-bool WithPluginPicture(const std::string& pluginFileName, const std::string& path,
-                       const std::function<void(const uint8_t* info, size_t infoSize,
-                                                const uint8_t* bits, size_t bitsSize)>& use) {
-    const std::optional<LoadedPlugin> plugin = Resolve(pluginFileName);
-    if (!plugin || !plugin->getPicture)
-        return false;
-    void* info = nullptr;
-    void* bits = nullptr;
-    if (plugin->getPicture(path.c_str(), 0, SPI_INPUT_FILE, &info, &bits, nullptr, 0) != SPI_OK)
-        return false;
-    struct Blocks {
-        void* info;
-        void* bits;
-        ~Blocks() {
-            std::free(info);
-            std::free(bits);
-        }
-    } blocks{info, bits};
-    use(static_cast<const uint8_t*>(info), info ? ::malloc_usable_size(info) : 0,
-        static_cast<const uint8_t*>(bits), bits ? ::malloc_usable_size(bits) : 0);
-    return true;
+    // The blocks were malloc'ed (spi.h); their real sizes bound every read.
+    MallocBlock infoBlock(static_cast<uint8_t*>(info)), bitsBlock(static_cast<uint8_t*>(bits));
+    if (!info || !bits)
+        return PixelBuffer();
+    const size_t infoSize = ::malloc_usable_size(info), bitsSize = ::malloc_usable_size(bits);
+    std::optional<PixelBuffer> picture =
+        DecodePackedDib(std::move(infoBlock), infoSize, std::move(bitsBlock), bitsSize);
+    return picture ? std::move(*picture) : PixelBuffer();
 }
 
 std::vector<std::string> PluginSearchDirs() {

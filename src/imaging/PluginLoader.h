@@ -9,11 +9,10 @@
 // loaded for the rest of the run (the handles are cached behind a mutex), so decoding many frames
 // does not reload them. All functions are thread-safe.
 
-#include "imaging/DecodedImage.h"
+#include "imaging/PixelBuffer.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,20 +24,16 @@
 // one byte before the dot), nullptr for ".bmp" and everything else.
 const char* PluginForPath(const std::string& path);
 
-// Decodes path with the plug-in. nullopt when the plug-in cannot be loaded,
-// has no GetPicture or GetPicture fails (the BMP reader is then tried). Once
-// GetPicture has succeeded the answer is an image, empty when the blocks it
-// handed back cannot be drawn.
-std::optional<DecodedImage> DecodeWithPlugin(const std::string& pluginFileName,
-                                             const std::string& path);
+// Decodes path with the plug-in (its blocks go to DecodePackedDib in
+// BmpReader.h). nullopt when the plug-in cannot be loaded, has no GetPicture
+// or GetPicture fails (the BMP reader is then tried). Once GetPicture has
+// succeeded the answer is a picture, empty when the blocks it handed back
+// cannot be drawn.
+std::optional<PixelBuffer> DecodeWithPlugin(const std::string& pluginFileName,
+                                            const std::string& path);
 
-// The plug-in's two blocks as GetPicture handed them back, with their real
-// sizes, for callers that draw from them directly (the conversion's frame
-// pipeline). `use` runs before the blocks are freed; info or bits may be null.
-// False, without calling `use`, exactly where DecodeWithPlugin answers nullopt.
-bool WithPluginPicture(const std::string& pluginFileName, const std::string& path,
-                       const std::function<void(const uint8_t* info, size_t infoSize,
-                                                const uint8_t* bits, size_t bitsSize)>& use);
+// True when the plug-in library (a bare file name such as "ifjpeg.spi") can be loaded.
+bool IsPluginPresent(const std::string& pluginFileName);
 
 // The folders searched, in order.
 std::vector<std::string> PluginSearchDirs();

@@ -62,14 +62,15 @@ void AudioTrack::close() {
     sourceIndex_ = -1;
     output_ = nullptr;
     movie_ = nullptr;
-    havePending_ = atEnd_ = failed_ = false;
+    havePending_ = atEnd_ = false;
+    failure_ = {};
     bytesCopied_ = 0;
 }
 
 bool AudioTrack::readPending() {
     if (havePending_)
         return true;
-    if (atEnd_ || failed_)
+    if (atEnd_ || !failure_.ok())
         return false;
     int empties = 0;
     for (;;) {
@@ -80,13 +81,13 @@ bool AudioTrack::readPending() {
         }
         if (ret < 0) {
             std::fprintf(stderr, "vistrom: audio read: %s\n", AvErrorText(ret).c_str());
-            failed_ = true;
+            failure_ = ret;
             return false;
         }
         if (pending_->stream_index != sourceIndex_ || pending_->size <= 0) {
             av_packet_unref(pending_.get());
             if (++empties > MaxEmptyPackets) {
-                failed_ = true; // a source that never delivers samples
+                failure_ = AVERROR_INVALIDDATA; // a source that never delivers samples
                 return false;
             }
             continue;
@@ -96,7 +97,7 @@ bool AudioTrack::readPending() {
     }
 }
 
-int AudioTrack::writePending() {
+AvStatus AudioTrack::writePending() {
     const int size = pending_->size;
     av_packet_rescale_ts(pending_.get(), source_->streams[sourceIndex_]->time_base,
                          output_->time_base);
@@ -107,38 +108,34 @@ int AudioTrack::writePending() {
     havePending_ = false;
     if (ret < 0) {
         std::fprintf(stderr, "vistrom: audio write: %s\n", AvErrorText(ret).c_str());
-        failed_ = true;
-        return -1;
+        failure_ = ret;
+        return failure_;
     }
     bytesCopied_ += size;
-    return 0;
+    return {};
 }
 
-int AudioTrack::copyUntil(int64_t limit, AVRational base) {
-    if (!isOpen() || failed_)
-        return -1;
+AvStatus AudioTrack::copyUntil(int64_t limit, AVRational base) {
+    if (!isOpen())
+        return AVERROR(EINVAL);
     while (readPending()) {
         int64_t start = pending_->dts != AV_NOPTS_VALUE ? pending_->dts : pending_->pts;
         if (start != AV_NOPTS_VALUE &&
             av_compare_ts(start, source_->streams[sourceIndex_]->time_base, limit, base) >= 0)
-            return 0;
-        if (writePending() < 0)
-            return -1;
+            return {};
+        if (const AvStatus written = writePending(); !written.ok())
+            return written;
     }
-    return failed_ ? -1 : 0;
+    return failure_;
 }
 
-int AudioTrack::copyRest() {
-    if (!isOpen() || failed_)
-        return -1;
+AvStatus AudioTrack::copyRest() {
+    if (!isOpen())
+        return AVERROR(EINVAL);
     while (readPending())
-        if (writePending() < 0)
-            return -1;
-    if (failed_ || bytesCopied_ == 0)
-        return -1;
-    return 0;
-}
-
-int MergeAudioTrack(AudioTrack& track) {
-    return track.copyRest();
+        if (const AvStatus written = writePending(); !written.ok())
+            return written;
+    if (failure_.ok() && bytesCopied_ == 0)
+        return AVERROR_INVALIDDATA;
+    return failure_;
 }

@@ -5,9 +5,8 @@
 // packet for packet, codec parameters, bytes and sample positions unchanged.
 // The writer opens the track before the movie header is written, copies it
 // alongside the video frames (so players stream the file and memory stays
-// flat) and hands the rest to MergeAudioTrack at the end. Nothing here shows
-// a message: a sound that cannot be copied leaves the movie without (or with
-// part of) its audio.
+// flat) and copies the rest at the end. Nothing here shows a message: a sound
+// that cannot be copied leaves the movie without (or with part of) its audio.
 
 #include "movie/LibavHandles.h"
 
@@ -23,18 +22,18 @@ public:
     // Forgets the source (the movie's stream, if any, is the caller's).
     void close();
 
-    // Writes the packets that start before `limit` (in `base` units). Answers
-    // -1 once a read or write failed (the copy then stays stopped), else 0.
-    int copyUntil(int64_t limit, AVRational base);
-    // Writes everything still left. -1 on failure, or when the source
-    // delivered no samples at all.
-    int copyRest();
+    // Writes the packets that start before `limit` (in `base` units). Fails
+    // once a read or write failed (the copy then stays stopped).
+    AvStatus copyUntil(int64_t limit, AVRational base);
+    // Writes everything still left. Fails as copyUntil does, or when the
+    // source delivered no samples at all.
+    AvStatus copyRest();
 
 private:
     // Reads the next packet of the source stream into pending_; false at the
-    // end of the stream (atEnd_) or on failure (failed_).
+    // end of the stream (atEnd_) or on failure (failure_).
     bool readPending();
-    int writePending();
+    AvStatus writePending();
 
     AvInputContextPtr source_;
     int sourceIndex_ = -1;
@@ -43,10 +42,6 @@ private:
     AvPacketPtr pending_;
     bool havePending_ = false;
     bool atEnd_ = false;
-    bool failed_ = false;
+    AvStatus failure_;
     long long bytesCopied_ = 0;
 };
-
-// Copies what is left of the track into the movie: 0 when the whole stream
-// was copied, -1 when a step failed.
-int MergeAudioTrack(AudioTrack& track);

@@ -1,11 +1,12 @@
 #include "movie/AviWriter.h"
 
-#include "movie/AviMovieWriter.h"
-#include "movie/PackedDib.h"
-
-#include <cstdio>
+#include "movie/AviOutput.h"
 
 namespace {
+
+const MovieMessage MakeDibError{"MAKEDIB ERROR!", "AVI ERR"};
+const MovieMessage CannotOpenFile{"CannotOpenAviFile", "Error"};
+const MovieMessage WritingError{"WritingERR", "AVI ERR"};
 
 void QuietLibav() {
     // libav's informational lines (x264's statistics and the like) are noise
@@ -18,108 +19,96 @@ void QuietLibav() {
     (void)once;
 }
 
+// Whether frames of the movie's size and depth can be made at all: one is
+// made and dropped, before anything touches the file.
+bool CanMakeFrames(const MovieDescription& movie) {
+    const std::optional<PixelFormat> format = MovieFrameFormat(movie.depth);
+    if (!format || movie.width == 0 || movie.height == 0 || movie.width > 0x7fffffffu ||
+        movie.height > 0x7fffffffu)
+        return false;
+    if (PixelBuffer::strideFor(int(movie.width), *format) * movie.height > 0xffffffffu - 2048)
+        return false; // a DIB's image size is a 32-bit field
+    return PixelBuffer::allocate(int(movie.width), int(movie.height), *format, RowOrder::BottomUp)
+        .has_value();
+}
+
+// The video stream, its compressor and the file header; false when a step
+// failed, or when the compression was cancelled (no failure of the file).
+bool OpenStreams(AviOutput& output, const MovieDescription& movie, AvStatus& last) {
+    last = output.createVideoStream();
+    if (!last.ok() || !movie.compression)
+        return false;
+    last = output.openCompressor(*movie.compression);
+    if (last.ok()) {
+        output.addAudio(movie.audioPath);
+        last = output.writeHeader();
+    }
+    return last.ok();
+}
+
+// Every frame of the source, until progress asks to stop; false when a frame
+// could not be made or written.
+bool WriteFrames(AviOutput& output, MovieFrameSource& frames, const MovieProgress& progress,
+                 AvStatus& last, MovieResult& result) {
+    while (const std::optional<MovieFrame> frame = frames.next()) {
+        if (!frame->pixels) {
+            result.messages.push_back(MakeDibError);
+            return false;
+        }
+        last = output.writeFrame(frame->position, *frame->pixels);
+        if (!last.ok())
+            return false;
+        ++result.framesWritten;
+        if (progress && !progress(result.framesWritten))
+            break;
+    }
+    return true;
+}
+
+// Finishes an open file, whatever happened before; false when that failed.
+bool Close(AviOutput& output, const std::string& audioPath, AvStatus& last) {
+    bool closed = true;
+    auto step = [&](AvStatus status) {
+        if (!status.ok() && last.ok()) {
+            last = status; // an unfinished file is no success
+            closed = false;
+        }
+    };
+    step(output.finishVideo());
+    if (!output.headerWritten()) {
+        // Cancelled or failed before the header: the file still gets its
+        // (empty) video stream, and the sound.
+        output.addAudio(audioPath);
+        (void)output.writeHeader();
+    }
+    if (!audioPath.empty() && output.hasAudio())
+        (void)output.mergeAudio(); // its outcome is no failure of the movie
+    step(output.close());
+    return closed;
+}
+
 } // namespace
 
-int WriteAviMovie(const std::string& outputPath, unsigned width, unsigned height, int bitCount,
-                  long lineCount, unsigned fps, const DrawFrameCallback& draw,
-                  const FramePositionCallback& position, const NextFrameCallback& next,
-                  const std::string& audioPath, const AviWriterHooks& hooks) {
-    auto message = [&hooks](const char* text, const char* caption) {
-        if (hooks.message)
-            hooks.message(text, caption);
-        else
-            std::fprintf(stderr, "%s: %s\n", caption, text);
-    };
+MovieResult WriteAviMovie(const MovieDescription& movie, MovieFrameSource& frames,
+                          const MovieProgress& progress) {
     QuietLibav();
-
-    // 1. The format DIB: its header and colour table describe the stream.
-    DibSlot dib;
-    if (!MakeFrameDib(dib, bitCount, width, height, -1, {})) {
-        message("MAKEDIB ERROR!", "AVI ERR");
-        return 1;
+    MovieResult result;
+    if (!CanMakeFrames(movie)) {
+        result.messages.push_back(MakeDibError);
+        return result;
     }
-
-    AviMovieWriter movie(width, height, bitCount, fps);
-    int failures = 0;
-    int lastResult = 0; // the most recent file, stream, format or frame step
-
-    // 3. The output file.
-    lastResult = movie.openFile(outputPath);
-    if (lastResult < 0) {
-        failures = 1;
-        message("CannotOpenAviFile", "Error");
-    } else {
-        // 4. The video stream.
-        lastResult = movie.createVideoStream(*dib);
-        std::optional<CompressionChoice> choice;
-        if (lastResult < 0) {
-            failures = 1;
-        } else {
-            // 5. The compressor; cancelling is no error of the file.
-            choice = hooks.chooseCompression
-                         ? hooks.chooseCompression()
-                         : std::optional<CompressionChoice>(CompressionChoice{});
-            if (!choice)
-                failures = 1;
-        }
-        if (!failures) {
-            // 6. The compressed stream, 7. its format (the file header).
-            lastResult = movie.openCompressor(*choice);
-            if (lastResult >= 0) {
-                movie.addAudio(audioPath);
-                lastResult = movie.writeHeader();
-            }
-            if (lastResult < 0)
-                failures = 1;
-        }
-        // 8. The frames.
-        for (long i = 0; !failures && i < lineCount; ++i) {
-            if (!next || !next(i))
-                break;
-            const PackedDib* frame = nullptr;
-            if (hooks.renderedFrame)
-                frame = hooks.renderedFrame(i);
-            else if (MakeFrameDib(dib, bitCount, width, height, i, draw))
-                frame = dib.get();
-            if (!frame) {
-                message("MAKEDIB ERROR!", "AVI ERR");
-                failures = 1;
-                break;
-            }
-            const long at = position ? position(i) : i;
-            lastResult = movie.writeFrame(at, *frame);
-            if (lastResult < 0) {
-                failures = 1;
-                break;
-            }
-            if (hooks.progress && !hooks.progress(i + 1, lineCount))
-                break;
-        }
-    }
-
-    // 9. Clean-up, whatever happened before.
-    if (movie.isOpen()) {
-        int ret = movie.finishVideo();
-        if (ret < 0 && lastResult >= 0) {
-            lastResult = ret;
-            failures = 1;
-        }
-        if (!movie.headerWritten()) {
-            // Cancelled or failed before the header: the file still gets its
-            // (empty) video stream, and the sound.
-            movie.addAudio(audioPath);
-            movie.writeHeader();
-        }
-        if (!audioPath.empty() && movie.hasAudio())
-            movie.mergeAudio(); // its outcome is no failure of the movie
-        ret = movie.close();
-        if (ret < 0 && lastResult >= 0) {
-            lastResult = ret; // an unfinished file is no success
-            failures = 1;
-        }
-    }
-    FreeFrameDib(dib);
-    if (lastResult < 0)
-        message("WritingERR", "AVI ERR");
-    return failures ? 1 : 0;
+    AviOutput output(movie.width, movie.height, *MovieFrameFormat(movie.depth), movie.fps);
+    AvStatus last = output.openFile(movie.outputPath); // the most recent step on the file
+    bool failed = !last.ok();
+    if (failed)
+        result.messages.push_back(CannotOpenFile);
+    else
+        failed = !OpenStreams(output, movie, last) ||
+                 !WriteFrames(output, frames, progress, last, result);
+    if (output.isOpen() && !Close(output, movie.audioPath, last))
+        failed = true;
+    if (!last.ok())
+        result.messages.push_back(WritingError);
+    result.written = !failed;
+    return result;
 }

@@ -35,19 +35,20 @@ bool Works(const Candidate& candidate) {
     const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
     if (!codec || !avi || avformat_query_codec(avi, codec->id, FF_COMPLIANCE_NORMAL) != 1)
         return false;
-    auto encoder = VideoEncoder::Open(candidate.name, -1, 32, 32, 8, 24);
-    if (!encoder)
+    VideoEncoder encoder;
+    if (!encoder.open({candidate.name, -1}, 32, 32, 8, PixelFormat::Bgr24).ok())
         return false;
-    DibSlot dib;
-    if (!MakeFrameDib(dib, 24, 32, 32, -1, {}))
+    std::optional<PixelBuffer> frame =
+        PixelBuffer::allocate(32, 32, PixelFormat::Bgr24, RowOrder::BottomUp);
+    if (!frame)
         return false;
     int packets = 0;
     auto count = [&packets](AVPacket* packet) {
         if (packet->size > 0)
             ++packets;
-        return 0;
+        return AvStatus();
     };
-    if (encoder->encode(*dib, 0, count) < 0 || encoder->flush(count) < 0)
+    if (!encoder.encode(*frame, 0, count).ok() || !encoder.flush(count).ok())
         return false;
     return packets > 0;
 }

@@ -8,6 +8,12 @@
 #include <string>
 #include <vector>
 
+// The compressor a user picked. An empty encoder is "Full Frames (Uncompressed)".
+struct CompressionChoice {
+    std::string encoder; // libavcodec encoder name, e.g. "mjpeg", "ffv1", "libx264"
+    int quality = -1;    // 1..100 for encoders with a quality setting; -1: the encoder's default
+};
+
 struct CodecInfo {
     std::string name;        // encoder name for CompressionChoice::encoder; "" = uncompressed
     std::string description; // text shown to the user

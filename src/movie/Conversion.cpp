@@ -1,5 +1,7 @@
 #include "movie/Conversion.h"
 
+#include "movie/AviWriter.h"
+#include "movie/FrameDrawing.h"
 #include "movie/FramePipeline.h"
 #include "movie/IntermediateFrameFile.h"
 
@@ -46,6 +48,36 @@ ConversionMessage ProgramMessage(const QString& text) {
 
 QString IntermediateFileError() {
     return Texts::tr("中間ファイル作成時にエラーが発生しました");
+}
+
+// The movie: the frame file's lines drawn ahead on all cores, and written.
+void WriteMovie(const ConversionRequest& request, const QByteArray& audioPath, std::FILE* lines,
+                ConversionOutcome& outcome, const ConversionProgress& progress) {
+    const ProjectSettings& settings = request.settings;
+    MovieDescription movie;
+    movie.outputPath = request.outputPath.toStdString();
+    movie.width = settings.width;
+    movie.height = settings.height;
+    movie.depth = settings.depth;
+    movie.fps = settings.fps;
+    movie.compression = request.compression;
+    movie.audioPath = audioPath.toStdString();
+    FrameLineReader reader(lines);
+    FramePipeline frames(reader, outcome.lines, settings.width, settings.height,
+                         *MovieFrameFormat(settings.depth), FrameDrawMode(settings));
+    const MovieResult written =
+        WriteAviMovie(movie, frames, [&progress, &outcome](long framesWritten) {
+            outcome.framesWritten = framesWritten;
+            if (!progress || progress(framesWritten, outcome.lines))
+                return true;
+            outcome.cancelled = true;
+            return false;
+        });
+    for (const MovieMessage& message : written.messages)
+        outcome.messages.append({ConversionMessage::Kind::Writer,
+                                 QString::fromStdString(message.text),
+                                 QString::fromStdString(message.caption)});
+    outcome.writerResult = written.written ? 0 : 1;
 }
 
 } // namespace
@@ -102,25 +134,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request,
         return outcome;
     }
 
-    FrameLineReader reader(frameFile.file(), settings.scaleImages ? 1 : 0);
-    AviWriterHooks hooks;
-    hooks.chooseCompression = [&request]() { return request.compression; };
-    hooks.message = [&outcome](const char* text, const char* caption) {
-        outcome.messages.append(
-            {ConversionMessage::Kind::Writer, QString::fromUtf8(text), QString::fromUtf8(caption)});
-    };
-    hooks.progress = [&progress, &outcome](long written, long total) {
-        outcome.framesWritten = written;
-        if (!progress || progress(written, total))
-            return true;
-        outcome.cancelled = true;
-        return false;
-    };
-    // The frames are drawn ahead on all cores; the file is the same as with
-    // the reader's own callbacks one frame at a time.
-    outcome.writerResult = WriteAviMovieFromLines(
-        reader, request.outputPath.toStdString(), settings.width, settings.height,
-        BitsPerPixel(settings.depth), outcome.lines, settings.fps, audioPath.toStdString(), hooks);
+    WriteMovie(request, audioPath, frameFile.file(), outcome, progress);
     outcome.status = ConversionStatus::Finished;
 
     frameFile.remove();

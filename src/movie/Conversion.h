@@ -8,7 +8,7 @@
 // the outcome. It may run on a worker thread; `progress` is then called on
 // that thread.
 
-#include "movie/AviWriter.h"
+#include "movie/Codecs.h"
 #include "settings/ProjectSettings.h"
 
 #include <QByteArray>
@@ -72,7 +72,7 @@ enum class ConversionStatus {
 
 struct ConversionOutcome {
     ConversionStatus status = ConversionStatus::Refused;
-    int writerResult = 1; // WriteAviMovie's result when Finished
+    int writerResult = 1; // when Finished: 0 when the movie writer wrote the movie, else 1
     long lines = 0;       // frame lines written to the intermediate file
     long framesWritten = 0;
     bool cancelled = false;                  // progress() asked to stop

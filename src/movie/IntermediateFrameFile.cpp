@@ -1,7 +1,5 @@
 #include "movie/IntermediateFrameFile.h"
 
-#include "imaging/ImageDrawing.h"
-
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -168,7 +166,7 @@ IntermediateFrameFile::~IntermediateFrameFile() {
     remove();
 }
 
-QByteArray IntermediateFrameFile::FileName(unsigned number) {
+QByteArray IntermediateFrameFile::fileName(unsigned number) {
     char name[32];
     std::snprintf(name, sizeof name, "fsq_%04lx.tmp", static_cast<unsigned long>(number));
     return QByteArray(name);
@@ -190,7 +188,7 @@ bool IntermediateFrameFile::create(const QByteArray& directory,
     };
     // Every one of the 32,768 names may be taken; give up well before looping forever.
     for (int attempt = 0; attempt < 4096; ++attempt) {
-        const QByteArray candidate = folder + FileName(draw());
+        const QByteArray candidate = folder + fileName(draw());
         const int fd = ::open(candidate.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST || errno == EINTR)
@@ -241,33 +239,22 @@ bool IntermediateFrameFile::remove() {
     return gone;
 }
 
-int FrameLineReader::ReadNextFrameLine(long) {
+bool FrameLineReader::readLine() {
     if (!file_)
-        return 0;
+        return false;
     char* buffer = nullptr;
     size_t capacity = 0;
     const ssize_t length = ::getline(&buffer, &capacity, file_);
     if (length <= 0) {
         std::free(buffer);
-        return 0;
+        return false;
     }
     FrameLine parsed;
     const bool accepted = ParseFrameLine(QByteArray(buffer, qsizetype(length)), parsed);
     std::free(buffer);
     if (!accepted)
-        return 0;
-    currentPosition_ = parsed.position;
-    currentPath_ = parsed.path;
-    return 1;
-}
-
-long FrameLineReader::GetFramePosition(long) const {
-    return currentPosition_;
-}
-
-void FrameLineReader::DrawFrame(Surface& surface, unsigned width, unsigned height, long) const {
-    surface.fill(Surface::White);
-    if (currentPath_.isEmpty() || currentPath_ == kBlankFrameMarker)
-        return;
-    DrawImageFile(currentPath_.toStdString(), surface, width, height, scaleFlag_);
+        return false;
+    position_ = parsed.position;
+    path_ = parsed.path;
+    return true;
 }

@@ -3,13 +3,11 @@
 // The intermediate frame file between the conversion command and the movie
 // writer: a text file of lines "%ld,%s\n", each a movie position and the image
 // to show there (or "*", the blank frame), in strictly increasing position
-// order. The conversion writes it from the rows of the list, then the writer's
-// callbacks read it back one line at a time (FrameLineReader).
+// order. The conversion writes it from the rows of the list, then reads it
+// back one line at a time (FrameLineReader) as the movie's frames are drawn.
 //
 // Owned by the conversion (src/movie/Conversion.*); nothing here touches a
 // widget, so the command and the headless converter share it.
-
-#include "imaging/Surface.h"
 
 #include <QByteArray>
 #include <QList>
@@ -90,35 +88,29 @@ public:
     bool remove();
 
     // The name for a number: "fsq_%04lx.tmp".
-    static QByteArray FileName(unsigned number);
+    static QByteArray fileName(unsigned number);
 
 private:
     std::FILE* file_ = nullptr;
     QByteArray path_;
 };
 
-// The state the writer's three callbacks share during one conversion.
+// Reads the frame lines back, in file order.
 class FrameLineReader {
 public:
-    FrameLineReader(std::FILE* file, int scaleFlag) : file_(file), scaleFlag_(scaleFlag) {}
+    explicit FrameLineReader(std::FILE* file) : file_(file) {}
 
-    // The next-frame callback: 1 when a frame line was read, 0 at the end of the
-    // file, on a read error or at a line that fails the acceptance rule.
-    int ReadNextFrameLine(long frame);
-    // The position callback: the position of the line read last.
-    long GetFramePosition(long frame) const;
-    // The draw callback: a white frame with the current image drawn on it, with
-    // the scale flag as the draw mode (1 stretches, 0 centres). The blank-frame
-    // marker, a missing or undecodable file all leave the frame white.
-    void DrawFrame(Surface& surface, unsigned width, unsigned height, long frame) const;
+    // True when a frame line was read; false at the end of the file, on a
+    // read error or at a line that fails the acceptance rule (the line read
+    // before then stays the current one).
+    bool readLine();
 
-    long currentPosition() const { return currentPosition_; }
-    const QByteArray& currentPath() const { return currentPath_; }
-    int scaleFlag() const { return scaleFlag_; }
+    // The line read last.
+    long position() const { return position_; }
+    const QByteArray& path() const { return path_; }
 
 private:
     std::FILE* file_;
-    int scaleFlag_;
-    long currentPosition_ = 0;
-    QByteArray currentPath_;
+    long position_ = 0;
+    QByteArray path_;
 };

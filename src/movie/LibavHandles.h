@@ -1,7 +1,8 @@
 #pragma once
 
-// Owners for libav* objects (freed with their own free functions) and the
-// text of a libav error code. Used only inside the movie writer.
+// Owners for libav* objects (freed with their own free functions), the text
+// of a libav error code, and AvStatus, the outcome of every step of the movie
+// writer on libav. Used only inside the movie writer.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -57,3 +58,17 @@ inline std::string AvErrorText(int error) {
     av_strerror(error, text, sizeof text);
     return text;
 }
+
+// The outcome of a step on libav: success, or the negative libav error code
+// that stopped it. Made from a libav result, where any value >= 0 succeeds.
+class [[nodiscard]] AvStatus {
+public:
+    AvStatus() = default;
+    AvStatus(int result) : code_(result < 0 ? result : 0) {} // NOLINT: from libav results
+    bool ok() const { return code_ == 0; }
+    int code() const { return code_; }
+    std::string text() const { return AvErrorText(code_); }
+
+private:
+    int code_ = 0;
+};

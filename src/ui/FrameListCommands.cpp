@@ -13,7 +13,7 @@
 #include "ui/FrameListView.h"
 
 #include "dialogs/UserDialogs.h"
-#include "imaging/ImageDrawing.h"
+#include "imaging/PluginLoader.h"
 #include "project/Project.h"
 
 #include <QClipboard>

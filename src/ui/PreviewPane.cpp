@@ -1,6 +1,7 @@
 #include "ui/PreviewPane.h"
 
-#include "imaging/ImageDrawing.h"
+#include "imaging/FrameRenderer.h"
+#include "imaging/ImageFile.h"
 
 #include <QImage>
 #include <QPaintEvent>
@@ -9,10 +10,10 @@
 
 #include <algorithm>
 
-// The scroll page: white, with the preview's surface at the top-left corner.
+// The scroll page: white, with the preview's picture at the top-left corner.
 class PreviewPane::Page : public QWidget {
 public:
-    Page(const Surface& surface, QWidget* parent) : QWidget(parent), surface_(surface) {
+    Page(const PixelBuffer& picture, QWidget* parent) : QWidget(parent), picture_(picture) {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
@@ -20,16 +21,16 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
         painter.fillRect(event->rect(), Qt::white);
-        if (surface_.isEmpty())
+        if (picture_.isEmpty())
             return;
-        // Wraps the surface's pixels; nothing is copied.
-        const QImage image(reinterpret_cast<const uchar*>(surface_.bits()), surface_.width(),
-                           surface_.height(), surface_.bytesPerLine(), QImage::Format_RGB32);
+        // Wraps the picture's pixels; nothing is copied.
+        const QImage image(picture_.row(0), picture_.width(), picture_.height(),
+                           qsizetype(picture_.stride()), QImage::Format_RGB32);
         painter.drawImage(event->rect().topLeft(), image, event->rect());
     }
 
 private:
-    const Surface& surface_;
+    const PixelBuffer& picture_;
 };
 
 PreviewPane::PreviewPane(QWidget* parent) : QScrollArea(parent) {
@@ -40,7 +41,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QScrollArea(parent) {
     viewport()->setAutoFillBackground(true);
     setFrameShape(QFrame::NoFrame);
 
-    page_ = new Page(surface_, this);
+    page_ = new Page(picture_, this);
     page_->resize(PageWidth, PageHeight);
     setWidget(page_);
     setWidgetResizable(false);
@@ -52,17 +53,21 @@ QSize PreviewPane::pageSize() const {
 
 void PreviewPane::showImage(const QByteArray& path) {
     path_ = path;
-    surface_.reset(0, 0);
-    if (!path_.isEmpty()) {
-        const std::optional<DecodedImage> image =
-            LoadImageFile(std::string(path_.constData(), size_t(path_.size())));
-        // Natural size at the corner (mode 2) on a surface just as large as the image.
-        if (image && !image->isEmpty() &&
-            surface_.reset(image->width, image->height, Surface::White))
-            BlitImage(*image, surface_, 0, 0, 2);
+    picture_ = PixelBuffer();
+    const std::optional<PixelBuffer> image =
+        path_.isEmpty() ? std::nullopt
+                        : DecodeImageFile(std::string(path_.constData(), size_t(path_.size())));
+    // Natural size at the corner, on a frame just as large as the image.
+    if (image && !image->isEmpty()) {
+        std::optional<PixelBuffer> frame = PixelBuffer::allocate(
+            image->width(), image->height(), PixelFormat::Xrgb32, RowOrder::TopDown);
+        if (frame) {
+            RenderFrame(&*image, DrawMode::TopLeft, *frame);
+            picture_ = std::move(*frame);
+        }
     }
     // A page larger than 1280 x 1280 when the image is, so that all of it can be seen.
-    page_->resize(std::max(PageWidth, surface_.width()), std::max(PageHeight, surface_.height()));
+    page_->resize(std::max(PageWidth, picture_.width()), std::max(PageHeight, picture_.height()));
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
     page_->update();

@@ -3,12 +3,11 @@
 // The preview pane: a white scroll page, 1280 x 1280 or as large as the image
 // when that is larger, showing one image file at its natural size in the
 // top-left corner. It changes only when told to show an image; an empty path
-// clears it. The
-// image is decoded once per hint into a Surface that the page paints from
-// directly (wrapped in a QImage, not copied), so scrolling and repainting do
-// not touch the file again.
+// clears it. The image is decoded and drawn once into a frame of its own size
+// that the page paints from directly (wrapped in a QImage, not copied), so
+// scrolling and repainting do not touch the file again.
 
-#include "imaging/Surface.h"
+#include "imaging/PixelBuffer.h"
 
 #include <QByteArray>
 #include <QScrollArea>
@@ -25,9 +24,10 @@ public:
 
     const QByteArray& path() const { return path_; }
 
-    // What the page shows: the image drawn at natural size (empty when there
-    // is none or it cannot be drawn), and the size of the scroll page.
-    const Surface& surface() const { return surface_; }
+    // What the page shows: the image drawn at natural size, Xrgb32 rows
+    // top-down (empty when there is none or it cannot be drawn), and the size
+    // of the scroll page.
+    const PixelBuffer& picture() const { return picture_; }
     QSize pageSize() const;
 
 public slots:
@@ -38,6 +38,6 @@ private:
     class Page;
 
     QByteArray path_;
-    Surface surface_;
+    PixelBuffer picture_;
     Page* page_ = nullptr;
 };

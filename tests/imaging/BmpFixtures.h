@@ -6,6 +6,8 @@
 // Builds BMP files byte by byte for the imaging tests, so that every field the
 // reader looks at is under the test's control.
 
+#include "imaging/PixelBuffer.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -137,6 +139,20 @@ inline std::vector<uint32_t> Pattern(int width, int height) {
         for (int x = 0; x < width; ++x)
             v[size_t(y) * width + x] = PatternColour(x, y);
     return v;
+}
+
+// A decoded picture's pixels as 0xffRRGGBB words, top row first, from
+// either format the decoders make (Xrgb32, or a plug-in's Bgr24 rows).
+inline std::vector<uint32_t> Words(const PixelBuffer& picture) {
+    std::vector<uint32_t> out;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const uint8_t* p = picture.row(y) + x * PixelBits(picture.format()) / 8;
+            out.push_back(picture.format() == PixelFormat::Xrgb32
+                              ? picture.xrgbRow(y)[x]
+                              : 0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
+        }
+    return out;
 }
 
 } // namespace fixtures

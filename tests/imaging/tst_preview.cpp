@@ -75,15 +75,15 @@ void TestPreview::showsImagesAtTheCorner() {
     PreviewPane view;
     view.showImage(path);
     QCOMPARE(view.path(), path);
-    QCOMPARE(view.surface().width(), size.width());
-    QCOMPARE(view.surface().height(), size.height());
+    QCOMPARE(view.picture().width(), size.width());
+    QCOMPARE(view.picture().height(), size.height());
     QCOMPARE(view.pageSize(), QSize(1280, 1280));
 
     const QImage page = PageImage(view);
     QCOMPARE(page.size(), QSize(1280, 1280));
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
-            QCOMPARE(page.pixel(x, y), QRgb(view.surface().pixel(x, y)));
+            QCOMPARE(page.pixel(x, y), QRgb(view.picture().xrgbRow(y)[x]));
     const QRgb seen = page.pixel(size.width() - 1, size.height() - 1);
     for (int shift : {0, 8, 16}) // JPEG is near
         QVERIFY(std::abs(int((seen >> shift) & 255) - int((corner >> shift) & 255)) <= 3);
@@ -93,7 +93,7 @@ void TestPreview::showsImagesAtTheCorner() {
 
     // Another image replaces it.
     view.showImage(which == "bmp" ? png : bmp);
-    QCOMPARE(view.surface().width(), which == "bmp" ? 9 : 30);
+    QCOMPARE(view.picture().width(), which == "bmp" ? 9 : 30);
 }
 
 void TestPreview::staysWhiteWithoutAnImage() {
@@ -107,7 +107,7 @@ void TestPreview::staysWhiteWithoutAnImage() {
         view.showImage(bmp);
         view.showImage(path);
         QCOMPARE(view.path(), path);
-        QVERIFY(view.surface().isEmpty());
+        QVERIFY(view.picture().isEmpty());
         const QImage page = PageImage(view);
         QCOMPARE(page.pixel(0, 0), White);
         QCOMPARE(page.pixel(10, 10), White);

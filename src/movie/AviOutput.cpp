@@ -1,4 +1,6 @@
-#include "movie/AviMovieWriter.h"
+#include "movie/AviOutput.h"
+
+#include "imaging/MoviePalette.h"
 
 extern "C" {
 #include <libavutil/mem.h>
@@ -15,8 +17,10 @@ namespace {
 // The AVI muxer fills at most this many skipped positions itself.
 constexpr int64_t MaxMuxerGap = 60000;
 
-void Report(const char* what, int error) {
-    std::fprintf(stderr, "vistrom: %s: %s\n", what, AvErrorText(error).c_str());
+// A failed step, on standard error; answers the status.
+AvStatus Reported(const char* what, AvStatus status) {
+    std::fprintf(stderr, "vistrom: %s: %s\n", what, status.text().c_str());
+    return status;
 }
 
 uint32_t Le32(const unsigned char* p) {
@@ -66,45 +70,35 @@ void PatchRawImageSize(const std::string& path, uint32_t imageSize) {
 
 } // namespace
 
-AviMovieWriter::AviMovieWriter(unsigned width, unsigned height, int bitCount, unsigned fps)
-    : width_(width), height_(height), bitCount_(bitCount), fps_(fps) {}
+AviOutput::AviOutput(unsigned width, unsigned height, PixelFormat frameFormat, unsigned fps)
+    : width_(width), height_(height), frameFormat_(frameFormat), fps_(fps) {}
 
-AviMovieWriter::~AviMovieWriter() {
+AviOutput::~AviOutput() {
     if (isOpen())
-        close();
+        (void)close();
 }
 
-int AviMovieWriter::openFile(const std::string& path) {
+AvStatus AviOutput::openFile(const std::string& path) {
     AVFormatContext* raw = nullptr;
     const std::string url = LocalFileUrl(path);
-    int ret = avformat_alloc_output_context2(&raw, nullptr, "avi", url.c_str());
-    if (ret < 0 || !raw) {
-        Report("cannot set up the AVI muxer", ret);
-        return ret < 0 ? ret : AVERROR(ENOMEM);
-    }
+    const int ret = avformat_alloc_output_context2(&raw, nullptr, "avi", url.c_str());
+    if (ret < 0 || !raw)
+        return Reported("cannot set up the AVI muxer", ret < 0 ? ret : AVERROR(ENOMEM));
     AvOutputContextPtr output(raw);
-    ret = avio_open(&output->pb, url.c_str(), AVIO_FLAG_WRITE);
-    if (ret < 0) {
-        Report(path.c_str(), ret);
-        return ret;
-    }
+    if (const AvStatus opened = avio_open(&output->pb, url.c_str(), AVIO_FLAG_WRITE); !opened.ok())
+        return Reported(path.c_str(), opened);
     output_ = std::move(output);
     path_ = path;
-    return 0;
+    return {};
 }
 
-int AviMovieWriter::createVideoStream(const PackedDib& format) {
-    if (!isOpen() || video_)
+AvStatus AviOutput::createVideoStream() {
+    if (!isOpen() || video_ || fps_ == 0 || fps_ > 0x7fffffffu)
         return AVERROR(EINVAL);
-    if (fps_ == 0 || fps_ > 0x7fffffffu || format.width != int(width_) ||
-        format.height != int(height_) || format.bitCount != bitCount_)
-        return AVERROR(EINVAL);
-    if (format.bitCount == 8) // one colour table for the whole movie
-        palette_.assign(format.colourTable(), format.colourTable() + 1024);
     return addVideoStream();
 }
 
-int AviMovieWriter::addVideoStream() {
+AvStatus AviOutput::addVideoStream() {
     AVStream* st = avformat_new_stream(output_.get(), nullptr);
     if (!st)
         return AVERROR(ENOMEM);
@@ -112,211 +106,197 @@ int AviMovieWriter::addVideoStream() {
     par->codec_type = AVMEDIA_TYPE_VIDEO;
     par->codec_id = AV_CODEC_ID_RAWVIDEO;
     par->codec_tag = 0;
-    par->format = DibPixelFormat(bitCount_);
-    par->bits_per_coded_sample = bitCount_;
+    par->format = AvPixelFormat(frameFormat_);
+    par->bits_per_coded_sample = PixelBits(frameFormat_);
     par->width = int(width_);
     par->height = int(height_);
-    if (!palette_.empty()) {
-        // Stored in strf after the header: 40 + 1024 bytes.
-        const int size = int(palette_.size());
+    if (frameFormat_ == PixelFormat::Indexed8) {
+        // One colour table for the whole movie, stored in strf after the
+        // header (40 + 1024 bytes) as B, G, R, 0 entries.
+        const int size = 1024;
         par->extradata = static_cast<uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!par->extradata)
             return AVERROR(ENOMEM);
-        std::memcpy(par->extradata, palette_.data(), size_t(size));
+        uint8_t* entry = par->extradata;
+        for (uint32_t rgb : MoviePalette()) {
+            entry[0] = uint8_t(rgb), entry[1] = uint8_t(rgb >> 8), entry[2] = uint8_t(rgb >> 16);
+            entry += 4;
+        }
         par->extradata_size = size;
     }
     st->time_base = AVRational{1, int(fps_)};
     st->avg_frame_rate = AVRational{int(fps_), 1};
     st->r_frame_rate = st->avg_frame_rate;
     video_ = st;
-    return 0;
+    return {};
 }
 
-int AviMovieWriter::openCompressor(const CompressionChoice& choice) {
+AvStatus AviOutput::openCompressor(const CompressionChoice& choice) {
     if (!video_ || headerWritten_)
         return AVERROR(EINVAL);
     if (choice.encoder.empty())
-        return 0;
-    int error = 0;
-    encoder_ = VideoEncoder::Open(choice.encoder, choice.quality, int(width_), int(height_), fps_,
-                                  bitCount_, &error);
-    if (!encoder_) {
-        Report(choice.encoder.c_str(), error);
-        return error < 0 ? error : AVERROR(EINVAL);
-    }
-    int ret = avcodec_parameters_from_context(video_->codecpar, encoder_->context());
-    if (ret < 0) {
-        encoder_.reset();
-        return ret;
-    }
+        return {};
+    const AvStatus opened = encoder_.open(choice, int(width_), int(height_), fps_, frameFormat_);
+    if (!opened.ok())
+        return Reported(choice.encoder.c_str(), opened);
     // An encoder that names its FourCC (UtVideo: ULRG, ULY0, ...) keeps it;
     // otherwise the muxer picks the codec's usual one.
-    return 0;
+    const AvStatus described = avcodec_parameters_from_context(video_->codecpar, encoder_.context());
+    if (!described.ok())
+        encoder_ = VideoEncoder();
+    return described;
 }
 
-bool AviMovieWriter::addAudio(const std::string& path) {
+bool AviOutput::addAudio(const std::string& path) {
     if (!isOpen() || headerWritten_ || audioTried_ || path.empty())
         return false;
     audioTried_ = true;
     return audio_.open(path, output_.get());
 }
 
-int AviMovieWriter::writeHeader() {
+AvStatus AviOutput::writeHeader() {
     if (!isOpen() || headerWritten_)
         return AVERROR(EINVAL);
-    AVDictionary* options = nullptr;
-    // Positive biHeight: packets are the DIB's bottom-up rows as they are.
-    av_dict_set(&options, "flipped_raw_rgb", "1", 0);
-    int ret = avformat_write_header(output_.get(), &options);
-    av_dict_free(&options);
-    if (ret < 0 && audio_.isOpen()) {
+    auto write = [this] {
+        AVDictionary* options = nullptr;
+        // Positive biHeight: packets are the frames' bottom-up rows as they are.
+        av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+        const AvStatus written = avformat_write_header(output_.get(), &options);
+        av_dict_free(&options);
+        return written;
+    };
+    AvStatus status = write();
+    if (!status.ok() && audio_.isOpen()) {
         // The sound's codec cannot go into this file after all: start the
         // file again without it rather than lose the movie.
-        Report("cannot write the AVI header with the sound", ret);
-        ret = restartWithoutAudio();
-        if (ret >= 0) {
-            av_dict_set(&options, "flipped_raw_rgb", "1", 0);
-            ret = avformat_write_header(output_.get(), &options);
-            av_dict_free(&options);
-        }
+        (void)Reported("cannot write the AVI header with the sound", status);
+        status = restartWithoutAudio();
+        if (status.ok())
+            status = write();
     }
-    if (ret < 0) {
-        Report("cannot write the AVI header", ret);
-        return ret;
-    }
+    if (!status.ok())
+        return Reported("cannot write the AVI header", status);
     headerWritten_ = true;
-    return 0;
+    return {};
 }
 
-int AviMovieWriter::restartWithoutAudio() {
+AvStatus AviOutput::restartWithoutAudio() {
     audio_.close();
     video_ = nullptr;
     output_.reset();
-    int ret = openFile(path_);
-    if (ret >= 0)
-        ret = addVideoStream();
-    if (ret >= 0 && encoder_)
-        ret = avcodec_parameters_from_context(video_->codecpar, encoder_->context());
-    return ret;
+    AvStatus status = openFile(path_);
+    if (status.ok())
+        status = addVideoStream();
+    if (status.ok() && encoder_.isOpen())
+        status = avcodec_parameters_from_context(video_->codecpar, encoder_.context());
+    return status;
 }
 
-int AviMovieWriter::writeEmptyPacket(int64_t position) {
+AvStatus AviOutput::writeEmptyPacket(int64_t position) {
     AvPacketPtr empty(av_packet_alloc());
     if (!empty)
         return AVERROR(ENOMEM);
     empty->stream_index = video_->index;
     empty->pts = empty->dts = av_rescale_q(position, AVRational{1, int(fps_)}, video_->time_base);
     empty->duration = av_rescale_q(1, AVRational{1, int(fps_)}, video_->time_base);
-    int ret = av_write_frame(output_.get(), empty.get());
-    if (ret >= 0)
+    const AvStatus written = av_write_frame(output_.get(), empty.get());
+    if (written.ok())
         nextPosition_ = position + 1;
-    return ret;
+    return written;
 }
 
-int AviMovieWriter::writeVideoPacket(AVPacket* packet) {
+AvStatus AviOutput::writeVideoPacket(AVPacket* packet) {
     const int64_t position = packet->pts;
     if (position == AV_NOPTS_VALUE || position < nextPosition_)
         return AVERROR(EINVAL);
     // Sound that starts before this frame goes first, so the file interleaves.
     if (audio_.isOpen())
-        audio_.copyUntil(position, AVRational{1, int(fps_)});
+        (void)audio_.copyUntil(position, AVRational{1, int(fps_)});
 
-    int ret = 0;
+    AvStatus status;
     // Without a packet at 0 the muxer would move the first frame there.
-    if (!anyVideoPacket_ && position > 0 && (ret = writeEmptyPacket(0)) < 0)
-        return ret;
+    if (!anyVideoPacket_ && position > 0 && !(status = writeEmptyPacket(0)).ok())
+        return status;
     anyVideoPacket_ = true;
     // The muxer holds the frame before over gaps of up to MaxMuxerGap
     // positions; longer ones are bridged with empty packets of our own.
     while (position - nextPosition_ > MaxMuxerGap)
-        if ((ret = writeEmptyPacket(nextPosition_ + MaxMuxerGap)) < 0)
-            return ret;
+        if (!(status = writeEmptyPacket(nextPosition_ + MaxMuxerGap)).ok())
+            return status;
 
     packet->stream_index = video_->index;
     packet->dts = packet->pts;
     packet->duration = 1;
     av_packet_rescale_ts(packet, AVRational{1, int(fps_)}, video_->time_base);
-    ret = av_write_frame(output_.get(), packet);
-    if (ret < 0)
-        return ret;
+    if (!(status = av_write_frame(output_.get(), packet)).ok())
+        return status;
     nextPosition_ = position + 1;
-    ++framesWritten_;
-    return 0;
+    return {};
 }
 
-int AviMovieWriter::writeFrame(long position, const PackedDib& dib) {
+AvStatus AviOutput::writeFrame(long position, const PixelBuffer& frame) {
     if (!headerWritten_ || videoFinished_)
         return AVERROR(EINVAL);
-    if (position < 0 || position <= lastSubmitted_ || dib.width != int(width_) ||
-        dib.height != int(height_) || dib.bitCount != bitCount_)
+    if (position < 0 || position <= lastSubmitted_ || frame.width() != int(width_) ||
+        frame.height() != int(height_) || frame.format() != frameFormat_ ||
+        frame.rowOrder() != RowOrder::BottomUp)
         return AVERROR(EINVAL);
     lastSubmitted_ = position;
-    int ret = 0;
-    if (encoder_) {
-        ret = encoder_->encode(dib, position,
-                               [this](AVPacket* packet) { return writeVideoPacket(packet); });
+    AvStatus status;
+    if (encoder_.isOpen()) {
+        status = encoder_.encode(frame, position,
+                                 [this](AVPacket* packet) { return writeVideoPacket(packet); });
     } else {
         AvPacketPtr packet(av_packet_alloc());
         if (!packet)
             return AVERROR(ENOMEM);
         // Exactly stride x height bytes: the muxer stores them unchanged.
-        packet->data = const_cast<uint8_t*>(dib.pixels());
-        packet->size = int(dib.imageSize());
+        packet->data = const_cast<uint8_t*>(frame.data());
+        packet->size = int(frame.byteSize());
         packet->pts = position;
         packet->flags = AV_PKT_FLAG_KEY;
-        ret = writeVideoPacket(packet.get());
+        status = writeVideoPacket(packet.get());
     }
-    if (ret < 0)
-        Report("cannot write a video frame", ret);
-    return ret;
+    if (!status.ok())
+        (void)Reported("cannot write a video frame", status);
+    return status;
 }
 
-int AviMovieWriter::writeFrame(long position, const Surface& surface) {
-    std::unique_ptr<PackedDib> dib = BitmapToPackedDib(surface, bitCount_);
-    if (!dib)
-        return AVERROR(ENOMEM);
-    return writeFrame(position, *dib);
-}
-
-int AviMovieWriter::finishVideo() {
+AvStatus AviOutput::finishVideo() {
     if (!headerWritten_ || videoFinished_)
-        return 0;
+        return {};
     videoFinished_ = true;
-    if (!encoder_)
-        return 0;
-    int ret = encoder_->flush([this](AVPacket* packet) { return writeVideoPacket(packet); });
-    if (ret < 0)
-        Report("cannot finish the compressed frames", ret);
-    return ret;
+    if (!encoder_.isOpen())
+        return {};
+    const AvStatus flushed =
+        encoder_.flush([this](AVPacket* packet) { return writeVideoPacket(packet); });
+    if (!flushed.ok())
+        (void)Reported("cannot finish the compressed frames", flushed);
+    return flushed;
 }
 
-int AviMovieWriter::mergeAudio() {
+AvStatus AviOutput::mergeAudio() {
     if (!headerWritten_ || !audio_.isOpen())
-        return -1;
-    return MergeAudioTrack(audio_);
+        return AVERROR(EINVAL);
+    return audio_.copyRest();
 }
 
-int AviMovieWriter::close() {
+AvStatus AviOutput::close() {
     if (!isOpen())
         return AVERROR(EINVAL);
-    int ret = 0;
+    AvStatus status;
     if (!headerWritten_)
-        ret = writeHeader();
+        status = writeHeader();
     if (headerWritten_) {
-        finishVideo();
-        int trailer = av_write_trailer(output_.get());
-        if (trailer < 0) {
-            Report("cannot finish the AVI file", trailer);
-            ret = trailer;
-        }
+        (void)finishVideo();
+        if (const AvStatus trailer = av_write_trailer(output_.get()); !trailer.ok())
+            status = Reported("cannot finish the AVI file", trailer);
     }
-    int closed = avio_closep(&output_->pb);
-    if (closed < 0 && ret >= 0) {
-        Report("cannot close the AVI file", closed);
-        ret = closed;
-    }
+    if (const AvStatus closed = avio_closep(&output_->pb); !closed.ok() && status.ok())
+        status = Reported("cannot close the AVI file", closed);
     output_.reset();
-    if (ret >= 0 && headerWritten_ && video_ && !encoder_)
-        PatchRawImageSize(path_, DibStride(int(width_), bitCount_) * height_);
-    return ret;
+    if (status.ok() && headerWritten_ && video_ && !encoder_.isOpen())
+        PatchRawImageSize(path_, uint32_t(PixelBuffer::strideFor(int(width_), frameFormat_) *
+                                          height_));
+    return status;
 }

@@ -1,0 +1,28 @@
+#pragma once
+
+// The frame renderer: draws a decoded picture (ImageFile.h) into a frame of
+// any size and PixelFormat. Movie frames, the preview pane and everything
+// else that shows a picture draw through here.
+//
+// The frame is painted white, then the picture is drawn by the mode, clipped
+// to the frame; no smoothing. 8-bit frames map each pixel to the movie
+// palette by its colour and its place in the frame (MoviePalette.h). Row
+// padding is left as it is. Thread-safe: frames drawn at once on several
+// threads do not share state.
+
+#include "imaging/PixelBuffer.h"
+
+enum class DrawMode {
+    // The whole picture over the whole frame; each frame pixel takes the
+    // picture pixel under its centre (pixels repeat when enlarging).
+    Stretch,
+    // Natural size, the picture's top-left corner at ((frame width >> 1) -
+    // picture width / 2, (frame height >> 1) - picture height / 2).
+    Centre,
+    // Natural size at the frame's top-left corner.
+    TopLeft,
+};
+
+// picture: null, or an Xrgb32 or Bgr24 picture (what the decoders make); a
+// null or empty picture, or one of another format, leaves the frame white.
+void RenderFrame(const PixelBuffer* picture, DrawMode mode, PixelBuffer& frame);

@@ -1,0 +1,12 @@
+#include "imaging/ImageFile.h"
+
+#include "imaging/BmpReader.h"
+#include "imaging/PluginLoader.h"
+
+std::optional<PixelBuffer> DecodeImageFile(const std::string& path) {
+    if (const char* plugin = PluginForPath(path)) {
+        if (std::optional<PixelBuffer> picture = DecodeWithPlugin(plugin, path))
+            return picture;
+    }
+    return ReadBmpFile(path);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+// Decoding an image file, once, into a picture that can be drawn any number
+// of times (FrameRenderer.h). JPEG and PNG names go to the decoder plug-ins
+// "ifjpeg.spi" and "ifpng.spi" (PluginForPath in PluginLoader.h); the BMP
+// reader (BmpReader.h) takes every file that no plug-in decoded. Thread-safe.
+
+#include "imaging/PixelBuffer.h"
+
+#include <optional>
+#include <string>
+
+// The picture: Xrgb32 rows, or a plug-in's plain Bgr24 rows. nullopt when no
+// decoder could read the file (nothing is drawn); an empty picture when a
+// plug-in succeeded with blocks that cannot be drawn (nothing is drawn either,
+// and the BMP reader is not tried).
+std::optional<PixelBuffer> DecodeImageFile(const std::string& path);
