@@ -1,25 +1,21 @@
 #pragma once
 
-// The movie writer tests' fixture: write a movie of a known pattern from a
-// frame source of our own, and read it with independent readers (ffprobe,
-// ffmpeg, GStreamer, MediaInfo).
+// The movie tests' fixture: a movie of a known pattern written from a frame
+// source of our own, and readers we did not write (ffprobe, ffmpeg,
+// GStreamer, MediaInfo) to read movies back.
 
 #include "imaging/MoviePalette.h"
 #include "movie/AviWriter.h"
 
-#include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -39,8 +35,8 @@ inline bool HaveReaders() {
 inline QByteArray Run(const QString& program, const QStringList& args, bool* ok = nullptr) {
     QProcess p;
     p.start(program, args);
-    bool fine = p.waitForStarted(10000) && p.waitForFinished(60000) &&
-                p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const bool fine = p.waitForStarted(10000) && p.waitForFinished(60000) &&
+                      p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (ok)
         *ok = fine;
     return p.readAllStandardOutput();
@@ -64,72 +60,65 @@ inline QByteArray Le(uint32_t v, int bytes) {
 }
 
 struct Wav {
-    QByteArray file;
-    QByteArray fmt;  // the 16-byte format record
-    QByteArray data; // the sample bytes
+    QByteArray file, fmt, data; // the whole file, its 16-byte format record, its samples
 };
 
-// A PCM WAV of `frames` sample frames whose pattern shows any byte moved,
-// dropped or doubled.
+// A PCM WAV whose samples show any byte moved, dropped or doubled.
 inline Wav MakeWav(int bits, int channels, int rate, int frames) {
     Wav w;
-    const int blockAlign = channels * bits / 8;
+    const int align = channels * bits / 8;
     for (int i = 0; i < frames * channels; ++i)
-        w.data.append(bits == 8 ? Le(uint32_t((i * 7 + i / 251) & 255), 1)
-                                : Le(uint32_t((i * 977 + i / 3001) & 0xffff), 2));
+        w.data += bits == 8 ? Le(uint32_t((i * 7 + i / 251) & 255), 1)
+                            : Le(uint32_t((i * 977 + i / 3001) & 0xffff), 2);
     w.fmt = Le(1, 2) + Le(uint32_t(channels), 2) + Le(uint32_t(rate), 4) +
-            Le(uint32_t(rate * blockAlign), 4) + Le(uint32_t(blockAlign), 2) +
-            Le(uint32_t(bits), 2);
-    w.file = "RIFF" + Le(uint32_t(4 + 8 + 16 + 8 + w.data.size()), 4) + "WAVEfmt " + Le(16, 4) +
-             w.fmt + "data" + Le(uint32_t(w.data.size()), 4) + w.data;
+            Le(uint32_t(rate * align), 4) + Le(uint32_t(align), 2) + Le(uint32_t(bits), 2);
+    w.file = "RIFF" + Le(uint32_t(36 + w.data.size()), 4) + "WAVEfmt " + Le(16, 4) + w.fmt +
+             "data" + Le(uint32_t(w.data.size()), 4) + w.data;
     return w;
-}
-
-inline uint32_t Rgb(int r, int g, int b) {
-    return 0xff000000u | uint32_t(r & 255) << 16 | uint32_t(g & 255) << 8 | uint32_t(b & 255);
 }
 
 // Detail in every pixel, plus exact greys, which the 8-bit mapping treats apart.
 inline uint32_t Pattern(int x, int y, long frame) {
-    const int f = int(frame);
+    const int f = int(frame), grey = (x * 3 + f * 40) & 255;
     if ((x + y) % 7 == 0)
-        return Rgb(x * 3 + f * 40, x * 3 + f * 40, x * 3 + f * 40);
-    return Rgb(x * 7 + f * 50, y * 5 + f * 30, x * y + f * 90);
+        return 0xff000000u | uint32_t(grey) * 0x010101u;
+    return 0xff000000u | uint32_t((x * 7 + f * 50) & 255) << 16 |
+           uint32_t((y * 5 + f * 30) & 255) << 8 | uint32_t((x * y + f * 90) & 255);
 }
 
-// Frame i of the pattern at positions[i], as a movie frame made here: B, G, R
-// bytes; 5-5-5 words of each channel's top bits; or the movie palette's entry.
+// Frame i of the pattern at positions[i], made here: B, G, R bytes; 5-5-5
+// words of each channel's top bits; or the movie palette's entry.
 class PatternFrames : public MovieFrameSource {
 public:
-    PatternFrames(unsigned w, unsigned h, ColourDepth depth, std::vector<long> positions)
-        : w_(int(w)), h_(int(h)), format_(MovieFrameFormat(depth)), positions_(positions) {}
+    PatternFrames(int w, int h, ColourDepth depth, std::vector<long> positions, long missing)
+        : w_(w), h_(h), format_(MovieFrameFormat(depth)), positions_(positions), missing_(missing) {
+    }
     std::optional<MovieFrame> next() override {
         if (made >= long(positions_.size()))
             return std::nullopt;
         const long f = made++;
-        frame_ =
-            format_ ? PixelBuffer::allocate(w_, h_, *format_, RowOrder::BottomUp) : std::nullopt;
-        for (int y = 0; frame_ && y < h_ && f != missing; ++y)
+        frame_ = PixelBuffer::allocate(w_, h_, format_.value(), RowOrder::BottomUp);
+        const int bytes = PixelBits(*format_) / 8;
+        for (int y = 0; y < h_; ++y)
             for (int x = 0; x < w_; ++x) {
                 const uint32_t c = Pattern(x, y, f);
                 const uint16_t v =
                     uint16_t((c >> 19 & 31) << 10 | (c >> 11 & 31) << 5 | (c >> 3 & 31));
-                const int bytes = PixelBits(*format_) / 8;
                 uint8_t* p = frame_->row(y) + x * bytes;
                 if (bytes == 1)
                     *p = MoviePaletteIndex(c, x, y);
                 else
                     std::memcpy(p, bytes == 2 ? static_cast<const void*>(&v) : &c, size_t(bytes));
             }
-        return MovieFrame{positions_[size_t(f)], f == missing ? nullptr : &*frame_, false};
+        return MovieFrame{positions_[size_t(f)], f == missing_ ? nullptr : &*frame_, false};
     }
     long made = 0;
-    long missing = -1; // this frame has no pixels
 
 private:
     int w_, h_;
     std::optional<PixelFormat> format_;
     std::vector<long> positions_;
+    long missing_;
     std::optional<PixelBuffer> frame_;
 };
 
@@ -139,31 +128,29 @@ struct Outcome {
     long drawn = 0;
 };
 
-// A movie at 8 positions per second of the pattern, frame i at positions[i].
-inline Outcome WriteMovie(const QString& path, unsigned w, unsigned h, ColourDepth depth,
+// A movie at 8 positions per second of the pattern, frame i at positions[i];
+// frame `missing` comes without pixels.
+inline Outcome WriteMovie(const QString& path, int w, int h, ColourDepth depth,
                           std::vector<long> positions,
                           std::optional<CompressionChoice> compression = CompressionChoice{},
                           const QString& audio = {}, const MovieProgress& progress = {},
                           long missing = -1) {
-    PatternFrames frames(w, h, depth, positions);
-    frames.missing = missing;
-    MovieDescription movie{QFile::encodeName(path).toStdString(), w, h, depth, 8, compression,
-                           QFile::encodeName(audio).toStdString()};
+    PatternFrames frames(w, h, depth, positions, missing);
+    const MovieDescription movie{
+        QFile::encodeName(path).toStdString(), unsigned(w), unsigned(h), depth, 8, compression,
+        QFile::encodeName(audio).toStdString()};
     Outcome o{WriteAviMovie(movie, frames, progress), {}, frames.made};
     for (const MovieMessage& m : o.result.messages)
         o.messages << QString::fromStdString(m.caption + "/" + m.text);
     return o;
 }
 
-inline QJsonObject Json(const QByteArray& text) {
-    return QJsonDocument::fromJson(text).object();
-}
-
-// ffprobe's streams and packets as JSON.
+// ffprobe's streams and packets.
 inline QJsonObject Probe(const QString& file, const QStringList& extra = {}) {
-    return Json(
-        Run("ffprobe", QStringList{"-v", "error", "-of", "json", "-show_streams", "-show_packets"} +
-                           extra + QStringList{file}));
+    return QJsonDocument::fromJson(Run("ffprobe", QStringList{"-v", "error", "-of", "json",
+                                                              "-show_streams", "-show_packets"} +
+                                                      extra + QStringList{file}))
+        .object();
 }
 
 inline QJsonArray PacketsOf(const QJsonObject& probe, const QString& type) {
@@ -203,7 +190,8 @@ inline QByteArray AudioBytes(const QString& movie, const QString& format) {
 
 // MediaInfo's track of a type ("General", "Video", "Audio").
 inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
-    QJsonObject all = Json(Run("mediainfo", {"--Output=JSON", file}));
+    const QJsonObject all =
+        QJsonDocument::fromJson(Run("mediainfo", {"--Output=JSON", file})).object();
     for (const auto& v : all["media"].toObject()["track"].toArray())
         if (v.toObject()["@type"].toString() == type)
             return v.toObject();
@@ -217,14 +205,11 @@ inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
 struct GstBuffers {
     bool ok = false;
     QString caps;
-    std::vector<long> positions;
-    std::vector<long> durations; // nanoseconds
+    std::vector<long> positions, durations; // durations in nanoseconds
     std::vector<QByteArray> bytes;
     long nonEmptyBuffers() const {
-        long n = 0;
-        for (const QByteArray& b : bytes)
-            n += !b.isEmpty();
-        return n;
+        return long(
+            std::count_if(bytes.begin(), bytes.end(), [](auto& b) { return !b.isEmpty(); }));
     }
 };
 
@@ -236,8 +221,10 @@ inline GstBuffers GstRead(const QString& file, int fps = 8, const QString& chain
                      "!",  "avidemux", "name=d",  "d." + pad};
     if (!chain.isEmpty())
         args << "!" << chain.split(' ');
-    args += QStringList{"!", "multifilesink", "location=" + dump.filePath("b%05d"),
-                        "post-messages=true", "sync=false"};
+    args << "!"
+         << "multifilesink"
+         << "location=" + dump.filePath("b%05d") << "post-messages=true"
+         << "sync=false";
     const QByteArray out = Run("gst-launch-1.0", args, &r.ok);
     auto field = [](const QByteArray& line, const QByteArray& name) {
         const QByteArray rest = line.mid(line.indexOf(')', line.indexOf(name + "=(")) + 1);
@@ -259,13 +246,12 @@ inline GstBuffers GstRead(const QString& file, int fps = 8, const QString& chain
 // Decoded frames as BGR24, one per stored frame (no duplication over gaps).
 inline std::vector<QByteArray> DecodeBgr24(const QString& file, int width, int height) {
     bool ok = false;
-    QByteArray all = Run("ffmpeg",
-                         {"-v", "error", "-i", file, "-map", "0:v", "-fps_mode", "passthrough",
-                          "-f", "rawvideo", "-pix_fmt", "bgr24", "-"},
-                         &ok);
+    const QByteArray all = Run("ffmpeg",
+                               {"-v", "error", "-i", file, "-map", "0:v", "-fps_mode",
+                                "passthrough", "-f", "rawvideo", "-pix_fmt", "bgr24", "-"},
+                               &ok);
     std::vector<QByteArray> frames;
-    const int size = width * height * 3;
-    for (int at = 0; ok && at + size <= all.size(); at += size)
+    for (int at = 0, size = width * height * 3; ok && at + size <= all.size(); at += size)
         frames.push_back(all.mid(at, size));
     return frames;
 }
@@ -275,9 +261,6 @@ inline uint32_t U32(const QByteArray& b, int at) {
     for (int i = 3; i >= 0; --i)
         v = v << 8 | uint8_t(b.size() > at + i ? b[at + i] : 0);
     return v;
-}
-inline uint16_t U16(const QByteArray& b, int at) {
-    return uint16_t(U32(b.mid(at, 2), 0));
 }
 
 // Each stream's header chunks (strh, then strf) in LIST hdrl, read by hand.

@@ -78,9 +78,7 @@ class TestMovie : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        if (!HaveReaders())
-            QFAIL(
-                "ffmpeg, ffprobe, mediainfo and gst-launch-1.0 are needed (scripts/install-deps)");
+        QVERIFY2(HaveReaders(), "ffmpeg, ffprobe, mediainfo and gst-launch-1.0 are needed");
     }
 
     void movies_data() {
@@ -124,26 +122,19 @@ private slots:
         QCOMPARE(U32(strh, 32), length);         // dwLength
         QCOMPARE(int(U32(strh, 36)), imageSize); // dwSuggestedBufferSize
         QCOMPARE(int(strf.size()), bits == 8 ? 1064 : 40);
-        for (auto [at, value] : {std::pair{0, 40},
-                                 {4, width},
-                                 {8, height},
-                                 {16, 0},
-                                 {20, imageSize},
-                                 {32, bits == 8 ? 256 : 0}}) // positive height: bottom-up rows
-            QCOMPARE(int(U32(strf, at)), value);
-        QCOMPARE(int(U16(strf, 12)), 1);
-        QCOMPARE(int(U16(strf, 14)), bits);
+        // Size, width, positive height (bottom-up rows), planes and bits, BI_RGB, image size.
+        const QList<int> header{40, width, height, 1 | bits << 16, 0, imageSize};
+        for (int i = 0; i < header.size(); ++i)
+            QCOMPARE(int(U32(strf, 4 * i)), header[i]);
+        QCOMPARE(U32(strf, 32), bits == 8 ? 256u : 0u); // biClrUsed
         for (int i = 0; bits == 8 && i < 256; ++i)
             QCOMPARE(U32(strf, 40 + 4 * i), MoviePalette()[size_t(i)]);
 
         // ffprobe: stream values, packet positions, key flags.
         const QJsonObject probe = Probe(out), v = StreamOf(probe, "video");
-        QCOMPARE(v["codec_name"].toString(), QString("rawvideo"));
-        QCOMPARE(v["codec_tag"].toString(), QString("0x0000"));
-        QCOMPARE(v["pix_fmt"].toString(), pixFmt);
-        QCOMPARE(v["width"].toInt(), width);
-        QCOMPARE(v["height"].toInt(), height);
-        QCOMPARE(v["r_frame_rate"].toString(), QString("8/1"));
+        QCOMPARE(v["codec_name"].toString() + v["codec_tag"].toString() + v["pix_fmt"].toString() +
+                     v["r_frame_rate"].toString(),
+                 "rawvideo0x0000" + pixFmt + "8/1");
         QCOMPARE(Pts(PacketsOf(probe, "video")), want);
         QVERIFY(AllKey(PacketsOf(probe, "video")));
         // The stored rows: padding zero, so the same frames always give the same file.
@@ -154,10 +145,7 @@ private slots:
         for (int row = 0; row < n * height; ++row)
             QCOMPARE(raw.mid(row * stride + used, stride - used), QByteArray(stride - used, 0));
 
-        const QJsonObject mi = MediaInfoTrack(out, "Video");
-        QCOMPARE(mi["FrameCount"].toString(), QString::number(length));
-        QCOMPARE(mi["FrameRate"].toString().toDouble(), 8.0);
-        QCOMPARE(mi["Width"].toString().toInt(), width);
+        QCOMPARE(MediaInfoTrack(out, "Video")["FrameCount"].toString(), QString::number(length));
 
         // ffmpeg's decoded pixels against the pattern.
         const std::vector<QByteArray> frames = DecodeBgr24(out, width, height);
@@ -278,8 +266,7 @@ private slots:
         const int w = sizeMultiple > 1 ? 320 : 321, h = sizeMultiple > 1 ? 240 : 241;
         const QString out = file("codec_" + encoder + ".avi");
         const CompressionChoice choice{encoder.toStdString(), -1};
-        const Outcome o =
-            WriteMovie(out, unsigned(w), unsigned(h), ColourDepth::Bits24, {0, 2, 3}, choice);
+        const Outcome o = WriteMovie(out, w, h, ColourDepth::Bits24, {0, 2, 3}, choice);
         QVERIFY(o.result.written);
         QVERIFY2(o.messages.isEmpty(), qPrintable(o.messages.join(", ")));
 
@@ -316,30 +303,23 @@ private slots:
         for (int bits : {8, 16}) {
             const QString raw = file(QString("codec%1_raw.avi").arg(bits));
             const QString coded = file(QString("codec%1_%2.avi").arg(bits).arg(encoder));
-            QVERIFY(WriteMovie(raw, unsigned(w), unsigned(h), Depth(bits), {0, 1}).result.written);
-            QVERIFY(WriteMovie(coded, unsigned(w), unsigned(h), Depth(bits), {0, 1}, choice)
-                        .result.written);
+            QVERIFY(WriteMovie(raw, w, h, Depth(bits), {0, 1}).result.written);
+            QVERIFY(WriteMovie(coded, w, h, Depth(bits), {0, 1}, choice).result.written);
             const std::vector<QByteArray> want = DecodeBgr24(raw, w, h),
                                           got = DecodeBgr24(coded, w, h);
             QCOMPARE(got.size(), want.size());
             QVERIFY2(!lossless || got == want, qPrintable(QString("%1 bits").arg(bits)));
         }
-    }
-
-    void qualityShapesSize() {
-        for (const char* name : {"mjpeg", "mpeg4", "libx264"}) {
-            if (!FindOfferedCodec(name))
-                continue;
-            qint64 size[2] = {0, 0};
-            for (int i = 0; i < 2; ++i) {
-                const QString out = file(QString("q_%1_%2.avi").arg(name).arg(i));
-                const CompressionChoice choice{name, i == 0 ? 5 : 95};
-                QVERIFY(
-                    WriteMovie(out, 160, 120, ColourDepth::Bits24, {0, 1}, choice).result.written);
-                size[i] = QFileInfo(out).size();
-            }
-            QVERIFY2(size[0] < size[1], name);
+        // With a quality setting, a higher quality takes more bytes.
+        const bool hasQuality = FindOfferedCodec(choice.encoder)->hasQuality;
+        qint64 size[2] = {0, 0};
+        for (int i = 0; hasQuality && i < 2; ++i) {
+            const QString q = file(QString("q_%1_%2.avi").arg(encoder).arg(i));
+            const CompressionChoice quality{choice.encoder, i == 0 ? 5 : 95};
+            QVERIFY(WriteMovie(q, 160, 120, ColourDepth::Bits24, {0, 1}, quality).result.written);
+            size[i] = QFileInfo(q).size();
         }
+        QVERIFY(!hasQuality || size[0] < size[1]);
     }
 
     void soundCopied_data() {

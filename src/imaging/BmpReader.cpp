@@ -148,6 +148,77 @@ uint64_t RowStride(const DibInfo& dib) {
     return ((uint64_t(dib.width) * dib.bitCount + 31) / 32) * 4;
 }
 
+// The bit count and compression are ones the reader knows, and go together.
+bool KnownFormat(const DibInfo& dib) {
+    switch (dib.bitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        break;
+    default:
+        return false;
+    }
+    switch (dib.compression) {
+    case BiRgb:
+        return true;
+    case BiRle8:
+        return dib.bitCount == 8 && !dib.topDown;
+    case BiRle4:
+        return dib.bitCount == 4 && !dib.topDown;
+    case BiBitfields:
+    case BiAlphaBitfields:
+        return dib.bitCount == 16 || dib.bitCount == 32;
+    default:
+        return false; // embedded JPEG or PNG, OS/2 Huffman, ...
+    }
+}
+
+// The channel masks, and where the colour table starts and ends. h holds the
+// header read at `at`, which ends at headerEnd.
+bool ReadMasksAndTable(const ByteSource& src, uint64_t at, const uint8_t* h, uint32_t biSize,
+                       uint64_t headerEnd, DibInfo& dib) {
+    dib.tableStart = headerEnd;
+    if (dib.compression == BiBitfields || dib.compression == BiAlphaBitfields) {
+        if (biSize >= 52 && headerEnd > at + 40) {
+            dib.masks[0] = U32(h + 40);
+            dib.masks[1] = U32(h + 44);
+            dib.masks[2] = U32(h + 48);
+        } else {
+            // A 40-byte header is followed by the masks (and an alpha mask).
+            uint8_t m[12];
+            src.readAt(headerEnd, m, sizeof m);
+            dib.masks[0] = U32(m);
+            dib.masks[1] = U32(m + 4);
+            dib.masks[2] = U32(m + 8);
+            dib.tableStart = headerEnd + (dib.compression == BiAlphaBitfields ? 16 : 12);
+        }
+    } else if (dib.bitCount == 16) {
+        dib.masks[0] = 0x7c00;
+        dib.masks[1] = 0x03e0;
+        dib.masks[2] = 0x001f;
+    } else if (dib.bitCount == 32) {
+        dib.masks[0] = 0xff0000;
+        dib.masks[1] = 0x00ff00;
+        dib.masks[2] = 0x0000ff;
+    }
+
+    dib.tableEnd = dib.tableStart;
+    if (dib.bitCount > 8) {
+        dib.colours = 0;
+        return true;
+    }
+    const uint32_t entries = 1u << dib.bitCount;
+    if (dib.entrySize == 3 || dib.colours == 0)
+        dib.colours = entries;
+    else if (dib.colours > entries)
+        return false; // more colours than the table has room for
+    dib.tableEnd = dib.tableStart + uint64_t(dib.colours) * dib.entrySize;
+    return true;
+}
+
 // Reads the info header whose biSize field lies at `at` in src.
 bool ParseInfoHeader(const ByteSource& src, uint64_t at, const BmpLimits& limits, DibInfo& dib) {
     uint8_t h[124];
@@ -184,77 +255,7 @@ bool ParseInfoHeader(const ByteSource& src, uint64_t at, const BmpLimits& limits
     dib.height = int(height < 0 ? -height : height);
     if (uint64_t(dib.width) * uint64_t(dib.height) > limits.maxPixels)
         return false;
-
-    switch (dib.bitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-        break;
-    default:
-        return false;
-    }
-    switch (dib.compression) {
-    case BiRgb:
-        break;
-    case BiRle8:
-        if (dib.bitCount != 8 || dib.topDown)
-            return false;
-        break;
-    case BiRle4:
-        if (dib.bitCount != 4 || dib.topDown)
-            return false;
-        break;
-    case BiBitfields:
-    case BiAlphaBitfields:
-        if (dib.bitCount != 16 && dib.bitCount != 32)
-            return false;
-        break;
-    default:
-        return false; // embedded JPEG or PNG, OS/2 Huffman, ...
-    }
-
-    dib.tableStart = headerEnd;
-    if (dib.compression == BiBitfields || dib.compression == BiAlphaBitfields) {
-        if (biSize >= 52 && headerEnd > at + 40) {
-            dib.masks[0] = U32(h + 40);
-            dib.masks[1] = U32(h + 44);
-            dib.masks[2] = U32(h + 48);
-        } else {
-            // A 40-byte header is followed by the masks (and an alpha mask).
-            uint8_t m[12];
-            src.readAt(headerEnd, m, sizeof m);
-            dib.masks[0] = U32(m);
-            dib.masks[1] = U32(m + 4);
-            dib.masks[2] = U32(m + 8);
-            dib.tableStart = headerEnd + (dib.compression == BiAlphaBitfields ? 16 : 12);
-        }
-    } else if (dib.bitCount == 16) {
-        dib.masks[0] = 0x7c00;
-        dib.masks[1] = 0x03e0;
-        dib.masks[2] = 0x001f;
-    } else if (dib.bitCount == 32) {
-        dib.masks[0] = 0xff0000;
-        dib.masks[1] = 0x00ff00;
-        dib.masks[2] = 0x0000ff;
-    }
-
-    dib.tableEnd = dib.tableStart;
-    if (dib.bitCount <= 8) {
-        const uint32_t entries = 1u << dib.bitCount;
-        if (dib.entrySize == 3)
-            dib.colours = entries;
-        else if (dib.colours == 0)
-            dib.colours = entries;
-        else if (dib.colours > entries)
-            return false; // more colours than the table has room for
-        dib.tableEnd = dib.tableStart + uint64_t(dib.colours) * dib.entrySize;
-    } else {
-        dib.colours = 0;
-    }
-    return true;
+    return KnownFormat(dib) && ReadMasksAndTable(src, at, h, biSize, headerEnd, dib);
 }
 
 // The 2^bitCount table; entries the file does not store stay zero (black).

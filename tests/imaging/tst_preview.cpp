@@ -1,5 +1,6 @@
 // The preview pane: an image shown at natural size at the corner of a white
-// page; an empty path clears it.
+// page, which grows for large images; an empty path or a file that cannot be
+// read leaves the page white.
 
 #include "BmpFixtures.h"
 #include "CodecFixtures.h"
@@ -7,157 +8,70 @@
 #include "imaging/PluginLoader.h"
 #include "ui/PreviewPane.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QPainter>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace fixtures;
 
-namespace {
-
-constexpr QRgb White = 0xffffffffu;
-
-QImage PageImage(PreviewPane& view) {
-    return view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-} // namespace
-
 class TestPreview : public QObject {
     Q_OBJECT
 
-private:
-    QTemporaryDir dir;
-    QByteArray bmp, jpeg, png, wide;
+    QTemporaryDir dir_;
 
 private slots:
-    void initTestCase();
-    void showsImagesAtTheCorner_data();
-    void showsImagesAtTheCorner();
-    void staysWhiteWithoutAnImage();
-    void pageGrowsForLargeImages();
-    void screenshots();
-};
+    void initTestCase() {
+        SetPluginSearchDirsForTesting(std::vector<std::string>{VISTROM_BIN_DIR});
+        QVERIFY(WriteFile(dir_.filePath("a.bmp"), MakeBmp24(30, 20, Pattern(30, 20))));
+        QVERIFY(WriteFile(dir_.filePath("a.jpg"),
+                          MakeJpeg(16, 16, 3, RgbBytes(std::vector<uint32_t>(256, 0x2080e0)))));
+        QVERIFY(WriteFile(dir_.filePath("a.png"),
+                          MakePng({.width = 9, .height = 7, .samples = RgbBytes(Pattern(9, 7))})));
+        QVERIFY(WriteFile(dir_.filePath("wide.bmp"), MakeBmp24(1500, 3, Pattern(1500, 3))));
+    }
 
-void TestPreview::initTestCase() {
-    SetPluginSearchDirsForTesting(std::vector<std::string>{VISTROM_BIN_DIR});
-    bmp = QFile::encodeName(dir.filePath("frame.bmp"));
-    jpeg = QFile::encodeName(dir.filePath("frame.jpg"));
-    png = QFile::encodeName(dir.filePath("frame.png"));
-    wide = QFile::encodeName(dir.filePath("wide.bmp"));
-    QVERIFY(WriteFile(QFile::decodeName(bmp), MakeBmp24(30, 20, Pattern(30, 20))));
-    QVERIFY(WriteFile(QFile::decodeName(jpeg),
-                      MakeJpeg(16, 16, 3, RgbBytes(std::vector<uint32_t>(256, 0x2080e0)))));
-    QVERIFY(WriteFile(QFile::decodeName(png),
-                      MakePng({.width = 9, .height = 7, .samples = RgbBytes(Pattern(9, 7))})));
-    QVERIFY(WriteFile(QFile::decodeName(wide), MakeBmp24(1500, 3, Pattern(1500, 3))));
-}
+    void shows_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("size"); // of the image; empty: none shown
+        QTest::addColumn<QSize>("page");
+        QTest::newRow("BMP") << "a.bmp" << QSize(30, 20) << QSize(1280, 1280);
+        QTest::newRow("JPEG") << "a.jpg" << QSize(16, 16) << QSize(1280, 1280);
+        QTest::newRow("PNG") << "a.png" << QSize(9, 7) << QSize(1280, 1280);
+        QTest::newRow("wider than the page") << "wide.bmp" << QSize(1500, 3) << QSize(1500, 1280);
+        QTest::newRow("missing file") << "missing.png" << QSize() << QSize(1280, 1280);
+        QTest::newRow("empty path") << QString() << QSize() << QSize(1280, 1280);
+    }
 
-void TestPreview::showsImagesAtTheCorner_data() {
-    QTest::addColumn<QByteArray>("which");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QRgb>("corner"); // the image's bottom-right pixel
-    QTest::newRow("BMP") << QByteArray("bmp") << QSize(30, 20)
-                         << QRgb(0xff000000u | PatternColour(29, 19));
-    QTest::newRow("JPEG") << QByteArray("jpeg") << QSize(16, 16) << QRgb(0xff2080e0u);
-    QTest::newRow("PNG") << QByteArray("png") << QSize(9, 7)
-                         << QRgb(0xff000000u | PatternColour(8, 6));
-}
-
-void TestPreview::showsImagesAtTheCorner() {
-    QFETCH(QByteArray, which);
-    QFETCH(QSize, size);
-    QFETCH(QRgb, corner);
-    const QByteArray path = which == "bmp" ? bmp : which == "jpeg" ? jpeg : png;
-    PreviewPane view;
-    view.showImage(path);
-    QCOMPARE(view.path(), path);
-    QCOMPARE(view.picture().width(), size.width());
-    QCOMPARE(view.picture().height(), size.height());
-    QCOMPARE(view.pageSize(), QSize(1280, 1280));
-
-    const QImage page = PageImage(view);
-    QCOMPARE(page.size(), QSize(1280, 1280));
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            QCOMPARE(page.pixel(x, y), QRgb(view.picture().xrgbRow(y)[x]));
-    const QRgb seen = page.pixel(size.width() - 1, size.height() - 1);
-    for (int shift : {0, 8, 16}) // JPEG is near
-        QVERIFY(std::abs(int((seen >> shift) & 255) - int((corner >> shift) & 255)) <= 3);
-    QCOMPARE(page.pixel(size.width(), 0), White);
-    QCOMPARE(page.pixel(0, size.height()), White);
-    QCOMPARE(page.pixel(1279, 1279), White);
-
-    // Another image replaces it.
-    view.showImage(which == "bmp" ? png : bmp);
-    QCOMPARE(view.picture().width(), which == "bmp" ? 9 : 30);
-}
-
-void TestPreview::staysWhiteWithoutAnImage() {
-    PreviewPane view;
-    QVERIFY(view.path().isEmpty());
-    QCOMPARE(view.pageSize(), QSize(1280, 1280));
-    QCOMPARE(PageImage(view).pixel(1279, 1279), White);
-    // A file that cannot be drawn, then an empty path: each leaves a white page.
-    const QByteArray missing = QFile::encodeName(dir.filePath("missing.png"));
-    for (const QByteArray& path : {missing, QByteArray()}) {
-        view.showImage(bmp);
+    // Each after another image was shown, which it replaces.
+    void shows() {
+        QFETCH(QString, name);
+        QFETCH(QSize, size);
+        QFETCH(QSize, page);
+        const QByteArray path =
+            name.isEmpty() ? QByteArray() : QFile::encodeName(dir_.filePath(name));
+        PreviewPane view;
+        view.showImage(QFile::encodeName(dir_.filePath("wide.bmp")));
         view.showImage(path);
         QCOMPARE(view.path(), path);
-        QVERIFY(view.picture().isEmpty());
-        const QImage page = PageImage(view);
-        QCOMPARE(page.pixel(0, 0), White);
-        QCOMPARE(page.pixel(10, 10), White);
+        QCOMPARE(QSize(view.picture().width(), view.picture().height()),
+                 size.isValid() ? size : QSize(0, 0));
+        QCOMPARE(view.pageSize(), page);
+        const QImage shown = view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), page);
+        const bool jpeg = name.endsWith(".jpg");
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb meant = jpeg ? 0xff2080e0u : 0xff000000u | PatternColour(x, y);
+                const QRgb seen = shown.pixel(x, y);
+                for (int shift : {0, 8, 16}) // JPEG is near
+                    QVERIFY(std::abs(int(seen >> shift & 255) - int(meant >> shift & 255)) <=
+                            (jpeg ? 3 : 0));
+            }
+        const int w = std::max(size.width(), 0), h = std::max(size.height(), 0);
+        for (QPoint white :
+             {QPoint(w, 0), QPoint(0, h), QPoint(page.width() - 1, page.height() - 1)})
+            QVERIFY(!shown.rect().contains(white) || shown.pixel(white) == 0xffffffffu);
     }
-}
-
-void TestPreview::pageGrowsForLargeImages() {
-    PreviewPane view;
-    view.showImage(wide);
-    QCOMPARE(view.pageSize(), QSize(1500, 1280));
-    const QImage page = PageImage(view);
-    QCOMPARE(page.pixel(1499, 2), QRgb(0xff000000u | PatternColour(1499, 2)));
-    QCOMPARE(page.pixel(1499, 3), White);
-    view.showImage(bmp);
-    QCOMPARE(view.pageSize(), QSize(1280, 1280));
-}
-
-// Saves what a person sees, one picture per format, when VISTROM_SCREENSHOT_DIR
-// names a folder (under xvfb-run with QT_QPA_PLATFORM=xcb for the real window).
-void TestPreview::screenshots() {
-    const QString out = qEnvironmentVariable("VISTROM_SCREENSHOT_DIR");
-    if (out.isEmpty())
-        QSKIP("VISTROM_SCREENSHOT_DIR is not set");
-    for (const char* format : {"bmp", "jpg", "png"}) {
-        QImage picture(360, 240, QImage::Format_RGB32);
-        QPainter painter(&picture);
-        QLinearGradient sweep(0, 0, 360, 240);
-        sweep.setColorAt(0, QColor::fromHsv(qHash(QByteArray(format)) % 360, 200, 235));
-        sweep.setColorAt(1, QColor::fromHsv((qHash(QByteArray(format)) + 150) % 360, 120, 235));
-        painter.fillRect(picture.rect(), sweep);
-        painter.setPen(QPen(QColor(0x20, 0x20, 0x20), 8));
-        painter.drawRect(picture.rect().adjusted(4, 4, -4, -4));
-        painter.drawLine(0, 0, 360, 240);
-        painter.end();
-        const QString path = dir.filePath(QString("showcase.") + format);
-        QVERIFY(picture.save(path, nullptr, 90));
-
-        PreviewPane view;
-        view.setWindowTitle(QString("Vistrom preview: ") + format);
-        view.resize(520, 360);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        view.showImage(QFile::encodeName(path));
-        QTest::qWait(300);
-        const QPixmap shot = QGuiApplication::platformName() == "xcb"
-                                 ? view.screen()->grabWindow(view.winId())
-                                 : view.grab();
-        QVERIFY(shot.save(QDir(out).filePath(QString("screenshot-preview-%1.png").arg(format))));
-    }
-}
+};
 
 QTEST_MAIN(TestPreview)
 #include "tst_preview.moc"
