@@ -111,18 +111,18 @@ public:
         if (max_ != 255 && max_ <= 0xffff) {
             lut_.resize(size_t(max_) + 1);
             for (uint32_t v = 0; v <= max_; ++v)
-                lut_[v] = Scale(v);
+                lut_[v] = scale(v);
         }
     }
     uint32_t operator()(uint32_t pixel) const {
         const uint32_t v = (pixel & mask_) >> shift_;
         if (max_ == 255 || !mask_)
             return v;
-        return lut_.empty() ? Scale(v) : lut_[v];
+        return lut_.empty() ? scale(v) : lut_[v];
     }
 
 private:
-    uint8_t Scale(uint32_t v) const { return uint8_t((uint64_t(v) * 255 + max_ / 2) / max_); }
+    uint8_t scale(uint32_t v) const { return uint8_t((uint64_t(v) * 255 + max_ / 2) / max_); }
 
     uint32_t mask_;
     int shift_ = 0;
