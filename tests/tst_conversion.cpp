@@ -3,6 +3,7 @@
 // frame compared with the picture meant; and the converter's refusals.
 
 #include "movie_writer_tools.h"
+#include "program_run.h"
 
 #include <QDir>
 #include <QImage>
@@ -18,27 +19,12 @@ namespace {
 
 const QString kVistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
 
-struct Result {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 // Runs the program without a display: the converter must not need one.
-Result RunVistrom(const QStringList& args, const QString& workingDirectory = {}) {
-    QProcess p;
+ProgramRun RunVistrom(const QStringList& args, const QString& workingDirectory = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(workingDirectory);
-    p.start(kVistrom, args);
-    Result r;
-    if (!p.waitForStarted(10000) || !p.waitForFinished(120000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return RunProgram(kVistrom, args, workingDirectory, env);
 }
 
 // "!F fps", "!S width,height", "!X scale", "!B depth", "!W no blank", "!D trim", then the rows.
@@ -112,7 +98,7 @@ class TestConversion : public QObject {
     int projects_ = 0;
 
     QByteArray image(char letter) const { return QFile::encodeName(images_.value(letter)); }
-    QString convert(QList<long> settings, const QList<QByteArray>& rows, Result& result,
+    QString convert(QList<long> settings, const QList<QByteArray>& rows, ProgramRun& result,
                     const QStringList& extra = {}, const QByteArray& audio = {}) {
         const QString project = dir_.filePath(QString("p%1.fsq").arg(++projects_));
         const QString movie = dir_.filePath(QString("m%1.avi").arg(projects_));
@@ -175,7 +161,7 @@ private slots:
         QList<QByteArray> list;
         for (char c : rows)
             list << (c == '.' ? QByteArray() : image(c));
-        Result r;
+        ProgramRun r;
         const QString movie = convert(settings, list, r);
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(StoredPositions(movie), positions);
@@ -220,7 +206,8 @@ private slots:
         QFETCH(QString, project);
         QFETCH(QString, workingDirectory);
         const QString movie = dir_.filePath("demo.avi");
-        const Result r = RunVistrom({"--convert", project, "--output", movie}, workingDirectory);
+        const ProgramRun r =
+            RunVistrom({"--convert", project, "--output", movie}, workingDirectory);
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(StreamOf(Probe(movie), "video")["r_frame_rate"].toString(), QString("4/1"));
         // Seven images, four hold lines and the blank frame.
@@ -286,7 +273,7 @@ private slots:
         QVERIFY(Save(project, text));
         for (QString& a : args)
             a = a == "P" ? project : a == "P.none" ? project + ".none" : a == "M" ? movie : a;
-        const Result r = RunVistrom(args);
+        const ProgramRun r = RunVistrom(args);
         QCOMPARE(r.exitCode, exitCode);
         for (const QByteArray& text : texts)
             QVERIFY2(r.out.contains(text) || r.err.contains(text), r.err.constData());
@@ -294,7 +281,7 @@ private slots:
     }
 
     void compressedCodec() {
-        Result r;
+        ProgramRun r;
         const QString movie = convert({8, 64, 48, 0, 2, 0, 0}, {image('r'), "", image('g')}, r,
                                       {"--codec", "mjpeg", "--quality", "90"});
         QCOMPARE(r.exitCode, 0);
@@ -311,7 +298,7 @@ private slots:
         const QString wav = dir_.filePath("tone.wav");
         QVERIFY(Save(wav, MakeWav(16, 2, 22050, 22050).file));
         const QList<long> s{8, 64, 48, 0, 2, 0, 0};
-        Result r;
+        ProgramRun r;
         // The project's sound is honoured; --no-audio leaves it out; --audio FILE puts it in.
         for (auto [extra, audio, codec] :
              {std::tuple{QStringList{}, QFile::encodeName(wav), "pcm_s16le"},
