@@ -4,11 +4,15 @@
 #include "movie/Conversion.h"
 #include "movie/IntermediateFrameFile.h"
 
+#include "movie_writer_tools.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+
+using namespace moviecheck;
 
 namespace {
 
@@ -42,9 +46,7 @@ private slots:
     void manyImageRowsConvertWhole();
     void acceptanceRule_data();
     void acceptanceRule();
-    void exclusiveCreation();
-    void collisionDrawsAnotherNumber();
-    void missingDirectoryFails();
+    void creation();
     void uncarriableRows_data();
     void uncarriableRows();
 };
@@ -194,53 +196,37 @@ void TestFrameFile::acceptanceRule() {
     QCOMPARE(text.endsWith("9,/z\n"), accepted);
 }
 
-void TestFrameFile::exclusiveCreation() {
-    QTemporaryDir dir;
-    QByteArray path;
-    {
-        IntermediateFrameFile file;
-        QVERIFY(file.create(QFile::encodeName(dir.path()), [] { return 255u; }));
-        path = file.path();
-        QCOMPARE(path, QFile::encodeName(dir.path()) + "/fsq_00ff.tmp");
-        struct stat info {};
-        QCOMPARE(::lstat(path.constData(), &info), 0);
-        QVERIFY(S_ISREG(info.st_mode));
-        QCOMPARE(int(info.st_mode & 0777), 0600);
-    }
-    QVERIFY(!QFile::exists(QString::fromLocal8Bit(path))); // removed after use
-    QCOMPARE(IntermediateFrameFile::fileName(0x7fff), QByteArray("fsq_7fff.tmp"));
-    QCOMPARE(IntermediateFrameFile::fileName(1), QByteArray("fsq_0001.tmp"));
-}
-
-void TestFrameFile::collisionDrawsAnotherNumber() {
+// Created exclusively, 0600, under a number drawn anew while the name is
+// taken: a planted file and a planted symbolic link are never opened or
+// followed; a missing folder, or $TMPDIR naming one, is a failure.
+void TestFrameFile::creation() {
     QTemporaryDir dir;
     const QByteArray folder = QFile::encodeName(dir.path());
-    // A planted file and a planted symbolic link are never opened or followed.
-    QFile planted(dir.filePath("fsq_0001.tmp"));
-    QVERIFY(planted.open(QIODevice::WriteOnly));
-    planted.write("planted");
-    planted.close();
-    QVERIFY(QFile::link(dir.filePath("target"), dir.filePath("fsq_0002.tmp")));
-
-    QList<unsigned> numbers{1, 2, 3};
-    IntermediateFrameFile file;
-    QVERIFY(file.create(folder, [&] { return numbers.takeFirst(); }));
-    QCOMPARE(file.path(), folder + "/fsq_0003.tmp");
-    QVERIFY(numbers.isEmpty());
-    QCOMPARE(file.writeLines({"/a"}, false, false), 2L);
-    QVERIFY(file.rewindForReading());
-    QVERIFY(planted.open(QIODevice::ReadOnly));
-    QCOMPARE(planted.readAll(), QByteArray("planted"));
+    QVERIFY(Save(dir.filePath("fsq_0001.tmp"), "planted"));
+    QVERIFY(QFile::link(dir.filePath("target"), dir.filePath("fsq_00ff.tmp")));
+    QByteArray path;
+    {
+        QList<unsigned> numbers{1, 0x80ff, 0x8003};
+        IntermediateFrameFile file;
+        QVERIFY(file.create(folder, [&] { return numbers.takeFirst(); }));
+        QVERIFY(numbers.isEmpty());
+        path = file.path();
+        QCOMPARE(path, folder + "/fsq_0003.tmp");
+        struct stat info {};
+        QCOMPARE(::lstat(path.constData(), &info), 0);
+        QVERIFY(S_ISREG(info.st_mode) && (info.st_mode & 0777) == 0600);
+        QCOMPARE(file.writeLines({"/a"}, false, false), 2L);
+        QVERIFY(file.rewindForReading());
+    }
+    QVERIFY(!QFile::exists(QFile::decodeName(path))); // removed after use
+    QCOMPARE(ReadAll(dir.filePath("fsq_0001.tmp")), QByteArray("planted"));
     QVERIFY(!QFile::exists(dir.filePath("target")));
-}
+    QCOMPARE(IntermediateFrameFile::fileName(0x7fff), QByteArray("fsq_7fff.tmp"));
 
-void TestFrameFile::missingDirectoryFails() {
     IntermediateFrameFile file;
     QVERIFY(!file.create("/nonexistent-vistrom-dir/sub"));
     QVERIFY(file.file() == nullptr);
     QCOMPARE(file.writeLines({"/a"}, false, false), -1L);
-
-    // $TMPDIR naming a missing folder is a failure, not the root folder.
     const QByteArray saved = qgetenv("TMPDIR");
     qputenv("TMPDIR", "/nonexistent-vistrom-dir");
     const bool created = file.create();

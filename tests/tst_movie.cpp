@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <numeric>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -322,83 +324,30 @@ private slots:
         QVERIFY(!hasQuality || size[0] < size[1]);
     }
 
-    void soundCopied_data() {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<double>("seconds");
-        QTest::newRow("16-bit stereo 44.1 kHz, longer than the movie") << 16 << 2 << 44100 << 3.0;
-        QTest::newRow("16-bit stereo 44.1 kHz, shorter") << 16 << 2 << 44100 << 0.3;
-        QTest::newRow("8-bit mono 11025 Hz, longer") << 8 << 1 << 11025 << 2.5;
-        QTest::newRow("8-bit mono 11025 Hz, odd length") << 8 << 1 << 11025 << 0.37;
-    }
-
-    // The sound's format, bytes and sample positions, unchanged.
-    void soundCopied() {
-        QFETCH(int, bits);
-        QFETCH(int, channels);
-        QFETCH(int, rate);
-        QFETCH(double, seconds);
-        const QString tag = QString("%1_%2_%3").arg(bits).arg(rate).arg(seconds);
-        const QString wavPath = file(tag + ".wav"), movie = file(tag + ".avi");
-        const long frames = long(rate * seconds);
-        const Wav wav = MakeWav(bits, channels, rate, int(frames));
-        QVERIFY(Save(wavPath, wav.file));
-        const Outcome o =
-            WriteMovie(movie, 20, 20, ColourDepth::Bits24, SoundPositions, Uncompressed, wavPath);
-        QVERIFY(o.result.written);
-        QVERIFY2(o.messages.isEmpty(), qPrintable(o.messages.join(", ")));
-        CheckVideoIntact(movie);
-
-        // ffprobe: the format, every byte in order, and the samples keep their
-        // positions: the first starts at 0, each follows the last.
-        const QJsonObject probe = Probe(movie), a = StreamOf(probe, "audio");
-        QCOMPARE(a["codec_name"].toString(), QString(bits == 8 ? "pcm_u8" : "pcm_s16le"));
-        QCOMPARE(a["sample_rate"].toString().toInt(), rate);
-        QCOMPARE(a["channels"].toInt(), channels);
-        QCOMPARE(AudioBytes(movie, bits == 8 ? "u8" : "s16le"), wav.data);
-        const QJsonArray packets = PacketsOf(probe, "audio");
-        QVERIFY(!packets.isEmpty());
-        long expected = 0;
-        for (const auto& p : packets) {
-            QCOMPARE(long(p.toObject()["pts"].toInteger()), expected);
-            expected += p.toObject()["size"].toString().toLong() / (channels * bits / 8);
-        }
-        QCOMPARE(expected, frames);
-        // Interleaved: sound comes in the file between the frames, not after them.
-        QVERIFY(packets.first().toObject()["pos"].toString().toLongLong() <
-                PacketsOf(probe, "video").last().toObject()["pos"].toString().toLongLong());
-
-        // Our own reading: the stream header and the format record as in the WAV.
-        const auto streams = AviStreams(movie);
-        QCOMPARE(int(streams.size()), 2);
-        QCOMPARE(streams[1].first.left(4), QByteArray("auds"));
-        QCOMPARE(long(U32(streams[1].first, 32)), frames); // dwLength
-        QCOMPARE(streams[1].second.left(16), wav.fmt);
-
-        const QJsonObject mi = MediaInfoTrack(movie, "Audio");
-        QCOMPARE(mi["SamplingRate"].toString().toInt(), rate);
-        QCOMPARE(mi["BitDepth"].toString().toInt(), bits);
-        QCOMPARE(mi["StreamSize"].toString().toLongLong(), qlonglong(wav.data.size()));
-        const GstBuffers g = GstRead(movie, 8, {}, "audio_0");
-        QVERIFY(g.ok);
-        QByteArray gstBytes;
-        for (const QByteArray& b : g.bytes)
-            gstBytes += b;
-        QCOMPARE(gstBytes, wav.data);
-    }
-
-    // Other sources: what is there is copied unchanged; where there is no
-    // sound the movie has none, silently.
-    void soundSources_data() {
+    // The first audio stream of the sound file, copied unchanged: format,
+    // bytes and sample positions; where there is no sound the movie has none,
+    // silently.
+    void sound_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("format"); // as ffmpeg copies the sound out; empty: no sound
-        QTest::newRow("movie with sound") << "avi" << QString("s16le");
+        QTest::newRow("16-bit stereo 44.1 kHz, longer than the movie") << "wav 16 2 44100 3"
+                                                                       << "s16le";
+        QTest::newRow("16-bit stereo 44.1 kHz, shorter") << "wav 16 2 44100 0.3"
+                                                         << "s16le";
+        QTest::newRow("8-bit mono 11025 Hz, longer") << "wav 8 1 11025 2.5"
+                                                     << "u8";
+        QTest::newRow("8-bit mono 11025 Hz, odd length") << "wav 8 1 11025 0.37"
+                                                         << "u8";
+        QTest::newRow("movie with sound") << "avi"
+                                          << "s16le";
         // The header promises two seconds, the file holds half a second.
-        QTest::newRow("truncated WAV") << "truncated" << QString("s16le");
+        QTest::newRow("truncated WAV") << "truncated"
+                                       << "s16le";
         // Relative names that look like "protocol:rest" are plain local files.
-        QTest::newRow("names with colons") << "colons" << QString("u8");
-        QTest::newRow("MP3, copied packet for packet") << "mp3" << QString("data");
+        QTest::newRow("names with colons") << "colons"
+                                           << "u8";
+        QTest::newRow("MP3, copied packet for packet") << "mp3"
+                                                       << "data";
         QTest::newRow("missing file") << "missing" << QString();
         QTest::newRow("text file") << "text" << QString();
         QTest::newRow("movie without sound") << "silent-avi" << QString();
@@ -407,17 +356,24 @@ private slots:
         QTest::newRow("Opus sound, which AVI cannot hold") << "opus" << QString();
     }
 
-    void soundSources() {
+    void sound() {
         QFETCH(QString, kind);
         QFETCH(QString, format);
         QString source = file("source_" + kind), movie = "movie_" + kind + ".avi";
         auto convert = [](const QString& to, const QString& sound) {
             return WriteMovie(to, 20, 20, ColourDepth::Bits24, SoundPositions, Uncompressed, sound);
         };
+        const QStringList wavSpec = kind.split(' ');
+        Wav wav;
         QByteArray expected;
-        if (kind == "avi" || kind == "colons") {
-            const Wav wav =
-                kind == "avi" ? MakeWav(16, 2, 22050, 30000) : MakeWav(8, 1, 11025, 3000);
+        if (kind.startsWith("wav")) {
+            const int rate = wavSpec[3].toInt();
+            wav = MakeWav(wavSpec[1].toInt(), wavSpec[2].toInt(), rate,
+                          int(rate * wavSpec[4].toDouble()));
+            QVERIFY(Save(source, wav.file));
+            expected = wav.data;
+        } else if (kind == "avi" || kind == "colons") {
+            wav = kind == "avi" ? MakeWav(16, 2, 22050, 30000) : MakeWav(8, 1, 11025, 3000);
             QVERIFY(Save(kind == "avi" ? source + ".wav" : file("take:1.wav"), wav.file));
             if (kind == "avi") {
                 source += ".avi";
@@ -458,8 +414,35 @@ private slots:
         QVERIFY(o.result.written);
         QVERIFY2(o.messages.isEmpty(), qPrintable(o.messages.join(", ")));
         CheckVideoIntact(movie);
-        QCOMPARE(int(AviStreams(movie).size()), format.isEmpty() ? 1 : 2);
+        const auto streams = AviStreams(movie);
+        QCOMPARE(int(streams.size()), format.isEmpty() ? 1 : 2);
         QCOMPARE(AudioBytes(movie, format.isEmpty() ? "u8" : format), expected);
+        if (!kind.startsWith("wav"))
+            return;
+
+        // The samples keep their positions: the first starts at 0, each follows
+        // the last; and they come in the file between the frames, not after them.
+        const int bytesPerFrame = wavSpec[1].toInt() / 8 * wavSpec[2].toInt();
+        const QJsonObject probe = Probe(movie);
+        const QJsonArray packets = PacketsOf(probe, "audio");
+        long samples = 0;
+        for (const auto& p : packets) {
+            QCOMPARE(long(p.toObject()["pts"].toInteger()), samples);
+            samples += p.toObject()["size"].toString().toLong() / bytesPerFrame;
+        }
+        QCOMPARE(samples, long(wav.data.size() / bytesPerFrame));
+        QVERIFY(packets.first().toObject()["pos"].toString().toLongLong() <
+                PacketsOf(probe, "video").last().toObject()["pos"].toString().toLongLong());
+        // Our own reading: the stream header and the format record as in the WAV.
+        QCOMPARE(streams[1].first.left(4), QByteArray("auds"));
+        QCOMPARE(long(U32(streams[1].first, 32)), samples); // dwLength
+        QCOMPARE(streams[1].second.left(16), wav.fmt);
+        const QJsonObject mi = MediaInfoTrack(movie, "Audio");
+        QCOMPARE(mi["SamplingRate"].toString(), wavSpec[3]);
+        QCOMPARE(mi["StreamSize"].toString().toLongLong(), qlonglong(wav.data.size()));
+        const GstBuffers g = GstRead(movie, 8, {}, "audio_0");
+        QVERIFY(g.ok);
+        QCOMPARE(std::accumulate(g.bytes.begin(), g.bytes.end(), QByteArray()), wav.data);
     }
 
     // A cancelled compression dialog: no frame is drawn, the movie counts as
