@@ -119,7 +119,9 @@ AvStatus AviOutput::addVideoStream() {
             return AVERROR(ENOMEM);
         uint8_t* entry = par->extradata;
         for (uint32_t rgb : MoviePalette()) {
-            entry[0] = uint8_t(rgb), entry[1] = uint8_t(rgb >> 8), entry[2] = uint8_t(rgb >> 16);
+            entry[0] = uint8_t(rgb);
+            entry[1] = uint8_t(rgb >> 8);
+            entry[2] = uint8_t(rgb >> 16);
             entry += 4;
         }
         par->extradata_size = size;
@@ -141,7 +143,8 @@ AvStatus AviOutput::openCompressor(const CompressionChoice& choice) {
         return Reported(choice.encoder.c_str(), opened);
     // An encoder that names its FourCC (UtVideo: ULRG, ULY0, ...) keeps it;
     // otherwise the muxer picks the codec's usual one.
-    const AvStatus described = avcodec_parameters_from_context(video_->codecpar, encoder_.context());
+    const AvStatus described =
+        avcodec_parameters_from_context(video_->codecpar, encoder_.context());
     if (!described.ok())
         encoder_ = VideoEncoder();
     return described;
@@ -296,7 +299,7 @@ AvStatus AviOutput::close() {
         status = Reported("cannot close the AVI file", closed);
     output_.reset();
     if (status.ok() && headerWritten_ && video_ && !encoder_.isOpen())
-        PatchRawImageSize(path_, uint32_t(PixelBuffer::strideFor(int(width_), frameFormat_) *
-                                          height_));
+        PatchRawImageSize(path_,
+                          uint32_t(PixelBuffer::strideFor(int(width_), frameFormat_) * height_));
     return status;
 }

@@ -64,7 +64,7 @@ inline std::string AvErrorText(int error) {
 class [[nodiscard]] AvStatus {
 public:
     AvStatus() = default;
-    AvStatus(int result) : code_(result < 0 ? result : 0) {} // NOLINT: from libav results
+    AvStatus(int result) : code_(result < 0 ? result : 0) {} // implicit, from libav's results
     bool ok() const { return code_ == 0; }
     int code() const { return code_; }
     std::string text() const { return AvErrorText(code_); }

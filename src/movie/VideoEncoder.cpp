@@ -146,7 +146,9 @@ const uint8_t* VideoEncoder::expand(const PixelBuffer& frame) {
         if (frame.format() == PixelFormat::Indexed8) {
             for (int x = 0; x < frame.width(); ++x, out += 3) {
                 const uint32_t rgb = palette[in[x]];
-                out[0] = uint8_t(rgb), out[1] = uint8_t(rgb >> 8), out[2] = uint8_t(rgb >> 16);
+                out[0] = uint8_t(rgb); // blue, green, red
+                out[1] = uint8_t(rgb >> 8);
+                out[2] = uint8_t(rgb >> 16);
             }
             continue;
         }
