@@ -1,9 +1,9 @@
 #pragma once
 
 // Decoding an image file, once, into a picture that can be drawn any number
-// of times (FrameRenderer.h). JPEG and PNG names go to the decoder plug-ins
-// "ifjpeg.spi" and "ifpng.spi" (PluginForPath in PluginLoader.h); the BMP
-// reader (BmpReader.h) takes every file that no plug-in decoded. Thread-safe.
+// of times (FrameRenderer.h). JPEG, PNG, WebP, TIFF, GIF and HEIF names go to
+// their decoder plug-ins (PluginForPath in PluginLoader.h); the BMP reader
+// (BmpReader.h) takes every file that no plug-in decoded. Thread-safe.
 
 #include "imaging/PixelBuffer.h"
 
