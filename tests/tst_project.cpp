@@ -197,24 +197,49 @@ void TestProject::edits() {
     QCOMPARE(p.settings().fps, 12u);
     VerifyRows(p);
 
-    // One undo step exactly when the rows changed; its undo brings back the
-    // rows and selects those that came back; its redo repeats it.
+    // One undo step exactly when the rows changed. Its undo brings back the
+    // rows and the marks held before, with the rows that came back selected as
+    // well; its redo repeats it and brings back the marks it left, with the
+    // rows it inserted or changed selected as well. Either names the rows it
+    // changed for the view to show.
     const ListState start = ParseState(before), end = ParseState(after);
     QCOMPARE(p.undoStack()->count(), start.paths != end.paths ? 1 : 0);
     if (start.paths == end.paths)
         return;
     const auto* step = static_cast<const RowEditStep*>(p.undoStack()->command(0));
-    p.undo();
-    QCOMPARE(p.frameList()->paths(), start.paths);
-    QVERIFY(!p.isModified());
-    if (step->kind() != RowEditStep::Kind::Insert)
-        QCOMPARE(p.selectedRows(), step->rows());
-    VerifyRows(p);
-    p.redo();
-    QCOMPARE(p.frameList()->paths(), end.paths);
-    QCOMPARE(p.focusedRow(), end.focus);
-    if (op == "cut")
-        QVERIFY(p.selectedRows().isEmpty());
+    const Rows rows = step->rows();
+    auto joined = [](Rows marked, const Rows& changed) {
+        marked += changed;
+        std::sort(marked.begin(), marked.end());
+        marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
+        return marked;
+    };
+    QSignalSpy revealed(&p, &Project::revealRows);
+    const bool inserted = step->kind() == RowEditStep::Kind::Insert;
+    const bool removed = step->kind() == RowEditStep::Kind::Remove;
+    // The first and last changed row; where rows went, the row now in the
+    // first one's place (or the last row); nothing in an empty list.
+    auto span = [&](bool there, qsizetype size) {
+        const int at = std::min(rows.first(), int(size) - 1);
+        return size == 0 ? QList<QVariantList>()
+               : there   ? QList<QVariantList>{{rows.first(), rows.last()}}
+                         : QList<QVariantList>{{at, at}};
+    };
+    QList<QVariantList> shown;
+    for (int round = 0; round < 2; ++round) {
+        p.undo();
+        QCOMPARE(p.frameList()->paths(), start.paths);
+        QVERIFY(!p.isModified());
+        QCOMPARE(p.selectedRows(), joined(start.selected, inserted ? Rows() : rows));
+        QCOMPARE(p.focusedRow(), start.focus);
+        VerifyRows(p);
+        p.redo();
+        QCOMPARE(p.frameList()->paths(), end.paths);
+        QCOMPARE(p.selectedRows(), joined(end.selected, removed ? Rows() : rows));
+        QCOMPARE(p.focusedRow(), end.focus);
+        shown << span(!inserted, start.paths.size()) << span(!removed, end.paths.size());
+    }
+    QCOMPARE(static_cast<const QList<QVariantList>&>(revealed), shown);
 }
 
 // A list may be longer than 65535 rows: appending goes to the real end, and a
@@ -414,7 +439,7 @@ void TestProject::showRowImage() {
 
 // A fixed random run of every kind of row edit, undone to the start and redone
 // to the end, passes exactly the lists seen on the way; after each undo the
-// rows that came back are the selection.
+// marks held before the edit are back, with the rows that came back selected.
 void TestProject::undoAllRedoAllAfterRandomEdits() {
     Paths start = Numbered(30);
     for (int i = 3; i < 30; i += 4)
@@ -423,7 +448,7 @@ void TestProject::undoAllRedoAllAfterRandomEdits() {
     p.frameList()->resetRows(start);
     QRandomGenerator random(20260206);
     QList<Paths> states{start};
-    QList<std::optional<Rows>> cameBack; // per step: the rows its undo brings back
+    QList<std::pair<Rows, int>> marksBack; // per step: selection and focus after its undo
     QByteArray clipboard = H + "/c\r\n";
     for (int n = 0; n < 120; ++n) {
         const int size = p.frameList()->size();
@@ -431,7 +456,8 @@ void TestProject::undoAllRedoAllAfterRandomEdits() {
         for (int r = 0; r < size; ++r)
             if (random.bounded(4) == 0)
                 selection << r;
-        SetMarks(p, selection, int(random.bounded(size + 1)) - 1);
+        const int focus = int(random.bounded(size + 1)) - 1;
+        SetMarks(p, selection, focus);
         const int pick = int(random.bounded(9)), before = p.undoStack()->count();
         if ((size > 60 && (pick <= 1 || pick == 6)) || (size < 15 && pick == 4))
             continue; // keep the list between about 15 and 60 rows
@@ -453,16 +479,19 @@ void TestProject::undoAllRedoAllAfterRandomEdits() {
         if (p.undoStack()->count() > before) {
             states << p.frameList()->paths();
             const auto* step = static_cast<const RowEditStep*>(p.undoStack()->command(before));
-            cameBack << (step->kind() == RowEditStep::Kind::Insert ? std::nullopt
-                                                                   : std::optional(step->rows()));
+            if (step->kind() != RowEditStep::Kind::Insert)
+                selection += step->rows();
+            std::sort(selection.begin(), selection.end());
+            selection.erase(std::unique(selection.begin(), selection.end()), selection.end());
+            marksBack.append({selection, focus});
         }
     }
     QVERIFY2(states.size() > 50, "the run must exercise many steps");
     for (qsizetype k = states.size() - 1; k > 0; --k) {
         p.undo();
         QCOMPARE(p.frameList()->paths(), states[k - 1]);
-        if (cameBack[k - 1])
-            QCOMPARE(p.selectedRows(), *cameBack[k - 1]);
+        QCOMPARE(p.selectedRows(), marksBack[k - 1].first);
+        QCOMPARE(p.focusedRow(), marksBack[k - 1].second);
     }
     for (qsizetype k = 1; k < states.size(); ++k) {
         p.redo();

@@ -382,11 +382,21 @@ void Project::keepUnconfirmedSettings(const ProjectSettings& settings) {
 }
 
 void Project::undo() {
+    const QUndoCommand* step = undoStack_->command(undoStack_->index() - 1);
     undoStack_->undo();
+    revealChangedRows(step);
 }
 
 void Project::redo() {
+    const QUndoCommand* step = undoStack_->command(undoStack_->index());
     undoStack_->redo();
+    revealChangedRows(step);
+}
+
+void Project::revealChangedRows(const QUndoCommand* step) {
+    if (const auto* edit = dynamic_cast<const RowEditStep*>(step))
+        if (const auto [first, last] = edit->changedRows(); first >= 0)
+            emit revealRows(first, last);
 }
 
 bool Project::showRowImage(int row) {

@@ -123,6 +123,8 @@ public:
     // project modified.
     void keepUnconfirmedSettings(const ProjectSettings& settings);
 
+    // Undo and redo of a row edit select the rows it changed (see UndoSteps.h)
+    // and ask the views to show them (revealRows).
     void undo();
     void redo();
 
@@ -139,6 +141,8 @@ signals:
     void titleChanged(const QString& title);
     // A picture to show; an empty path clears the preview.
     void showImage(const QByteArray& path);
+    // Rows first to last changed by an undo or redo: a view scrolls them into sight.
+    void revealRows(int first, int last);
 
 private:
     // The end of every editing command: the step is pushed when it changes
@@ -147,6 +151,8 @@ private:
     void applySettings(const ProjectSettings& settings);
     void replace(const ProjectSettings& settings, const QList<QByteArray>& rows);
     QList<QByteArray> selectedPaths() const;
+    // Tells the views which rows the undo or redo step just run changed.
+    void revealChangedRows(const QUndoCommand* step);
 
     FrameList* list_;
     QItemSelectionModel* marks_;

@@ -168,6 +168,12 @@ FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* pa
     // Another project, or the same one in another folder, finds its files anew.
     connect(project_, &Project::rowsReplaced, this, &FrameListView::recheckFiles);
     connect(project_, &Project::titleChanged, this, &FrameListView::recheckFiles);
+    // The rows an undo or redo changed come into sight, the first of them
+    // when they do not all fit.
+    connect(project_, &Project::revealRows, this, [this](int first, int last) {
+        scrollTo(model()->index(last, 0), QAbstractItemView::EnsureVisible);
+        scrollTo(model()->index(first, 0), QAbstractItemView::EnsureVisible);
+    });
 }
 
 // Asked only for the rows painted, so a long list costs no more than the
