@@ -27,7 +27,8 @@ public:
     QStringList log; // "message: ...", "question: ...", "value: ...", "file", ...
     QList<quint32> valueInitials;
     QList<FileRequest> fileRequests;
-    QList<bool> foreground; // per message
+    QByteArrayList audioFolders; // the start folder of each audio dialog
+    QList<bool> foreground;      // per message
     int unexpected = 0;
 
     // The texts logged with a prefix, in order, without the prefix.
@@ -64,8 +65,9 @@ public:
         log << QStringLiteral("frame rate dialog");
         return frameRateDialog && frameRateDialog(settings);
     }
-    bool runAudioDialog(ProjectSettings& settings) override {
+    bool runAudioDialog(ProjectSettings& settings, const QByteArray& startFolder) override {
         log << QStringLiteral("audio dialog");
+        audioFolders << startFolder;
         return audioDialog && audioDialog(settings);
     }
     std::optional<CompressionChoice> askCompression() override {

@@ -89,7 +89,7 @@ void TestConvertCommand::movieName() {
                                       : std::optional(QFile::encodeName(dir_.filePath(chosen))));
     for (const QString& a : answers)
         dialogs.yesNo << ScriptedDialogs::answer(a);
-    const std::optional<QByteArray> answered = AskMovieFileName(dialogs);
+    const std::optional<QByteArray> answered = AskMovieFileName(dialogs, "/start/here");
     QCOMPARE(answered.has_value(), !name.isNull());
     if (answered)
         QCOMPARE(*answered, QFile::encodeName(dir_.filePath(name)));
@@ -98,6 +98,8 @@ void TestConvertCommand::movieName() {
     QVERIFY(r.save && r.overwritePrompt && r.defaultExtension.isEmpty());
     QCOMPARE(r.initialName, QStringLiteral("*.avi"));
     QCOMPARE(r.filter, QStringLiteral("AVI-type file (*.avi)|  ||"));
+    QCOMPARE(r.title, QStringLiteral("AVIファイルの保存先"));
+    QCOMPARE(r.startFolder, QByteArray("/start/here"));
 }
 
 void TestConvertCommand::conversion_data() {
@@ -178,10 +180,11 @@ void TestConvertCommand::conversion() {
     dialogs.files << (movie.isEmpty() ? std::nullopt : std::optional(QFile::encodeName(path)));
     if (trouble == "cancel compression")
         dialogs.compression = std::nullopt;
-    bool cursorWhileAsked = false;
+    bool cursorWhileAsked = false, progressWhileAsked = false;
     dialogs.duringCompression = [&] {
         cursorWhileAsked = QApplication::overrideCursor() &&
                            QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        progressWhileAsked = window.findChild<QProgressDialog*>() != nullptr;
     };
 
     QSignalSpy finished(&command, &ConversionCommand::finished);
@@ -214,6 +217,7 @@ void TestConvertCommand::conversion() {
                 : dialogs.log[i] == log[i],
             qPrintable(dialogs.log[i]));
     QCOMPARE(cursorWhileAsked, log.contains("compression"));
+    QVERIFY(!progressWhileAsked); // progress shows once the conversion runs
     QVERIFY(!command.isRunning());
     QVERIFY(!project.isModified()); // the conversion neither saves nor marks the project
     const QString written = movie.endsWith(".avi") ? path : path + ".avi";

@@ -13,12 +13,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +81,7 @@ private slots:
     void fileDialogFilters();
     void yesNoQuestion_data();
     void yesNoQuestion();
+    void placement();
 };
 
 void TestDialogs::parseValue_data() {
@@ -426,6 +429,57 @@ void TestDialogs::yesNoQuestion() {
     QTEST(dialogs.askYesNo(QStringLiteral("未保存のデータを保存しますか?")), "answer");
     QCOMPARE(shown.mid(0, 2), (QStringList{"Vistrom", "未保存のデータを保存しますか?"}));
     QCOMPARE(shown.size(), 4); // Yes and No, nothing else
+}
+
+// The seam's boxes and file dialogs: a message while the window is not shown
+// yet (at start-up) is centred on the screen; a file dialog carries its title
+// and opens in the folder asked for, else in the folder of the file last
+// chosen, at first in the home folder.
+void TestDialogs::placement() {
+    QTemporaryDir a, b;
+    QWidget hidden;
+    hidden.resize(400, 480);
+    QtUserDialogs dialogs(&hidden);
+    QRect box;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* shown = QApplication::activeModalWidget()) {
+            box = shown->frameGeometry();
+            shown->close();
+        }
+    });
+    dialogs.showMessage(QStringLiteral("?"));
+    const QPoint centre = hidden.screen()->availableGeometry().center();
+    QVERIFY2((box.center() - centre).manhattanLength() < 20,
+             qPrintable(QStringLiteral("%1,%2").arg(box.center().x()).arg(box.center().y())));
+
+    struct Asked {
+        QByteArray folder; // the request's
+        QString chooseIn;  // the folder of the file chosen; empty: Cancel
+        QString title, opened;
+    } steps[] = {{{}, {}, {}, QDir::homePath()},
+                 {QFile::encodeName(a.path()), b.path(), "in a", a.path()},
+                 {{}, {}, {}, b.path()}};
+    for (const Asked& step : steps) {
+        QString title, opened;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            title = dialog->windowTitle();
+            opened = dialog->directory().absolutePath();
+            if (step.chooseIn.isEmpty())
+                return dialog->reject();
+            dialog->selectFile(step.chooseIn + "/chosen.txt");
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        UserDialogs::FileRequest request;
+        request.title = step.title;
+        request.startFolder = step.folder;
+        QCOMPARE(dialogs.askFileName(request).has_value(), !step.chooseIn.isEmpty());
+        QCOMPARE(opened, step.opened);
+        if (!step.title.isEmpty())
+            QCOMPARE(title, step.title);
+    }
 }
 
 QTEST_MAIN(TestDialogs)

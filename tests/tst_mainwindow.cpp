@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -289,7 +290,9 @@ void TestMainWindow::questions() {
     QFETCH(QByteArray, before);
     QFETCH(QStringList, answers);
     QFETCH(QByteArray, after);
+    QTemporaryDir dir;
     Window w;
+    QCOMPARE(w.project.saveAs(QFile::encodeName(dir.filePath("q.fsq"))), ProjectResult::Done);
     SetState(w.project, before);
     Script(w.dialogs, answers);
     w.trigger(Command(command));
@@ -308,6 +311,7 @@ void TestMainWindow::questions() {
         QVERIFY(!request.save && request.defaultExtension.isEmpty() && !request.overwritePrompt);
         QCOMPARE(request.initialName, image ? QStringLiteral("*.bmp") : QStringLiteral("*.txt"));
         QVERIFY(image || request.filter == "Text File (*.txt)|*.txt|All Files (*.*)|*.*||");
+        QCOMPARE(request.startFolder, QFile::encodeName(dir.path()));
     }
 }
 
@@ -568,6 +572,10 @@ void TestMainWindow::fileCommands() {
         QCOMPARE(r.defaultExtension, r.save ? QStringLiteral("fsq") : QString());
         QCOMPARE(r.overwritePrompt, r.save);
         QCOMPARE(r.save, command != int(Command::OpenProject) || answers.startsWith("yes"));
+        QCOMPARE(r.title, r.save ? QStringLiteral("プロジェクトに名前を付けて保存")
+                                 : QStringLiteral("プロジェクトを開く"));
+        // The project's folder; untitled, the seam's last used folder.
+        QCOMPARE(r.startFolder, opened ? QFile::encodeName(dir.filePath("sub")) : QByteArray());
     }
     const QString expected = path == "current" ? current : dir.filePath(path + ".fsq");
     QCOMPARE(w.project.isUntitled(), path.isEmpty());
@@ -759,7 +767,9 @@ void TestMainWindow::missingFiles() {
 // OK in a settings dialog is one undo step (or marks modified without a
 // change); Cancel changes nothing, but the audio dialog's Browse stays.
 void TestMainWindow::settingsCommands() {
+    QTemporaryDir dir;
     Window w;
+    QCOMPARE(w.project.saveAs(QFile::encodeName(dir.filePath("s.fsq"))), ProjectResult::Done);
     w.dialogs.frameRateDialog = [](ProjectSettings& s) {
         s.fps = 10;
         return true;
@@ -785,6 +795,7 @@ void TestMainWindow::settingsCommands() {
     QCOMPARE(w.project.undoStack()->count(), 1);
     QCOMPARE(w.dialogs.log,
              (QStringList{"frame rate dialog", "audio dialog", "frame rate dialog"}));
+    QCOMPARE(w.dialogs.audioFolders, QByteArrayList{QFile::encodeName(dir.path())});
 }
 
 // Go to reaches every row and scrolls it fully into view. Deleting scattered
@@ -825,7 +836,8 @@ void TestMainWindow::scrolling() {
 }
 
 // The About box returns on OK; printing wraps long paths instead of cutting
-// them, and every page counted is in the file.
+// them, and every page counted is in the file; the print dialog offers a file
+// beside the project.
 void TestMainWindow::aboutAndPrinting() {
     SetUpApplication();
     QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Tessaril"));
@@ -848,6 +860,15 @@ void TestMainWindow::aboutAndPrinting() {
         inPdf += int(pdf.count(QByteArray("/Type /Page") + end));
     QVERIFY(pages > 1);
     QCOMPARE(inPdf, pages);
+    // A print to file goes beside the project, under its name.
+    Window w;
+    QCOMPARE(w.window.printFileName(), QDir::home().filePath("Untitled.pdf"));
+    QCOMPARE(w.project.saveAs(QFile::encodeName(dir.filePath("clip.v2.fsq"))), ProjectResult::Done);
+    QPrintDialog dialog(&printer, &w.window);
+    w.window.preparePrintDialog(dialog);
+    auto* file = dialog.findChild<QLineEdit*>("filename");
+    QVERIFY(file);
+    QCOMPARE(file->text(), dir.filePath("clip.v2.pdf"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -359,6 +359,7 @@ void TestProject::files() {
         .replace("<ENOENT>", QString::fromLocal8Bit(std::strerror(ENOENT)));
     QCOMPARE(ProjectMessage(r, p.lastFailure()), message);
     QCOMPARE(p.isUntitled(), path.isEmpty());
+    QCOMPARE(p.folder(), path.isEmpty() ? QByteArray() : QFile::encodeName(dir.path()));
     QCOMPARE(p.title(), path.isEmpty() ? QStringLiteral("Untitled") : dir.filePath(path + ".fsq"));
     if (!path.isEmpty())
         QCOMPARE(p.path(), named(path));

@@ -64,8 +64,10 @@ AudioDialog::AudioDialog(ProjectSettings& settings, UserDialogs& dialogs, QWidge
     pathEdit_->setText(QFile::decodeName(path_));
 }
 
-bool AudioDialog::run(QWidget* parent, ProjectSettings& settings, UserDialogs& dialogs) {
+bool AudioDialog::run(QWidget* parent, ProjectSettings& settings, UserDialogs& dialogs,
+                      const QByteArray& startFolder) {
     AudioDialog dialog(settings, dialogs, parent);
+    dialog.startFolder = startFolder;
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -82,6 +84,8 @@ void AudioDialog::accept() {
 void AudioDialog::browseWav() {
     UserDialogs::FileRequest request;
     request.save = false;
+    request.title = tr("サウンドファイルの選択");
+    request.startFolder = startFolder;
     request.initialName = QStringLiteral("*.wav");
     request.filter = QStringLiteral("WAV-type file (*.wav)| *.wav ||");
     request.defaultExtension.clear();

@@ -24,8 +24,12 @@ public:
     AudioDialog(ProjectSettings& settings, UserDialogs& dialogs, QWidget* parent = nullptr);
 
     // Runs the dialog on settings; true on OK. Browse asks for the file through
-    // dialogs and stores the path and the check box state at once.
-    static bool run(QWidget* parent, ProjectSettings& settings, UserDialogs& dialogs);
+    // dialogs, starting in startFolder, and stores the path and the check box
+    // state at once.
+    static bool run(QWidget* parent, ProjectSettings& settings, UserDialogs& dialogs,
+                    const QByteArray& startFolder = {});
+
+    QByteArray startFolder; // where Browse's file dialog opens; empty: the folder last used
 
     // The controls in tab order; tests drive them.
     QPushButton* okButton() const { return okButton_; }

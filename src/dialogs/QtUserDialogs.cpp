@@ -5,15 +5,26 @@
 #include "dialogs/FrameRateSizeDialog.h"
 #include "dialogs/ValueInputDialog.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 
+QWidget* QtUserDialogs::shownOwner() const {
+    return owner_ && owner_->isVisible() ? owner_ : nullptr;
+}
+
+QString QtUserDialogs::lastFolder() const {
+    return lastFolder_.isEmpty() ? QDir::homePath() : QFile::decodeName(lastFolder_);
+}
+
 void QtUserDialogs::showMessage(const QString& text, bool foreground) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vistrom"), text, QMessageBox::Ok, owner_);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vistrom"), text, QMessageBox::Ok,
+                    shownOwner());
     if (foreground) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
         box.raise();
@@ -27,7 +38,7 @@ void QtUserDialogs::showMessage(const QString& text, bool foreground) {
 // box still offers Yes and No, and dismissing it is told apart.
 UserDialogs::Answer QtUserDialogs::askYesNo(const QString& text) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Vistrom"), text,
-                    QMessageBox::Yes | QMessageBox::No, owner_);
+                    QMessageBox::Yes | QMessageBox::No, shownOwner());
     box.setDefaultButton(QMessageBox::Yes);
     QPushButton* dismiss = box.addButton(QMessageBox::Cancel);
     dismiss->hide();
@@ -83,6 +94,10 @@ void QtUserDialogs::matchEveryNameForStarDotStar(QFileDialog& dialog) {
 
 std::optional<QByteArray> QtUserDialogs::askFileName(const FileRequest& request) {
     QFileDialog dialog(owner_);
+    if (!request.title.isEmpty())
+        dialog.setWindowTitle(request.title);
+    dialog.setDirectory(request.startFolder.isEmpty() ? lastFolder()
+                                                      : QFile::decodeName(request.startFolder));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // Open mode too: a name that does not exist is not refused.
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -96,7 +111,9 @@ std::optional<QByteArray> QtUserDialogs::askFileName(const FileRequest& request)
         dialog.selectFile(request.initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().first());
+    const QString chosen = dialog.selectedFiles().first();
+    lastFolder_ = QFile::encodeName(QFileInfo(chosen).absolutePath());
+    return QFile::encodeName(chosen);
 }
 
 std::optional<quint32> QtUserDialogs::askValue(const QString& prompt, quint32 initial) {
@@ -107,8 +124,8 @@ bool QtUserDialogs::runFrameRateDialog(ProjectSettings& settings) {
     return FrameRateSizeDialog::run(owner_, settings, *this);
 }
 
-bool QtUserDialogs::runAudioDialog(ProjectSettings& settings) {
-    return AudioDialog::run(owner_, settings, *this);
+bool QtUserDialogs::runAudioDialog(ProjectSettings& settings, const QByteArray& startFolder) {
+    return AudioDialog::run(owner_, settings, *this, startFolder);
 }
 
 std::optional<CompressionChoice> QtUserDialogs::askCompression() {

@@ -28,6 +28,8 @@ public:
 
     struct FileRequest {
         bool save = false;
+        QString title;            // what the file is for; empty: the toolkit's own title
+        QByteArray startFolder;   // empty: the folder last used, at first the home folder
         QString initialName;      // e.g. "*.fsq"
         QString filter;           // pairs "Description|pattern|...|", ended by one more "|"
         QString defaultExtension; // without the dot; empty for none
@@ -43,8 +45,9 @@ public:
     // (the settings then hold the confirmed values).
     virtual bool runFrameRateDialog(ProjectSettings& settings) = 0;
     // The audio dialog; true on OK. Browse stores into settings at once, so the
-    // settings may change even when this answers false.
-    virtual bool runAudioDialog(ProjectSettings& settings) = 0;
+    // settings may change even when this answers false; its file dialog starts
+    // in startFolder (empty: the folder last used).
+    virtual bool runAudioDialog(ProjectSettings& settings, const QByteArray& startFolder) = 0;
     // The compression options dialog; std::nullopt on Cancel.
     virtual std::optional<CompressionChoice> askCompression() = 0;
 };
@@ -60,6 +63,6 @@ public:
     std::optional<QByteArray> askFileName(const FileRequest&) override { return std::nullopt; }
     std::optional<quint32> askValue(const QString&, quint32) override { return std::nullopt; }
     bool runFrameRateDialog(ProjectSettings&) override { return false; }
-    bool runAudioDialog(ProjectSettings&) override { return false; }
+    bool runAudioDialog(ProjectSettings&, const QByteArray&) override { return false; }
     std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
 };

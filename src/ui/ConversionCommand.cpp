@@ -31,9 +31,11 @@ bool EndsInAvi(const QByteArray& path) {
 
 } // namespace
 
-std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs) {
+std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs, const QByteArray& startFolder) {
     UserDialogs::FileRequest request;
     request.save = true;
+    request.title = ConversionCommand::tr("AVIファイルの保存先");
+    request.startFolder = startFolder;
     request.initialName = QStringLiteral("*.avi");
     request.filter = QStringLiteral("AVI-type file (*.avi)|  ||");
     request.overwritePrompt = true;
@@ -141,7 +143,7 @@ void ConversionCommand::start() {
         dialogs_->showMessage(*problem);
         return;
     }
-    const std::optional<QByteArray> output = AskMovieFileName(*dialogs_);
+    const std::optional<QByteArray> output = AskMovieFileName(*dialogs_, project_->folder());
     if (!output)
         return;
     request.outputPath = *output;

@@ -25,10 +25,12 @@ class QProgressDialog;
 class QWidget;
 class UserDialogs;
 
-// The movie's file name: asked with a save dialog and completed with ".avi"
-// when it does not end so (case aside); a completed name that exists is
-// replaced only after a Yes. std::nullopt when the user cancelled.
-std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs);
+// The movie's file name: asked with a save dialog that opens in startFolder
+// (empty: the folder last used) and completed with ".avi" when it does not
+// end so (case aside); a completed name that exists is replaced only after a
+// Yes. std::nullopt when the user cancelled.
+std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs,
+                                           const QByteArray& startFolder = {});
 
 // What the window tells after a conversion, in order: the writer's own boxes
 // and the conversion's messages as they happened, one summary of the images

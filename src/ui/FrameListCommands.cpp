@@ -134,6 +134,8 @@ void FrameListView::explainDragAndDrop() {
 
 void FrameListView::importFileList() {
     UserDialogs::FileRequest request;
+    request.title = tr("取り込むファイルリストの選択");
+    request.startFolder = project_->folder();
     request.initialName = QStringLiteral("*.txt");
     request.filter = QStringLiteral("Text File (*.txt)|*.txt|All Files (*.*)|*.*||");
     // Read by the full path the dialog gave: the current folder is not ours.
@@ -163,6 +165,8 @@ void FrameListView::changeRowImage(int row) {
         filter += QStringLiteral("PNG file (*.png)|*.png|");
     filter += QStringLiteral("All Files (*.*) |*.*||");
     UserDialogs::FileRequest request;
+    request.title = tr("画像ファイルの選択");
+    request.startFolder = project_->folder();
     request.initialName = QStringLiteral("*.bmp");
     request.filter = filter;
     if (const std::optional<QByteArray> path = dialogs_->askFileName(request))

@@ -13,9 +13,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -236,6 +239,8 @@ void MainWindow::openProject() {
     if (!maySaveFirst())
         return;
     UserDialogs::FileRequest request;
+    request.title = tr("プロジェクトを開く");
+    request.startFolder = project_->folder();
     request.initialName = QStringLiteral("*.fsq");
     request.filter = QString::fromLatin1(ProjectFilter);
     if (const std::optional<QByteArray> chosen = dialogs_->askFileName(request))
@@ -252,6 +257,8 @@ void MainWindow::saveProject() {
 void MainWindow::saveProjectAs() {
     UserDialogs::FileRequest request;
     request.save = true;
+    request.title = tr("プロジェクトに名前を付けて保存");
+    request.startFolder = project_->folder();
     request.initialName = QStringLiteral("untitled");
     request.filter = QString::fromLatin1(ProjectFilter);
     request.defaultExtension = QStringLiteral("fsq");
@@ -261,11 +268,29 @@ void MainWindow::saveProjectAs() {
         showFailure(project_->saveAs(*chosen));
 }
 
+QString MainWindow::printFileName() const {
+    const QByteArray folder = project_->folder();
+    const QString name = project_->isUntitled()
+                             ? project_->title()
+                             : QFileInfo(QFile::decodeName(project_->path())).completeBaseName();
+    return (folder.isEmpty() ? QDir::homePath() : QFile::decodeName(folder)) +
+           (folder.endsWith('/') ? QString() : QStringLiteral("/")) + name + QStringLiteral(".pdf");
+}
+
+void MainWindow::preparePrintDialog(QPrintDialog& dialog) const {
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    // The file a print to file writes: the project's name with ".pdf" beside
+    // the project. Given to the dialog's own field, so that the printer it
+    // offers first stays the system's default one.
+    if (auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
+        file->setText(printFileName());
+}
+
 void MainWindow::print() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(project_->title());
     QPrintDialog dialog(&printer, this);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    preparePrintDialog(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -285,7 +310,7 @@ void MainWindow::frameRateAndSize() {
 // without marking the project modified.
 void MainWindow::audioSettings() {
     ProjectSettings settings = project_->settings();
-    if (dialogs_->runAudioDialog(settings))
+    if (dialogs_->runAudioDialog(settings, project_->folder()))
         project_->changeSettings(settings);
     else if (settings != project_->settings())
         project_->keepUnconfirmedSettings(settings);

@@ -20,6 +20,7 @@ class FrameListView;
 class PreviewPane;
 class Project;
 enum class ProjectResult;
+class QPrintDialog;
 class QPrinter;
 class QSplitter;
 class UserDialogs;
@@ -47,6 +48,13 @@ public:
     // caller may go on: nothing to save, No, or Yes with a save that went
     // through; a dismissed question calls the action off.
     bool maySaveFirst();
+
+    // The print dialog as print() shows it: no page range, and the file a
+    // print to file writes: printFileName().
+    void preparePrintDialog(QPrintDialog& dialog) const;
+    // The project's name with ".pdf" in the project's folder (untitled: in
+    // the home folder).
+    QString printFileName() const;
 
 public slots:
     void newProject();
