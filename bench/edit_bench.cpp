@@ -26,7 +26,7 @@ public:
     quint32 value = 1;
     Answer askYesNo(const QString&) override { return Answer::Yes; }
     QList<quint32> next; // answered first, then value
-    std::optional<quint32> askValue(const QString&, quint32) override {
+    std::optional<quint32> askValue(const QString&, quint32, quint32) override {
         return next.isEmpty() ? value : next.takeFirst();
     }
 };

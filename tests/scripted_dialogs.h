@@ -25,7 +25,7 @@ public:
     std::function<void()> duringCompression;
 
     QStringList log; // "message: ...", "question: ...", "value: ...", "file", ...
-    QList<quint32> valueInitials;
+    QList<quint32> valueInitials, valueMaxima;
     QList<FileRequest> fileRequests;
     QByteArrayList audioFolders; // the start folder of each audio dialog
     QList<bool> foreground;      // per message
@@ -56,9 +56,11 @@ public:
         fileRequests << request;
         return next(files).value_or(std::nullopt);
     }
-    std::optional<quint32> askValue(const QString& prompt, quint32 initial) override {
+    std::optional<quint32> askValue(const QString& prompt, quint32 initial,
+                                    quint32 maximum) override {
         log << "value: " + prompt;
         valueInitials << initial;
+        valueMaxima << maximum;
         return next(values).value_or(std::nullopt);
     }
     bool runFrameRateDialog(ProjectSettings& settings) override {

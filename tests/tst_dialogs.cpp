@@ -86,36 +86,44 @@ private slots:
 
 void TestDialogs::parseValue_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("expected"); // -1: refused
-    const std::pair<const char*, int> rows[] = {{"0", 0},
-                                                {"1000", 1000},
-                                                {"1001", -1},
-                                                {"  7 ", 7},
-                                                {"0042", 42},
-                                                {"-1", -1},
-                                                {"+5", -1},
-                                                {"", -1},
-                                                {"   ", -1},
-                                                {"12x", -1},
-                                                {"1 2", -1},
-                                                {"1e3", -1},
-                                                {"3.0", -1},
-                                                {"4294967297", -1},
-                                                {"0000000000000000000042", 42},
-                                                {"100000000000000000000000001", -1}};
-    for (const auto& [text, expected] : rows)
-        QTest::addRow("'%s'", text) << QString::fromLatin1(text) << expected;
-    QTest::newRow("wide digits") << QStringLiteral("１２") << -1;
+    QTest::addColumn<quint32>("maximum"); // 1000 for a count, the last row for a row number
+    QTest::addColumn<int>("expected");    // -1: refused
+    const std::tuple<const char*, quint32, int> rows[] = {
+        {"0", 1000, 0},
+        {"1000", 1000, 1000},
+        {"1001", 1000, -1},
+        {"99999", 99999, 99999},
+        {"100000", 99999, -1},
+        {"0", 0, 0},
+        {"1", 0, -1},
+        {"  7 ", 1000, 7},
+        {"0042", 1000, 42},
+        {"-1", 1000, -1},
+        {"+5", 1000, -1},
+        {"", 1000, -1},
+        {"   ", 1000, -1},
+        {"12x", 1000, -1},
+        {"1 2", 1000, -1},
+        {"1e3", 1000, -1},
+        {"3.0", 1000, -1},
+        {"4294967297", 1000, -1},
+        {"0000000000000000000042", 1000, 42},
+        {"100000000000000000000000001", 1000, -1}};
+    for (const auto& [text, maximum, expected] : rows)
+        QTest::addRow("'%s' up to %u", text, maximum)
+            << QString::fromLatin1(text) << maximum << expected;
+    QTest::newRow("wide digits") << QStringLiteral("１２") << 1000u << -1;
 }
 
 void TestDialogs::parseValue() {
     QFETCH(QString, text);
+    QFETCH(quint32, maximum);
     QFETCH(int, expected);
     QString message;
-    const std::optional<quint32> value = ValueInputDialog::parseValue(text, &message);
+    const std::optional<quint32> value = ValueInputDialog::parseValue(text, maximum, &message);
     QCOMPARE(value.value_or(quint32(-1)), quint32(expected));
     if (!value) // every refusal names the bounds
-        QVERIFY2(message.contains("0") && message.contains("1000"), qPrintable(message));
+        QVERIFY2(message.contains("0 から " + QString::number(maximum)), qPrintable(message));
 }
 
 // A refusal keeps the dialog open with nothing stored and the focus on the
@@ -166,9 +174,10 @@ void TestDialogs::parseUnsignedText() {
     QTEST(value ? qint64(*value) : qint64(-1), "expected");
 }
 
-// OK reads the fields in tab order; the first refused one ("refused": 0 fps,
-// 1 width, 2 height) shows the bounds, takes the focus with its text selected,
-// and nothing is stored, not the fields before it nor the boxes clicked.
+// The frame rate is typed over its selected text. OK reads the fields in tab
+// order; the first refused one ("refused": 0 fps, 1 width, 2 height) shows the
+// bounds, takes the focus with its text selected, and nothing is stored, not
+// the fields before it nor the boxes clicked.
 void TestDialogs::frameRateFields_data() {
     QTest::addColumn<QStringList>("texts"); // fps, width, height
     QTest::addColumn<int>("refused");       // -1: accepted
@@ -195,7 +204,11 @@ void TestDialogs::frameRateFields() {
                               dialog.depthRadio(0), dialog.depthRadio(1), dialog.depthRadio(2),
                               dialog.vgaButton(), dialog.qvgaButton(), dialog.svgaButton()}));
     QLineEdit* edits[] = {dialog.fpsEdit(), dialog.widthEdit(), dialog.heightEdit()};
-    for (int i = 0; i < 3; ++i)
+    // The frame rate opens focused and selected: typing replaces it.
+    QCOMPARE(dialog.focusWidget(), dialog.fpsEdit());
+    QCOMPARE(dialog.fpsEdit()->selectedText(), QStringLiteral("8"));
+    QTest::keyClicks(dialog.fpsEdit(), texts[0]);
+    for (int i = 1; i < 3; ++i)
         edits[i]->setText(texts[i]);
     Click(dialog.depthRadio(2));
     Click(dialog.trimAviSizeCheck());

@@ -18,10 +18,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPrintDialog>
@@ -62,13 +64,14 @@ struct Window {
     }
 };
 
-// Drops local files on the list as a file manager does with Shift held (copy
-// or move offered, move proposed); the list must only ever copy. The action
-// taken: none when the drop was ignored.
-Qt::DropAction Drop(QWidget* target, const QList<QUrl>& urls) {
+// Drops local files on target at a point (its centre when not given) as a
+// file manager does with Shift held (copy or move offered, move proposed);
+// the program must only ever copy. The action taken: none when the drop was
+// ignored.
+Qt::DropAction Drop(QWidget* target, const QList<QUrl>& urls, std::optional<QPoint> point = {}) {
     QMimeData mime;
     mime.setUrls(urls);
-    const QPoint at = target->rect().center();
+    const QPoint at = point.value_or(target->rect().center());
     const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
     QDragEnterEvent enter(at, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
     QApplication::sendEvent(target, &enter);
@@ -117,6 +120,7 @@ private slots:
     void startUp();
     void panes();
     void missingFiles();
+    void columns();
     void settingsCommands();
     void scrolling();
     void aboutAndPrinting();
@@ -162,6 +166,15 @@ void TestMainWindow::commandTable() {
             ids << (a->isSeparator() ? 0 : a->data().toInt());
         QCOMPARE(ids, menus[int(MenuTable()[m].menu)]);
     }
+    // The list's context menu holds the Edit menu's own actions.
+    QList<int> context;
+    for (QAction* a : w.list->contextMenu()->actions()) {
+        context << (a->isSeparator() ? 0 : a->data().toInt());
+        QVERIFY(a->isSeparator() || menus[int(Menu::Edit)].contains(a->data().toInt()));
+    }
+    QCOMPARE(context.size(), qsizetype(ListContextMenu().size()));
+    for (qsizetype i = 0; i < context.size(); ++i)
+        QCOMPARE(context[i], int(ListContextMenu()[i]));
     // Undo and redo are available exactly when there is a step.
     QAction* undo = w.window.commandAction(Command::Undo);
     QAction* redo = w.window.commandAction(Command::Redo);
@@ -210,6 +223,15 @@ void TestMainWindow::keys_data() {
     key("Ctrl+X cuts closing up", Qt::Key_X, ctrl, "a d*", 1, quiet, none, bc);
     key("Ctrl+Y cuts leaving blanks", Qt::Key_Y, ctrl, "a [-] [-*] d", 1, quiet, none, bc);
     key("Ctrl+W pastes overwriting", Qt::Key_W, ctrl, "a [b] [/p*] d", 1, quiet);
+    key("Ctrl+Shift+A selects all", Qt::Key_A, ctrl | Qt::ShiftModifier, "[a] [b] [c*] [d]", 0,
+        quiet);
+    // Home and End move along the rows, not the columns; with Shift they
+    // select from the focus row on.
+    key("End goes to the last row", Qt::Key_End, 0, "a b c [d*]", 0, quiet);
+    key("Shift+End extends to the last row", Qt::Key_End, Qt::ShiftModifier, "a b [c] [d*]", 0,
+        quiet);
+    key("Shift+Home extends to the first row", Qt::Key_Home, Qt::ShiftModifier, "[a*] [b] [c] d", 0,
+        quiet);
 }
 
 void TestMainWindow::keys() {
@@ -251,37 +273,45 @@ void TestMainWindow::keys() {
     QCOMPARE(activated.count(), 0);
 }
 
-// What each list command asks (a value prompt with its first value, a Yes/No
-// question, a file), and what it then does; Cancel does nothing.
+// What each list command asks (a value prompt with its first value and its
+// largest: a count up to 1000, a row number up to the last row, the end of a
+// range up to the row count; a Yes/No question; a file, titled by its
+// purpose and opening in the project's folder), and what it then does;
+// Cancel does nothing.
 void TestMainWindow::questions_data() {
     QTest::addColumn<int>("command");
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QByteArray>("after");
-    QTest::addColumn<QStringList>("asked"); // "value <first>", "question", "file", "message"
+    // "value <first>/<largest>", "question", "file <title>", "message"
+    QTest::addColumn<QStringList>("asked");
     auto row = [](const char* name, Command id, const char* before, const QStringList& answers,
                   const char* after, const QStringList& asked) {
         QTest::newRow(name) << int(id) << QByteArray(before) << answers << QByteArray(after)
                             << asked;
     };
     using C = Command;
-    row("append", C::AddBlanksAtEnd, "a b* c", {"2"}, "a b* c - -", {"value 1"});
-    row("append cancelled", C::AddBlanksAtEnd, "a b* c", {"-"}, "a b* c", {"value 1"});
-    row("insert at the focus", C::InsertBlanksHere, "a b* c", {"2"}, "a - - b* c", {"value 1"});
-    row("insert without focus", C::InsertBlanksHere, "a [b] c", {"1"}, "a [b] c -", {"value 1"});
-    row("go to", C::GoToRow, "a [b] c*", {"0"}, "a* [b] c", {"value 0"});
+    row("append", C::AddBlanksAtEnd, "a b* c", {"2"}, "a b* c - -", {"value 1/1000"});
+    row("append cancelled", C::AddBlanksAtEnd, "a b* c", {"-"}, "a b* c", {"value 1/1000"});
+    row("insert at the focus", C::InsertBlanksHere, "a b* c", {"2"}, "a - - b* c",
+        {"value 1/1000"});
+    row("insert without focus", C::InsertBlanksHere, "a [b] c", {"1"}, "a [b] c -",
+        {"value 1/1000"});
+    row("go to", C::GoToRow, "a [b] c*", {"0"}, "a* [b] c", {"value 0/2"});
+    row("go to on an empty list", C::GoToRow, "", {"0"}, "", {"value 0/0"});
     row("range", C::AddRangeToSelection, "a b* c", {"0", "2"}, "[a] [b*] c",
-        {"value 0", "value 0"});
+        {"value 0/2", "value 0/3"});
     row("range, second cancelled", C::AddRangeToSelection, "a b* c", {"0", "-"}, "a b* c",
-        {"value 0", "value 0"});
+        {"value 0/2", "value 0/3"});
+    row("select all", C::SelectAll, "a [b] c*", {}, "[a] [b] [c*]", {});
     row("clear, Yes", C::ClearAll, "a [b] c*", {"yes"}, "", {"question"});
     row("clear, No", C::ClearAll, "a [b] c*", {"no"}, "a [b] c*", {"question"});
     row("clear, dismissed", C::ClearAll, "a [b] c*", {"dismiss"}, "a [b] c*", {"question"});
     row("drag and drop", C::ExplainDragAndDrop, "a", {}, "a", {"message"});
     row("import, no such file", C::ImportFileList, "a", {"file:/none/l.txt"}, "a",
-        {"file", "message"});
+        {"file 取り込むファイルリストの選択", "message"});
     row("change the first selected", C::ChangeImage, "a [b] [c]", {"file:/n"}, "a [/n] [c]",
-        {"file"});
+        {"file 画像ファイルの選択"});
     row("change nothing selected", C::ChangeImage, "a b* c", {}, "a b* c", {});
 }
 
@@ -300,9 +330,16 @@ void TestMainWindow::questions() {
     QStringList asked;
     for (const QString& line : w.dialogs.log)
         asked << line.section(':', 0, 0);
-    for (qsizetype i = 0, v = 0; i < asked.size(); ++i)
-        if (asked[i] == "value")
-            asked[i] += " " + QString::number(w.dialogs.valueInitials[v++]);
+    for (qsizetype i = 0, v = 0, f = 0; i < asked.size(); ++i) {
+        if (asked[i] == "value") {
+            asked[i] += QStringLiteral(" %1/%2")
+                            .arg(w.dialogs.valueInitials[v])
+                            .arg(w.dialogs.valueMaxima[v]);
+            ++v;
+        } else if (asked[i] == "file") {
+            asked[i] += " " + w.dialogs.fileRequests[f++].title;
+        }
+    }
     QTEST(asked, "asked");
     QCOMPARE(w.dialogs.unexpected, 0);
     QCOMPARE(w.project.isModified(), ParseState(before).paths != ParseState(after).paths);
@@ -318,6 +355,7 @@ void TestMainWindow::questions() {
 // A right click shows the image of the row under the pointer (a blank row the
 // one above), before selecting; a left click clears the preview and selects;
 // a double click changes the row's image. Below the last row nothing happens.
+// Shift with the right button, or the keyboard, opens the context menu.
 void TestMainWindow::mouse() {
     Window w;
     SetState(w.project, "a b c - e");
@@ -340,33 +378,59 @@ void TestMainWindow::mouse() {
     w.images.removeAll(QByteArray()); // the left button's clearing
     QVERIFY(w.images.isEmpty());
     QCOMPARE(w.dialogs.fileRequests.size(), 1);
+
+    // The context menu: the right button with Shift (which shows no image) or
+    // the keyboard opens it; the plain right button does not.
+    QMenu* menu = w.list->contextMenu();
+    auto context = [&](QContextMenuEvent::Reason reason, Qt::KeyboardModifiers modifiers) {
+        QContextMenuEvent event(reason, centre(1), area->mapToGlobal(centre(1)), modifiers);
+        QApplication::sendEvent(area, &event);
+        const bool shown = menu->isVisible();
+        menu->hide();
+        return shown;
+    };
+    QTest::mousePress(area, Qt::RightButton, Qt::ShiftModifier, centre(0));
+    QTest::mouseRelease(area, Qt::RightButton, Qt::ShiftModifier, centre(0));
+    QVERIFY(w.images.isEmpty());
+    QVERIFY(!context(QContextMenuEvent::Mouse, {}));
+    QVERIFY(context(QContextMenuEvent::Mouse, Qt::ShiftModifier));
+    QVERIFY(context(QContextMenuEvent::Keyboard, {}));
 }
 
-// A drop asks for the start and, for more than one file, the interval; Cancel
-// drops nothing. An item that is no local file stops the drop with a message
-// brought to the front.
+// A drop asks for the start, offering the row under the drop point (the last
+// row below them), and for more than one file the interval; Cancel drops
+// nothing. An item that is no local file stops the drop, and names aimed past
+// the last row are counted, with messages brought to the front.
 void TestMainWindow::drops_data() {
     QTest::addColumn<QStringList>("files"); // "" an item that is no local file
+    QTest::addColumn<int>("at");            // the row dropped on; -1 below the rows
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QByteArray>("after");
-    QTest::addColumn<int>("asked");
+    QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("two files") << QStringList{"/d/0", "/d/1"} << QStringList{"1", "2"}
-                               << QByteArray("- /d/0 - /d/1 -") << 2 << true;
-    QTest::newRow("one file asks only the start")
-        << QStringList{"/d/0"} << QStringList{"4"} << QByteArray("- - - - /d/0") << 1 << true;
-    QTest::newRow("start cancelled")
-        << QStringList{"/d/0", "/d/1"} << QStringList{"-"} << QByteArray("- - - - -") << 1 << false;
-    QTest::newRow("interval cancelled") << QStringList{"/d/0", "/d/1"} << QStringList{"0", "-"}
-                                        << QByteArray("- - - - -") << 2 << false;
-    QTest::newRow("no local file") << QStringList{"/d/0", "", "/d/2"} << QStringList{"0", "1"}
-                                   << QByteArray("/d/0 - - - -") << 2 << true;
+    const QStringList two{"/d/0", "/d/1"}, none;
+    auto row = [](const char* name, const QStringList& files, int at, const QStringList& answers,
+                  const char* after, const QStringList& messages, bool accepted) {
+        QTest::newRow(name) << files << at << answers << QByteArray(after) << messages << accepted;
+    };
+    row("two files on row 1", two, 1, {"1", "2"}, "- /d/0 - /d/1 -", none, true);
+    row("one file below the rows asks only the start", {"/d/0"}, -1, {"4"}, "- - - - /d/0", none,
+        true);
+    row("start cancelled", two, 3, {"-"}, "- - - - -", none, false);
+    row("interval cancelled", two, 0, {"0", "-"}, "- - - - -", none, false);
+    row("no local file", {"/d/0", "", "/d/2"}, 0, {"0", "1"}, "/d/0 - - - -",
+        {"Drag&Dropでエラーが生じました"}, true);
+    row("past the last row", {"/d/0", "/d/1", "/d/2", "/d/3"}, 2, {"2", "2"}, "- - /d/0 - /d/1",
+        {"ドロップしたファイルのうち 2 個は、最後の行 (4) より後ろに当たるため置けませんでした。\n"
+         "空欄を追加してから、もう一度ドロップしてください。"},
+        true);
 }
 
 void TestMainWindow::drops() {
     QFETCH(QStringList, files);
+    QFETCH(int, at);
     QFETCH(QStringList, answers);
-    QFETCH(QByteArray, after);
+    QFETCH(QStringList, messages);
     Window w;
     QVERIFY(w.show());
     SetState(w.project, "- - - - -");
@@ -375,17 +439,19 @@ void TestMainWindow::drops() {
     for (const QString& f : files)
         urls << (f.isEmpty() ? QUrl("https://example.org/b.bmp") : QUrl::fromLocalFile(f));
     QFETCH(bool, accepted);
-    QCOMPARE(Drop(w.list->viewport(), urls), accepted ? Qt::CopyAction : Qt::IgnoreAction);
-    QCOMPARE(StateOf(w.project), after);
-    QCOMPARE(w.dialogs.logged("value: "),
-             QStringList({"どの番号にドロップしますか?", "何番間隔でドロップしますか?"})
-                 .mid(0, w.dialogs.valueInitials.size()));
-    QTEST(int(w.dialogs.valueInitials.size()), "asked");
-    QCOMPARE(w.dialogs.valueInitials, QList<quint32>({0, 1}).mid(0, answers.size()));
-    const bool refused = files.contains("");
-    QCOMPARE(w.dialogs.logged("message: "),
-             refused ? QStringList{"Drag&Dropでエラーが生じました"} : QStringList{});
-    QCOMPARE(w.dialogs.foreground, QList<bool>(refused, true));
+    QWidget* area = w.list->viewport();
+    const QPoint point = at >= 0 ? w.list->visualRect(w.list->model()->index(at, 1)).center()
+                                 : QPoint(10, area->height() - 5);
+    QCOMPARE(Drop(area, urls, point), accepted ? Qt::CopyAction : Qt::IgnoreAction);
+    QTEST(StateOf(w.project), "after");
+    const qsizetype asked = files.size() > 1 && answers[0] != "-" ? 2 : 1;
+    QCOMPARE(
+        w.dialogs.logged("value: "),
+        QStringList({"どの番号にドロップしますか?", "何番間隔でドロップしますか?"}).mid(0, asked));
+    QCOMPARE(w.dialogs.valueInitials, QList<quint32>({at < 0 ? 4u : quint32(at), 1}).mid(0, asked));
+    QCOMPARE(w.dialogs.valueMaxima, QList<quint32>({4, 1000}).mid(0, asked));
+    QCOMPARE(w.dialogs.logged("message: "), messages);
+    QCOMPARE(w.dialogs.foreground, QList<bool>(messages.size(), true));
     QCOMPARE(w.project.isModified(), !answers.contains("-"));
 }
 
@@ -711,8 +777,6 @@ void TestMainWindow::panes() {
     QCOMPARE(splitter->widget(0), w.list);
     QCOMPARE(splitter->widget(1), static_cast<QWidget*>(w.window.preview()));
     QCOMPARE(splitter->sizes(), (QList<int>{400, 0}));
-    QCOMPARE(w.list->columnWidth(0), 100);
-    QCOMPARE(w.list->columnWidth(1), 300);
     QCOMPARE(w.list->model()->index(9, 0).data().toString(), QStringLiteral("9 ( 1.13)"));
     w.project.changePath(0, "/b");
     w.project.changePath(1, "/a");
@@ -762,6 +826,40 @@ void TestMainWindow::missingFiles() {
     QEvent activated(QEvent::WindowActivate);
     QApplication::sendEvent(&w.window, &activated);
     QCOMPARE(icon(1), icon(0));
+}
+
+// The label column fits the list's longest label uncut, also once the list
+// grows past a power of ten or the frame rate changes; the path column fills
+// the rest, leaving nothing to scroll sideways.
+void TestMainWindow::columns() {
+    Window w;
+    QVERIFY(w.show());
+    auto verify = [&](const QString& longest) {
+        FrameListView* list = w.list;
+        const int last = list->model()->rowCount() - 1;
+        QCOMPARE(list->model()->index(last, 0).data().toString(), longest);
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.widget = list;
+        for (int row = 9;; row = row * 10 + 9) { // rows 9, 99, 999, ... and the last
+            const QModelIndex label = list->model()->index(std::min(row, last), 0);
+            QVERIFY2(list->itemDelegate()->sizeHint(option, label).width() <= list->columnWidth(0),
+                     qPrintable(label.data().toString()));
+            if (row >= last)
+                break;
+        }
+        QTRY_COMPARE(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width());
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+    };
+    verify("9 ( 1.13)");
+    w.project.insertBlanks(10, 991);
+    verify("1000 (125.00)");
+    ProjectSettings slow = w.project.settings();
+    slow.fps = 1;
+    w.project.changeSettings(slow);
+    verify("1000 (1000.00)");
+    w.project.frameList()->resetRows(Paths(100000));
+    verify("99999 (99999.00)");
 }
 
 // OK in a settings dialog is one undo step (or marks modified without a
@@ -816,6 +914,7 @@ void TestMainWindow::scrolling() {
         const QRect rect = w.list->visualRect(w.list->model()->index(row, 0));
         QVERIFY2(w.list->viewport()->rect().contains(rect), qPrintable(QString::number(row)));
     }
+    QCOMPARE(w.dialogs.valueMaxima, QList<quint32>(5, 1999)); // row numbers past 1000
     QScrollBar* bar = w.list->verticalScrollBar();
     const int before = bar->value(), moved = int(scattered.size());
     QVERIFY(before > 500);

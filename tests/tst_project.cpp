@@ -44,6 +44,8 @@ std::pair<QByteArray, ProjectResult> Run(Project& p, const QByteArray& op, const
         p.goToRow(n(1));
     else if (w == "range")
         p.addRangeToSelection(n(1), n(2));
+    else if (w == "all")
+        p.selectAll();
     else if (w == "change")
         p.changePath(n(1), text);
     else if (w == "copy" || w == "cut" || w == "cutblank")
@@ -130,6 +132,8 @@ void TestProject::edits_data() {
     e("range 4 to 2", six, "range 4 2", {}, six, U);
     e("range past the end", six, "range 4 20", {}, "[a] b* c d [e] [f]", U);
     e("range over a selection", six, "range 0 2", {}, "[a] [b*] c d e f", U);
+    e("select all", "a [b] c* d", "all", {}, "[a] [b] [c*] [d]", U);
+    e("select all on an empty list", "", "all", {}, "", U);
     e("copy nothing selected", "a b c* -", "copy", H, "a b c* -", U);
     e("copy rows 2 and blank 5", "a b [c] d* e [-]", "copy", H + "c\r\n\r\n", "a b [c] d* e [-]",
       U);

@@ -150,6 +150,9 @@ void FrameRateSizeDialog::showSettings() {
     noTrailingBlankCheck_->setChecked(settings_.noTrailingBlank);
     scaleImagesCheck_->setChecked(settings_.scaleImages);
     trimAviSizeCheck_->setChecked(settings_.trimAviSize);
+    // The frame rate is what is changed most: typing replaces it.
+    fpsEdit_->selectAll();
+    fpsEdit_->setFocus(Qt::OtherFocusReason);
 }
 
 std::optional<quint32> FrameRateSizeDialog::parseUnsignedText(const QString& text) {

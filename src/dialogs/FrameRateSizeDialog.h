@@ -1,10 +1,11 @@
 #pragma once
 
 // The frame rate, size, depth and options dialog (title "Vistrom (FPS,Size等の
-// 設定)"). It works on a ProjectSettings: opening shows them, OK reads the
-// fields in tab order and stores the video settings only when every field
-// passed its check; Cancel stores nothing. The audio fields of the settings
-// are never touched here. A refused field is reported through the dialog seam.
+// 設定)"). It works on a ProjectSettings: opening shows them (the frame rate's
+// text selected, so that typing replaces it), OK reads the fields in tab order
+// and stores the video settings only when every field passed its check;
+// Cancel stores nothing. The audio fields of the settings are never touched
+// here. A refused field is reported through the dialog seam.
 
 #include "settings/ProjectSettings.h"
 

@@ -116,8 +116,9 @@ std::optional<QByteArray> QtUserDialogs::askFileName(const FileRequest& request)
     return QFile::encodeName(chosen);
 }
 
-std::optional<quint32> QtUserDialogs::askValue(const QString& prompt, quint32 initial) {
-    return ValueInputDialog::ask(owner_, prompt, initial);
+std::optional<quint32> QtUserDialogs::askValue(const QString& prompt, quint32 initial,
+                                               quint32 maximum) {
+    return ValueInputDialog::ask(owner_, prompt, initial, maximum);
 }
 
 bool QtUserDialogs::runFrameRateDialog(ProjectSettings& settings) {

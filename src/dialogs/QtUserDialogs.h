@@ -18,7 +18,8 @@ public:
     Answer askYesNo(const QString& text) override;
     void showPlainMessage(const QString& text, const QString& caption) override;
     std::optional<QByteArray> askFileName(const FileRequest& request) override;
-    std::optional<quint32> askValue(const QString& prompt, quint32 initial) override;
+    std::optional<quint32> askValue(const QString& prompt, quint32 initial,
+                                    quint32 maximum) override;
     bool runFrameRateDialog(ProjectSettings& settings) override;
     bool runAudioDialog(ProjectSettings& settings, const QByteArray& startFolder) override;
     std::optional<CompressionChoice> askCompression() override;

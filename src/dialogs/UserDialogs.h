@@ -38,8 +38,12 @@ public:
     // The full path chosen, as bytes; std::nullopt on Cancel.
     virtual std::optional<QByteArray> askFileName(const FileRequest& request) = 0;
 
-    // The value prompt (0 to 1000); std::nullopt on Cancel.
-    virtual std::optional<quint32> askValue(const QString& prompt, quint32 initial) = 0;
+    // The largest count the value prompt takes (blank rows to add, the drop interval).
+    static constexpr quint32 MaxCount = 1000;
+    // The value prompt: a whole number from 0 to maximum (MaxCount for a
+    // count, the list's last row for a row number); std::nullopt on Cancel.
+    virtual std::optional<quint32> askValue(const QString& prompt, quint32 initial,
+                                            quint32 maximum) = 0;
 
     // The frame rate and size dialog on the project's settings; true on OK
     // (the settings then hold the confirmed values).
@@ -61,7 +65,9 @@ public:
     Answer askYesNo(const QString&) override { return Answer::Dismissed; }
     void showPlainMessage(const QString&, const QString&) override {}
     std::optional<QByteArray> askFileName(const FileRequest&) override { return std::nullopt; }
-    std::optional<quint32> askValue(const QString&, quint32) override { return std::nullopt; }
+    std::optional<quint32> askValue(const QString&, quint32, quint32) override {
+        return std::nullopt;
+    }
     bool runFrameRateDialog(ProjectSettings&) override { return false; }
     bool runAudioDialog(ProjectSettings&, const QByteArray&) override { return false; }
     std::optional<CompressionChoice> askCompression() override { return std::nullopt; }

@@ -40,7 +40,8 @@ ValueInputDialog::ValueInputDialog(QWidget* parent)
     connect(cancelButton_, &QPushButton::clicked, this, &ValueInputDialog::reject);
 }
 
-std::optional<quint32> ValueInputDialog::parseValue(const QString& text, QString* message) {
+std::optional<quint32> ValueInputDialog::parseValue(const QString& text, quint32 maximum,
+                                                    QString* message) {
     const QString trimmed = text.trimmed();
     bool digitsOnly = !trimmed.isEmpty();
     for (QChar c : trimmed)
@@ -50,16 +51,16 @@ std::optional<quint32> ValueInputDialog::parseValue(const QString& text, QString
         if (message)
             *message = tr("符号なしの整数を入力してください (%1 から %2 まで)。")
                            .arg(MinValue)
-                           .arg(MaxValue);
+                           .arg(maximum);
         return std::nullopt;
     }
     // Leading zeros do not count; a number too long to read is out of range
     // rather than wrapped around.
     bool readable = false;
     const qulonglong number = trimmed.toULongLong(&readable);
-    if (!readable || number > MaxValue) { // MinValue is 0: no digit string lies below it
+    if (!readable || number > maximum) { // MinValue is 0: no digit string lies below it
         if (message)
-            *message = tr("%1 から %2 までの整数を入力してください。").arg(MinValue).arg(MaxValue);
+            *message = tr("%1 から %2 までの整数を入力してください。").arg(MinValue).arg(maximum);
         return std::nullopt;
     }
     return quint32(number);
@@ -80,7 +81,7 @@ int ValueInputDialog::exec() {
 
 void ValueInputDialog::accept() {
     QString message;
-    const std::optional<quint32> number = parseValue(valueEdit_->text(), &message);
+    const std::optional<quint32> number = parseValue(valueEdit_->text(), maximum, &message);
     if (!number) {
         showRefusal(message);
         valueEdit_->setFocus(Qt::OtherFocusReason);
@@ -100,10 +101,11 @@ void ValueInputDialog::showRefusal(const QString& message) {
 }
 
 std::optional<quint32> ValueInputDialog::ask(QWidget* parent, const QString& prompt,
-                                             quint32 initial) {
+                                             quint32 initial, quint32 maximum) {
     ValueInputDialog dialog(parent);
     dialog.prompt = prompt;
     dialog.value = initial;
+    dialog.maximum = maximum;
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.value;

@@ -262,6 +262,13 @@ void Project::addRangeToSelection(quint32 from, quint32 to) {
     SelectRows(marks_, rows);
 }
 
+void Project::selectAll() {
+    if (list_->size() > 0)
+        marks_->select(QItemSelection(list_->index(0, 0),
+                                      list_->index(list_->size() - 1, FrameList::ColumnCount - 1)),
+                       QItemSelectionModel::ClearAndSelect);
+}
+
 QByteArray Project::copySelection() const {
     return RowClipboardText(selectedPaths());
 }
@@ -315,11 +322,12 @@ ProjectResult Project::pasteOverwriting(const QByteArray& clipboardText) {
 }
 
 ProjectResult Project::placeDroppedPaths(const QList<QByteArray>& names, quint32 start,
-                                         quint32 interval) {
+                                         quint32 interval, int* pastTheEnd) {
     // Row -> name; with interval 0 every name aims at the same row and the
     // last one stays. Rows are never inserted.
     QMap<int, QByteArray> placed;
     ProjectResult result = ProjectResult::Done;
+    int missed = 0;
     for (qsizetype i = 0; i < names.size(); ++i) {
         if (names[i].isEmpty()) { // names already placed stay
             result = ProjectResult::DropNameRefused;
@@ -328,7 +336,11 @@ ProjectResult Project::placeDroppedPaths(const QList<QByteArray>& names, quint32
         const qint64 row = qint64(start) + qint64(interval) * qint64(i);
         if (row < list_->size())
             placed.insert(int(row), names[i]);
+        else
+            ++missed;
     }
+    if (pastTheEnd)
+        *pastTheEnd = missed;
     finishEdit(RowEditStep::changePaths(list_, placed.keys(), placed.values(), tr("ドロップ")));
     return result;
 }

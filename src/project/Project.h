@@ -97,6 +97,8 @@ public:
     bool goToRow(quint32 row);
     // Adds rows from .. to - 1 to the selection; rows past the last are passed over.
     void addRangeToSelection(quint32 from, quint32 to);
+    // Selects every row; the focus stays.
+    void selectAll();
 
     // The clipboard text of the selected rows. The cuts take the selected
     // rows out (closing up, or leaving blank rows) and answer their text.
@@ -108,10 +110,11 @@ public:
     ProjectResult pasteInserting(const QByteArray& clipboardText);
     ProjectResult pasteOverwriting(const QByteArray& clipboardText);
     // Names dropped on the list go to rows start, start + interval, ...; a
-    // name aimed past the last row is not placed, and an empty name (an item
-    // that is no local file) stops the placing.
-    ProjectResult placeDroppedPaths(const QList<QByteArray>& names, quint32 start,
-                                    quint32 interval);
+    // name aimed past the last row is not placed (pastTheEnd, when given,
+    // counts them), and an empty name (an item that is no local file) stops
+    // the placing.
+    ProjectResult placeDroppedPaths(const QList<QByteArray>& names, quint32 start, quint32 interval,
+                                    int* pastTheEnd = nullptr);
     // One row per line of the text file at path, before the focus row (or at the top).
     ProjectResult importFileList(const QByteArray& path);
     void changePath(int row, const QByteArray& path);

@@ -49,6 +49,9 @@ const CommandEntry Commands[] = {
      "Space", List},
     {C::GoToRow, M::Edit, QT_TRANSLATE_NOOP("CommandTable", "N行目へ移動(&G)\tCtrl+G"), ""},
     {C::AddRangeToSelection, M::Edit, QT_TRANSLATE_NOOP("CommandTable", "連続範囲選択追加"), ""},
+    // Ctrl+A has always added blanks; selecting every row takes Shift as well.
+    {C::SelectAll, M::Edit, QT_TRANSLATE_NOOP("CommandTable", "全て選択(&L)\tCtrl+Shift+A"),
+     "Ctrl+Shift+A"},
     {C::CutRowsLeavingBlanks, M::Edit,
      QT_TRANSLATE_NOOP("CommandTable", "切り取り(空白)(&Y)\tCtrl+Y"), "Ctrl+Y"},
     {C::PasteRowsOverwriting, M::Edit,
@@ -79,10 +82,33 @@ const CommandEntry Commands[] = {
     {C::PasteKey, M::None, "", "Shift+Ins"},
 };
 
+const Command ContextMenu[] = {
+    C::Undo,
+    C::Redo,
+    C::Separator,
+    C::CutRowsClosingUp,
+    C::CopyRows,
+    C::PasteRowsInserting,
+    C::CutRowsLeavingBlanks,
+    C::PasteRowsOverwriting,
+    C::Separator,
+    C::DeleteSelection,
+    C::BlankSelection,
+    C::InsertBlanksHere,
+    C::SelectAll,
+    C::Separator,
+    C::ShowImage,
+    C::ChangeImage,
+};
+
 } // namespace
 
 std::span<const CommandEntry> CommandTable() {
     return Commands;
+}
+
+std::span<const Command> ListContextMenu() {
+    return ContextMenu;
 }
 
 std::span<const MenuEntry> MenuTable() {

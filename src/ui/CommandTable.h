@@ -3,7 +3,8 @@
 // The menus and keys of the main window, as data: one entry per menu item in
 // menu order (separators included), then the keys that have no item. The
 // main window builds its menus and actions from this table and binds each
-// command id to its handler. Rules the table keeps (tests check them): every
+// command id to its handler; the list's context menu reuses the Edit menu's
+// actions. Rules the table keeps (tests check them): every
 // command is reached from a menu or a key; no key is bound twice; the list's
 // own keys (Space, Delete, Enter, Shift+Enter) are bound only to the list.
 
@@ -24,6 +25,7 @@ enum class Command : int {
     CopyKey = 57634, // Ctrl+Insert, Shift+Delete, Shift+Insert: taken, and doing nothing
     CutKey = 57635,
     PasteKey = 57637,
+    SelectAll = 57642,
     Undo = 57643,
     Redo = 57644,
     About = 57664,
@@ -77,6 +79,8 @@ struct MenuEntry {
 
 std::span<const CommandEntry> CommandTable();
 std::span<const MenuEntry> MenuTable();
+// The list's context menu: commands of the Edit menu, Separator between groups.
+std::span<const Command> ListContextMenu();
 
 // The entry's text and keys as the window uses them.
 QString CommandText(const CommandEntry& entry);

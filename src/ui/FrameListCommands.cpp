@@ -60,15 +60,15 @@ int FirstSelectedRow(const Project* project) {
 } // namespace
 
 void FrameListView::addBlanksAtEnd() {
-    const std::optional<quint32> count =
-        dialogs_->askValue(tr("最後に、何個項目を追加するかを指定してください。"), 1);
+    const std::optional<quint32> count = dialogs_->askValue(
+        tr("最後に、何個項目を追加するかを指定してください。"), 1, UserDialogs::MaxCount);
     if (count)
         project_->insertBlanks(project_->frameList()->size(), int(*count));
 }
 
 void FrameListView::insertBlanksHere() {
-    const std::optional<quint32> count =
-        dialogs_->askValue(tr("その場所に何個項目を追加するかを指定してください。"), 1);
+    const std::optional<quint32> count = dialogs_->askValue(
+        tr("その場所に何個項目を追加するかを指定してください。"), 1, UserDialogs::MaxCount);
     if (!count)
         return;
     const int focused = project_->focusedRow();
@@ -88,20 +88,29 @@ void FrameListView::blankSelection() {
     project_->blankSelection();
 }
 
-// Moves the focus mark to row N and scrolls it entirely into view.
+// Moves the focus mark to row N and scrolls it entirely into view. Row
+// numbers go up to the last row, however long the list.
 void FrameListView::goToRow() {
     const std::optional<quint32> row =
-        dialogs_->askValue(tr("何番目の場所へ移動するかを指定してください。"), 0);
+        dialogs_->askValue(tr("何番目の場所へ移動するかを指定してください。"), 0, lastRowNumber());
     if (row && project_->goToRow(*row))
         scrollTo(currentIndex(), QAbstractItemView::EnsureVisible);
 }
 
+// The second number is the row after the range: it may be the row count, so
+// that the range can take in the last row.
 void FrameListView::addRangeToSelection() {
-    const std::optional<quint32> from = dialogs_->askValue(tr("選択範囲の指定・何番目から?"), 0);
+    const std::optional<quint32> from =
+        dialogs_->askValue(tr("選択範囲の指定・何番目から?"), 0, lastRowNumber());
     if (!from)
         return;
-    if (const std::optional<quint32> to = dialogs_->askValue(tr("選択範囲の指定・何番目まで?"), 0))
+    if (const std::optional<quint32> to = dialogs_->askValue(
+            tr("選択範囲の指定・何番目まで?"), 0, quint32(project_->frameList()->size())))
         project_->addRangeToSelection(*from, *to);
+}
+
+void FrameListView::selectAll() {
+    project_->selectAll();
 }
 
 void FrameListView::copyRows() {

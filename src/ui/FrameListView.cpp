@@ -7,12 +7,14 @@
 #include "project/Project.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -157,13 +159,20 @@ FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* pa
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    horizontalHeader()->setStretchLastSection(false);
+    // The path column takes the width the labels leave: nothing to scroll sideways.
+    horizontalHeader()->setStretchLastSection(true);
     // Fixed row heights keep a list of 100,000 rows quick to lay out.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(qMax(18, fontMetrics().height() + 4));
     verticalHeader()->hide();
     setColumnWidth(FrameList::LabelColumn, 100);
-    setColumnWidth(FrameList::PathColumn, 300);
+    fitLabelColumn();
+    // Cheap when nothing changed shape: one label is formatted and compared.
+    const FrameList* list = project_->frameList();
+    connect(list, &QAbstractItemModel::rowsInserted, this, &FrameListView::fitLabelColumn);
+    connect(list, &QAbstractItemModel::rowsRemoved, this, &FrameListView::fitLabelColumn);
+    connect(list, &QAbstractItemModel::modelReset, this, &FrameListView::fitLabelColumn);
+    connect(list, &QAbstractItemModel::dataChanged, this, &FrameListView::fitLabelColumn);
     connect(project_, &Project::rowsReplaced, this, &QAbstractItemView::scrollToTop);
     // Another project, or the same one in another folder, finds its files anew.
     connect(project_, &Project::rowsReplaced, this, &FrameListView::recheckFiles);
@@ -193,6 +202,47 @@ bool FrameListView::isMissing(const QByteArray& path) const {
 void FrameListView::recheckFiles() {
     missingFiles_.clear();
     viewport()->update();
+}
+
+void FrameListView::fitLabelColumn() {
+    const FrameList* list = project_->frameList();
+    // Labels only grow down the list: the last one has the most digits, both
+    // in the row number and in the seconds. Each digit is measured as the
+    // widest one, so the width changes only with the number of digits.
+    QString shape = TimeLabel(std::max(list->size() - 1, 0), list->fps());
+    const QFontMetrics metrics = fontMetrics();
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+            widest = QChar(digit);
+    for (QChar& c : shape)
+        if (c.isDigit())
+            c = widest;
+    if (shape == labelShape_)
+        return;
+    labelShape_ = shape;
+    // What the delegate needs to show that label and its icon uncut.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.text = shape;
+    option.features |= QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+    option.icon = RowIcons[FrameList::FilledIcon];
+    option.decorationSize = QSize(16, 16);
+    const int needed =
+        style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, {}, this).width();
+    setColumnWidth(FrameList::LabelColumn, std::max(100, needed));
+}
+
+void FrameListView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        labelShape_.clear();
+        fitLabelColumn();
+    }
+}
+
+quint32 FrameListView::lastRowNumber() const {
+    return quint32(std::max(project_->frameList()->size() - 1, 0));
 }
 
 // Claims the list's own keys before the main window's shortcuts see them, so
@@ -231,11 +281,37 @@ void FrameListView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+// Home and End go to the first and last row, as in a list (the table would
+// move between the columns); with Shift they extend the selection.
+QModelIndex FrameListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const int rows = model()->rowCount();
+    if ((action == MoveHome || action == MoveEnd) && rows > 0)
+        return model()->index(action == MoveHome ? 0 : rows - 1,
+                              currentIndex().isValid() ? currentIndex().column() : 0);
+    return QTableView::moveCursor(action, modifiers);
+}
+
+// The plain right click belongs to the row's image (mousePressEvent); the
+// menu opens with Shift, or from the keyboard at the focus row.
+void FrameListView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    const bool mouse = event->reason() == QContextMenuEvent::Mouse;
+    if (!contextMenu_ || (mouse && !(event->modifiers() & Qt::ShiftModifier)))
+        return;
+    QPoint at = event->globalPos();
+    if (!mouse) {
+        const QRect row = visualRect(currentIndex());
+        at = viewport()->mapToGlobal(viewport()->rect().intersects(row) ? row.bottomLeft()
+                                                                        : QPoint(0, 0));
+    }
+    contextMenu_->popup(at);
+}
+
 // The image work comes before the list's own handling, so that a right click
-// shows the row under the pointer before it becomes selected; a left click
-// clears the preview.
+// shows the row under the pointer before it becomes selected (with Shift it
+// opens the context menu instead); a left click clears the preview.
 void FrameListView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton) {
+    if (event->button() == Qt::RightButton && !(event->modifiers() & Qt::ShiftModifier)) {
         const QModelIndex index = indexAt(event->position().toPoint());
         if (index.isValid())
             project_->showRowImage(index.row());
@@ -263,7 +339,9 @@ void FrameListView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 // Dropped files fill existing rows start, start + interval, ... in the order
-// the drop lists them; an item that is no local file stops the placing.
+// the drop lists them; an item that is no local file stops the placing. The
+// start offered is the row under the drop point (the last row below them);
+// names aimed past the last row are counted and the user told why.
 void FrameListView::dropEvent(QDropEvent* event) {
     const QMimeData* mime = event->mimeData();
     if (!CarriesUrls(mime)) {
@@ -271,24 +349,40 @@ void FrameListView::dropEvent(QDropEvent* event) {
         return;
     }
     activateWindow();
-    if (placeDroppedFiles(mime->urls()))
+    if (placeDroppedFiles(mime->urls(), rowAt(int(event->position().y()))))
         AcceptAsCopy(event);
     else
         event->ignore();
 }
 
-bool FrameListView::placeDroppedFiles(const QList<QUrl>& urls) {
-    const std::optional<quint32> start = dialogs_->askValue(tr("どの番号にドロップしますか?"), 0);
+bool FrameListView::placeDroppedFiles(const QList<QUrl>& urls, int under) {
+    const std::optional<quint32> start =
+        dialogs_->askValue(tr("どの番号にドロップしますか?"),
+                           under >= 0 ? quint32(under) : lastRowNumber(), lastRowNumber());
     std::optional<quint32> interval = 0;
     if (start && urls.size() > 1)
-        interval = dialogs_->askValue(tr("何番間隔でドロップしますか?"), 1);
+        interval = dialogs_->askValue(tr("何番間隔でドロップしますか?"), 1, UserDialogs::MaxCount);
     if (!start || !interval)
         return false;
     QList<QByteArray> names;
     for (const QUrl& url : urls)
         names.append(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : QByteArray());
-    const ProjectResult result = project_->placeDroppedPaths(names, *start, *interval);
+    int pastTheEnd = 0;
+    const ProjectResult result = project_->placeDroppedPaths(names, *start, *interval, &pastTheEnd);
     if (result != ProjectResult::Done)
         dialogs_->showMessage(ProjectMessage(result), true);
+    const int rows = project_->frameList()->size();
+    if (pastTheEnd > 0 && rows == 0)
+        dialogs_->showMessage(tr("リストに行がないため、ドロップしたファイル (%n 個) を置けま"
+                                 "せんでした。\n空欄を追加してから、もう一度ドロップしてください。",
+                                 nullptr, pastTheEnd),
+                              true);
+    else if (pastTheEnd > 0)
+        dialogs_->showMessage(tr("ドロップしたファイルのうち %n 個は、最後の行 (%1) より後ろに当た"
+                                 "るため置けませんでした。\n空欄を追加してから、もう一度ドロップ"
+                                 "してください。",
+                                 nullptr, pastTheEnd)
+                                  .arg(rows - 1),
+                              true);
     return true;
 }

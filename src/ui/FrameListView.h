@@ -5,6 +5,12 @@
 // mouse clicks, dropped files and the Edit menu's list commands into questions
 // through the dialog seam and then Project calls. The commands live in
 // FrameListCommands.cpp; construction and the input events here.
+//
+// The label column is as wide as the longest label of the list needs; the
+// path column fills the rest. Home and End (with Shift: extending the
+// selection) move along the rows. Shift with the right button, or the menu
+// key, opens the context menu the window gives; the plain right click shows
+// the row's image.
 
 #include <QByteArray>
 #include <QHash>
@@ -12,6 +18,7 @@
 #include <QUrl>
 
 class Project;
+class QMenu;
 class UserDialogs;
 
 class FrameListView : public QTableView {
@@ -22,10 +29,14 @@ public:
     FrameListView(Project* project, UserDialogs* dialogs, QWidget* parent = nullptr);
 
     Project* project() const { return project_; }
+    // The menu of the list's commands; not owned.
+    void setContextMenu(QMenu* menu) { contextMenu_ = menu; }
+    QMenu* contextMenu() const { return contextMenu_; }
 
-    // Places dropped files on the rows, after asking where, exactly as a drop
-    // on the list does; false when the user cancelled.
-    bool placeDroppedFiles(const QList<QUrl>& urls);
+    // Places dropped files on the rows, after asking where (offering row
+    // under; -1 offers the last row), exactly as a drop on the list does;
+    // false when the user cancelled.
+    bool placeDroppedFiles(const QList<QUrl>& urls, int under = -1);
     // Whether the file a row's path names is missing (the row then shows the
     // style's warning icon); looked up once, until recheckFiles().
     bool isMissing(const QByteArray& path) const;
@@ -42,6 +53,7 @@ public slots:
     void blankSelection();
     void goToRow();
     void addRangeToSelection();
+    void selectAll() override;
 
     // Rows through the system clipboard.
     void copyRows();
@@ -59,6 +71,9 @@ public slots:
 protected:
     bool event(QEvent* event) override; // claims the list's own keys
     void keyPressEvent(QKeyEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -68,8 +83,15 @@ protected:
 private:
     // Lets the user pick the row's image through a file dialog.
     void changeRowImage(int row);
+    // The largest row number a prompt takes: the last row (0 for an empty list).
+    quint32 lastRowNumber() const;
+    // Widens or narrows the label column to the longest label of the list,
+    // when that label's shape (its digits and the frame rate) changed.
+    void fitLabelColumn();
 
     Project* project_;
     UserDialogs* dialogs_;
+    QMenu* contextMenu_ = nullptr;
+    QString labelShape_; // the longest label with its digits made alike
     mutable QHash<QByteArray, bool> missingFiles_;
 };

@@ -132,6 +132,7 @@ void MainWindow::bindHandlers() {
         {Command::BlankSelection, [l] { l->blankSelection(); }},
         {Command::GoToRow, [l] { l->goToRow(); }},
         {Command::AddRangeToSelection, [l] { l->addRangeToSelection(); }},
+        {Command::SelectAll, [l] { l->selectAll(); }},
         {Command::CutRowsLeavingBlanks, [l] { l->cutRowsLeavingBlanks(); }},
         {Command::PasteRowsOverwriting, [l] { l->pasteRowsOverwriting(); }},
         {Command::ExplainDragAndDrop, [l] { l->explainDragAndDrop(); }},
@@ -180,6 +181,16 @@ void MainWindow::buildMenus() {
             list_->addAction(action);
         actions_.insert(entry.id, action);
     }
+    // The list's context menu shows the Edit menu's own actions.
+    auto* context = new QMenu(this);
+    context->setObjectName(QStringLiteral("listContextMenu"));
+    for (const Command id : ListContextMenu()) {
+        if (id == Command::Separator)
+            context->addSeparator();
+        else
+            context->addAction(actions_[id]);
+    }
+    list_->setContextMenu(context);
     // Undo and redo are available exactly when there is a step.
     const QUndoStack* stack = project_->undoStack();
     actions_[Command::Undo]->setEnabled(stack->canUndo());
