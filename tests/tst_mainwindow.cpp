@@ -355,7 +355,7 @@ void TestMainWindow::questions() {
 // A right click shows the image of the row under the pointer (a blank row the
 // one above), before selecting; a left click clears the preview and selects;
 // a double click changes the row's image. Below the last row nothing happens.
-// Shift with the right button, or the keyboard, opens the context menu.
+// Shift with the right button, the menu key or Shift+F10 opens the context menu.
 void TestMainWindow::mouse() {
     Window w;
     SetState(w.project, "a b c - e");
@@ -395,6 +395,8 @@ void TestMainWindow::mouse() {
     QVERIFY(!context(QContextMenuEvent::Mouse, {}));
     QVERIFY(context(QContextMenuEvent::Mouse, Qt::ShiftModifier));
     QVERIFY(context(QContextMenuEvent::Keyboard, {}));
+    QTest::keyClick(w.list, Qt::Key_F10, Qt::ShiftModifier);
+    QVERIFY(menu->isVisible());
 }
 
 // A drop asks for the start, offering the row under the drop point (the last

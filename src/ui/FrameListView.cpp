@@ -261,6 +261,12 @@ bool FrameListView::event(QEvent* event) {
 // The list's keys run their commands before the table's own handling, which
 // would toggle the selection on Space and start editing or activate on Enter.
 void FrameListView::keyPressEvent(QKeyEvent* event) {
+    // Shift+F10 opens the context menu, as the menu key does.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        popUpContextMenu();
+        event->accept();
+        return;
+    }
     switch (ListKeyOf(event)) {
     case ListKey::Blank:
         blankSelection();
@@ -292,19 +298,21 @@ QModelIndex FrameListView::moveCursor(CursorAction action, Qt::KeyboardModifiers
 }
 
 // The plain right click belongs to the row's image (mousePressEvent); the
-// menu opens with Shift, or from the keyboard at the focus row.
+// menu opens with Shift, or from the keyboard (the menu key) at the focus row.
 void FrameListView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    const bool mouse = event->reason() == QContextMenuEvent::Mouse;
-    if (!contextMenu_ || (mouse && !(event->modifiers() & Qt::ShiftModifier)))
+    if (event->reason() != QContextMenuEvent::Mouse)
+        popUpContextMenu();
+    else if (contextMenu_ && (event->modifiers() & Qt::ShiftModifier))
+        contextMenu_->popup(event->globalPos());
+}
+
+void FrameListView::popUpContextMenu() {
+    if (!contextMenu_)
         return;
-    QPoint at = event->globalPos();
-    if (!mouse) {
-        const QRect row = visualRect(currentIndex());
-        at = viewport()->mapToGlobal(viewport()->rect().intersects(row) ? row.bottomLeft()
-                                                                        : QPoint(0, 0));
-    }
-    contextMenu_->popup(at);
+    const QRect row = visualRect(currentIndex());
+    contextMenu_->popup(
+        viewport()->mapToGlobal(viewport()->rect().intersects(row) ? row.bottomLeft() : QPoint()));
 }
 
 // The image work comes before the list's own handling, so that a right click

@@ -8,9 +8,9 @@
 //
 // The label column is as wide as the longest label of the list needs; the
 // path column fills the rest. Home and End (with Shift: extending the
-// selection) move along the rows. Shift with the right button, or the menu
-// key, opens the context menu the window gives; the plain right click shows
-// the row's image.
+// selection) move along the rows. Shift with the right button, the menu key
+// or Shift+F10 opens the context menu the window gives; the plain right click
+// shows the row's image.
 
 #include <QByteArray>
 #include <QHash>
@@ -83,6 +83,8 @@ protected:
 private:
     // Lets the user pick the row's image through a file dialog.
     void changeRowImage(int row);
+    // Opens the context menu at the focus row, as from the keyboard.
+    void popUpContextMenu();
     // The largest row number a prompt takes: the last row (0 for an empty list).
     quint32 lastRowNumber() const;
     // Widens or narrows the label column to the longest label of the list,
