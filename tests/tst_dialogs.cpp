@@ -201,8 +201,9 @@ void TestDialogs::frameRateFields() {
              (QList<QWidget*>{dialog.okButton(), dialog.cancelButton(), dialog.fpsEdit(),
                               dialog.widthEdit(), dialog.heightEdit(), dialog.scaleImagesCheck(),
                               dialog.noTrailingBlankCheck(), dialog.trimAviSizeCheck(),
-                              dialog.depthRadio(0), dialog.depthRadio(1), dialog.depthRadio(2),
-                              dialog.vgaButton(), dialog.qvgaButton(), dialog.svgaButton()}));
+                              dialog.applyOrientationCheck(), dialog.depthRadio(0),
+                              dialog.depthRadio(1), dialog.depthRadio(2), dialog.vgaButton(),
+                              dialog.qvgaButton(), dialog.svgaButton()}));
     QLineEdit* edits[] = {dialog.fpsEdit(), dialog.widthEdit(), dialog.heightEdit()};
     // The frame rate opens focused and selected: typing replaces it.
     QCOMPARE(dialog.focusWidget(), dialog.fpsEdit());
@@ -212,6 +213,7 @@ void TestDialogs::frameRateFields() {
         edits[i]->setText(texts[i]);
     Click(dialog.depthRadio(2));
     Click(dialog.trimAviSizeCheck());
+    Click(dialog.applyOrientationCheck());
     dialog.cancelButton()->setFocus(); // a refusal must move the focus back
     Click(dialog.okButton());
     if (refused < 0) {
@@ -219,7 +221,8 @@ void TestDialogs::frameRateFields() {
         QCOMPARE(QStringList({QString::number(settings.fps), QString::number(settings.width),
                               QString::number(settings.height)}),
                  texts);
-        QVERIFY(settings.depth == ColourDepth::Bits24 && settings.trimAviSize);
+        QVERIFY(settings.depth == ColourDepth::Bits24 && settings.trimAviSize &&
+                settings.applyOrientation);
         return;
     }
     QVERIFY(dialog.isVisible());
@@ -241,15 +244,19 @@ void TestDialogs::depthAndOptions() {
     ProjectSettings settings;
     settings.depth = ColourDepth::Bits16;
     settings.noTrailingBlank = true;
+    settings.applyOrientation = true;
     settings.audioPath = "/a.wav";
     const ProjectSettings stored = settings;
-    for (const char* step : {"show, OK", "SVGA, Cancel", "VGA, OK"}) {
+    for (const char* step : {"show, OK", "SVGA, untick, Cancel", "VGA, OK"}) {
         FrameRateSizeDialog dialog(settings, seam);
-        QVERIFY(dialog.depthRadio(1)->isChecked() && dialog.noTrailingBlankCheck()->isChecked());
+        QVERIFY(dialog.depthRadio(1)->isChecked() && dialog.noTrailingBlankCheck()->isChecked() &&
+                dialog.applyOrientationCheck()->isChecked());
         QVERIFY(!dialog.scaleImagesCheck()->isChecked() && !dialog.trimAviSizeCheck()->isChecked());
         dialog.show();
-        if (QByteArray(step).startsWith("SVGA"))
+        if (QByteArray(step).startsWith("SVGA")) {
             Click(dialog.svgaButton());
+            Click(dialog.applyOrientationCheck());
+        }
         if (QByteArray(step).startsWith("VGA"))
             Click(dialog.vgaButton());
         QCOMPARE(dialog.fpsEdit()->text(), QStringLiteral("8"));

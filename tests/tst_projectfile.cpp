@@ -27,10 +27,10 @@ using S = ProjectSettings;
 
 // Shown when a comparison of settings fails.
 char* toString(const ProjectSettings& s) {
-    return qstrdup(QString::asprintf("F %u S %u,%u B %d W %d X %d D %d A %d A1 '%s'", s.fps,
+    return qstrdup(QString::asprintf("F %u S %u,%u B %d W %d X %d D %d O %d A %d A1 '%s'", s.fps,
                                      s.width, s.height, int(s.depth), s.noTrailingBlank,
-                                     s.scaleImages, s.trimAviSize, s.audioEnabled,
-                                     s.audioPath.constData())
+                                     s.scaleImages, s.trimAviSize, s.applyOrientation,
+                                     s.audioEnabled, s.audioPath.constData())
                        .toUtf8()
                        .constData());
 }
@@ -74,8 +74,8 @@ void TestProjectFile::readerSettings_data() {
         QTest::newRow(name) << QByteArray(text) << result << settings;
     };
     row("defaults", "!F 8\r\n!S 320,240\r\n!X 0\r\n!B 0\r\n!W 0\r\n!D 0\r\n\r\n", ok, S{});
-    row("all set", "!F 25\n!S 640,480\n!X 1\n!B 2\n!W 1\n!D 1\n!A 1\n!A1 /a b/c.wav\n\n", ok,
-        S{25, 640, 480, ColourDepth::Bits24, true, true, true, true, "/a b/c.wav"});
+    row("all set", "!F 25\n!S 640,480\n!X 1\n!B 2\n!W 1\n!D 1\n!O 1\n!A 1\n!A1 /a b/c.wav\n\n", ok,
+        S{25, 640, 480, ColourDepth::Bits24, true, true, true, true, "/a b/c.wav", true});
     row("!F12 skips the 3rd character", "!F12\nrow\n", ok, S{.fps = 2});
     row("!F alone gives 8", "!F 30\n!F\nrow\n", ok, S{});
     row("!F leading blanks, sign, trailing text", "!F   +12fps\nrow\n", ok, S{.fps = 12});
@@ -86,7 +86,7 @@ void TestProjectFile::readerSettings_data() {
     row("!S without comma", "!S 640,480\n!S 640 480\nrow\n", ok, S{});
     row("!S blank after comma", "!S 640, 480\nrow\n", ok, S{.width = 640, .height = 480});
     row("!S blank before comma", "!S 640 ,480\nrow\n", ok, S{});
-    row("!X !B !W !D not numbers", "!X 1\n!X\n!B z\n!W\n!D -\nrow\n", ok, S{});
+    row("!X !B !W !D !O not numbers", "!X 1\n!X\n!B z\n!W\n!D -\n!O 1\n!Oz\nrow\n", ok, S{});
     row("!A2 x passed over", "!A 1\n!A2 x\nrow\n", ok, S{.audioEnabled = true});
     row("!A1 keeps blanks", "!A1  two  blanks \nrow\n", ok, S{.audioPath = " two  blanks "});
     row("!A1x passed over", "!A1 /keep.wav\n!A1x/other.wav\nrow\n", ok,
@@ -166,9 +166,9 @@ void TestProjectFile::writerText_data() {
         << QByteArray("!F -5\r\n!S -2147483648,1\r\n!X 0\r\n!B -3\r\n!W 0\r\n!D 0\r\n\r\n");
     QTest::newRow("empty list has one row line") << S{} << Paths{} << kSettingsLines + "\r\n";
     QTest::newRow("every setting")
-        << S{40, 1280, 20, ColourDepth::Bits24, true, true, true, true, " /s/ファイル.wav "}
+        << S{40, 1280, 20, ColourDepth::Bits24, true, true, true, true, " /s/ファイル.wav ", true}
         << Paths{"", " ", "\xff.png"}
-        << QByteArray("!F 40\r\n!S 1280,20\r\n!X 1\r\n!B 2\r\n!W 1\r\n!D 1\r\n!A 1\r\n"
+        << QByteArray("!F 40\r\n!S 1280,20\r\n!X 1\r\n!B 2\r\n!W 1\r\n!D 1\r\n!O 1\r\n!A 1\r\n"
                       "!A1  /s/ファイル.wav \r\n\r\n \r\n\xff.png\r\n");
 }
 

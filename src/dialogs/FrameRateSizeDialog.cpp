@@ -38,6 +38,7 @@ void FrameRateSizeDialog::buildControls() {
     scaleImagesCheck_ = new QCheckBox(tr("画像の拡大縮小を行う"));
     noTrailingBlankCheck_ = new QCheckBox(tr("最後に空白コマ挿入しない"));
     trimAviSizeCheck_ = new QCheckBox(tr("AVIサイズを削る"));
+    applyOrientationCheck_ = new QCheckBox(tr("画像の向きを自動補正する"));
     depthRadios_[0] = new QRadioButton(tr("8 bpp (256色)"));
     depthRadios_[1] = new QRadioButton(tr("16 bpp (3万色)"));
     depthRadios_[2] = new QRadioButton(tr("24 bpp (1700万色)"));
@@ -68,6 +69,7 @@ void FrameRateSizeDialog::buildControls() {
                         scaleImagesCheck_,
                         noTrailingBlankCheck_,
                         trimAviSizeCheck_,
+                        applyOrientationCheck_,
                         depthRadios_[0],
                         depthRadios_[1],
                         depthRadios_[2],
@@ -113,6 +115,7 @@ void FrameRateSizeDialog::layOutControls() {
     auto* optionsLayout = new QVBoxLayout(optionsBox);
     optionsLayout->addWidget(noTrailingBlankCheck_);
     optionsLayout->addWidget(trimAviSizeCheck_);
+    optionsLayout->addWidget(applyOrientationCheck_);
 
     auto* depthBox = new QGroupBox(tr("画像解像度"));
     auto* depthLayout = new QVBoxLayout(depthBox);
@@ -150,6 +153,7 @@ void FrameRateSizeDialog::showSettings() {
     noTrailingBlankCheck_->setChecked(settings_.noTrailingBlank);
     scaleImagesCheck_->setChecked(settings_.scaleImages);
     trimAviSizeCheck_->setChecked(settings_.trimAviSize);
+    applyOrientationCheck_->setChecked(settings_.applyOrientation);
     // The frame rate is what is changed most: typing replaces it.
     fpsEdit_->selectAll();
     fpsEdit_->setFocus(Qt::OtherFocusReason);
@@ -209,6 +213,7 @@ void FrameRateSizeDialog::accept() {
     settings_.noTrailingBlank = noTrailingBlankCheck_->isChecked();
     settings_.scaleImages = scaleImagesCheck_->isChecked();
     settings_.trimAviSize = trimAviSizeCheck_->isChecked();
+    settings_.applyOrientation = applyOrientationCheck_->isChecked();
     QDialog::accept();
 }
 

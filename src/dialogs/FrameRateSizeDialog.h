@@ -50,6 +50,7 @@ public:
     QCheckBox* scaleImagesCheck() const { return scaleImagesCheck_; }
     QCheckBox* noTrailingBlankCheck() const { return noTrailingBlankCheck_; }
     QCheckBox* trimAviSizeCheck() const { return trimAviSizeCheck_; }
+    QCheckBox* applyOrientationCheck() const { return applyOrientationCheck_; }
     QRadioButton* depthRadio(int index) const { return depthRadios_[index]; }
     QPushButton* vgaButton() const { return vgaButton_; }
     QPushButton* qvgaButton() const { return qvgaButton_; }
@@ -84,6 +85,7 @@ private:
     QCheckBox* scaleImagesCheck_ = nullptr;
     QCheckBox* noTrailingBlankCheck_ = nullptr;
     QCheckBox* trimAviSizeCheck_ = nullptr;
+    QCheckBox* applyOrientationCheck_ = nullptr;
     QRadioButton* depthRadios_[3] = {};
     QButtonGroup* depthGroup_ = nullptr;
     QPushButton* vgaButton_ = nullptr;

@@ -81,6 +81,9 @@ void ApplySettingsLine(const QByteArray& line, ProjectSettings& s) {
     case 'D':
         s.trimAviSize = NumberAt4th(line, v) && v != 0;
         break;
+    case 'O':
+        s.applyOrientation = NumberAt4th(line, v) && v != 0;
+        break;
     case 'A':
         if (line.size() > 2 && line[2] == ' ')
             s.audioEnabled = NumberAt4th(line, v) && v != 0;
@@ -149,6 +152,10 @@ QByteArray ProjectFileText(const ProjectSettings& settings, const QList<QByteArr
     text += "!B " + number(qint32(settings.depth)) + "\r\n";
     text += "!W " + number(settings.noTrailingBlank) + "\r\n";
     text += "!D " + number(settings.trimAviSize) + "\r\n";
+    // Written only when on: a project that leaves it off stays the file it
+    // always was, for older readers too (they pass the key over).
+    if (settings.applyOrientation)
+        text += "!O 1\r\n";
     if (settings.audioEnabled)
         text += "!A 1\r\n";
     const QByteArray audioPath = UpToZero(settings.audioPath);

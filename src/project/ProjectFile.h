@@ -1,7 +1,9 @@
 #pragma once
 
 // The project file (.fsq): settings lines "!F", "!S", "!X", "!B", "!W", "!D",
-// optional "!A" and "!A1", then one line per row (an empty line is a blank row).
+// optional "!O" (pictures turned by their orientation tag), "!A" and "!A1",
+// then one line per row (an empty line is a blank row). Unknown keys are
+// passed over.
 // Lines end in CR LF on disk; the reader accepts LF or CR LF. Paths are bytes.
 
 #include "project/BytePathFile.h"

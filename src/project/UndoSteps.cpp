@@ -169,4 +169,5 @@ void ApplyChangedFields(ProjectSettings& settings, const ProjectSettings& from,
     take(&ProjectSettings::trimAviSize);
     take(&ProjectSettings::audioEnabled);
     take(&ProjectSettings::audioPath);
+    take(&ProjectSettings::applyOrientation);
 }

@@ -33,6 +33,7 @@ struct ProjectSettings {
     bool trimAviSize = false;               // no hold lines at the end of blank runs
     bool audioEnabled = false;              // copy the sound of audioPath into the movie
     QByteArray audioPath;                   // path bytes of the sound file
+    bool applyOrientation = false;          // turn pictures by their orientation tag
 
     bool operator==(const ProjectSettings&) const = default;
 };
