@@ -2,9 +2,11 @@
 // file in, a movie out, read back by ffprobe and decoded by ffmpeg, every
 // frame compared with the picture meant; and the converter's refusals.
 
+#include "imaging/FormatFixtures.h"
 #include "movie_writer_tools.h"
 #include "program_run.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -27,7 +29,8 @@ ProgramRun RunVistrom(const QStringList& args, const QString& workingDirectory =
     return RunProgram(kVistrom, args, workingDirectory, env);
 }
 
-// "!F fps", "!S width,height", "!X scale", "!B depth", "!W no blank", "!D trim", then the rows.
+// "!F fps", "!S width,height", "!X scale", "!B depth", "!W no blank", "!D trim", "!O 1" when an
+// eighth value is set, then the rows.
 QByteArray ProjectText(QList<long> s, const QList<QByteArray>& rows, const QByteArray& audio = {}) {
     QByteArray text;
     for (const char* key : {"!F ", "!S ", "!X ", "!B ", "!W ", "!D "}) {
@@ -35,6 +38,8 @@ QByteArray ProjectText(QList<long> s, const QList<QByteArray>& rows, const QByte
         text +=
             key[1] == 'S' ? "," + QByteArray::number(qlonglong(s.takeFirst())) + "\r\n" : "\r\n";
     }
+    if (!s.isEmpty() && s.takeFirst())
+        text += "!O 1\r\n";
     if (!audio.isEmpty())
         text += "!A 1\r\n!A1 " + audio + "\r\n";
     for (const QByteArray& row : rows)
@@ -94,7 +99,9 @@ class TestConversion : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QHash<char, QString> images_; // r red BMP, g green PNG, j bluish JPEG, h halves PNG, m missing
+    QHash<char, QString> images_; // r red BMP, g green PNG, j bluish JPEG, h halves PNG, m missing,
+                                  // o a JPEG of grey cells whose Exif tag turns it a quarter right
+    QImage cells_;                // the cells of o as stored
     int projects_ = 0;
 
     QByteArray image(char letter) const { return QFile::encodeName(images_.value(letter)); }
@@ -122,6 +129,14 @@ private slots:
         QImage halves = Flat(10, 8, QColor(255, 0, 0));
         QPainter(&halves).fillRect(5, 0, 5, 8, QColor(0, 0, 255));
         QVERIFY(halves.save(images_['h'], "PNG"));
+        cells_ = Flat(48, 32, Qt::black);
+        for (int i = 1; i < 6; ++i)
+            QPainter(&cells_).fillRect(i % 3 * 16, i / 3 * 16, 16, 16,
+                                       QColor::fromHsv(0, 0, 50 * i));
+        QBuffer jpeg;
+        QVERIFY(jpeg.open(QIODevice::WriteOnly) && cells_.save(&jpeg, "JPEG", 95));
+        images_['o'] = dir_.filePath("o.jpg");
+        QVERIFY(Save(images_['o'], fixtures::WithExif(jpeg.data(), fixtures::ExifTiff(6))));
         // A path of more than 1000 bytes with spaces and commas reaches the writer whole.
         QString folder = dir_.path();
         while (QFile::encodeName(folder).size() < 1000)
@@ -134,12 +149,12 @@ private slots:
         QTest::addColumn<QByteArray>("rows"); // image letters, '.' a blank row
         QTest::addColumn<QList<long>>("settings");
         QTest::addColumn<QList<long>>("positions");
-        QTest::addColumn<QByteArray>("frames"); // as the rows, 'w' a white frame
+        QTest::addColumn<QByteArray>("frames"); // as the rows, 'w' a white frame, 'O' o turned
         auto row = [](const char* name, const char* rows, long scale, long noBlank, long trim,
-                      QList<long> positions, const char* frames, long width = 64) {
+                      QList<long> positions, const char* frames, long width = 64, long turn = 0) {
             QTest::newRow(name) << QByteArray(rows)
-                                << QList<long>{8, width, 48, scale, 2, noBlank, trim} << positions
-                                << QByteArray(frames);
+                                << QList<long>{8, width, 48, scale, 2, noBlank, trim, turn}
+                                << positions << QByteArray(frames);
         };
         // The worked example in its four option combinations.
         row("worked example", "r..gj..", 0, 0, 0, {0, 2, 3, 4, 6, 7}, "rrgjjw");
@@ -151,6 +166,9 @@ private slots:
         row("long path, odd name", "L", 0, 1, 0, {0}, "L");
         // Stretched over an odd width (rows padded in the movie).
         row("stretched", "hr", 1, 1, 0, {0, 1}, "hr", 63);
+        // A photo's orientation tag is followed only when the project asks for it.
+        row("orientation tag passed over", "o", 0, 1, 0, {0}, "o");
+        row("orientation tag followed", "o", 0, 1, 0, {0}, "O", 64, 1);
     }
 
     void converts() {
@@ -170,11 +188,15 @@ private slots:
         QCOMPARE(decoded.size(), size_t(frames.size()));
         for (int i = 0; i < frames.size(); ++i) {
             const char c = frames[i];
-            const QImage meant =
-                Expected(width, 48, c == 'w' ? QImage() : QImage(images_[c]), int(settings[3]));
+            const QImage picture = c == 'w'   ? QImage()
+                                   : c == 'o' ? cells_
+                                   : c == 'O' ? cells_.transformed(QTransform().rotate(90))
+                                              : QImage(images_[c]);
+            const QImage meant = Expected(width, 48, picture, int(settings[3]));
             // Stretched: which column takes the seam is the drawing's own rounding.
             const QRect area = c == 'h' ? QRect(0, 0, 30, 48) : QRect();
-            QVERIFY2(Difference(decoded[size_t(i)], meant, area) <= (c == 'j' ? 12 : 0),
+            QVERIFY2(Difference(decoded[size_t(i)], meant, area) <=
+                         (c == 'j' || c == 'o' || c == 'O' ? 12 : 0),
                      qPrintable(QString("frame %1").arg(i)));
             QVERIFY(c != 'h' || Difference(decoded[size_t(i)], meant, QRect(34, 0, 29, 48)) == 0);
         }

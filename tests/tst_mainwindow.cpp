@@ -3,6 +3,7 @@
 // files, the File commands, closing, start-up, the panes and printing. What
 // the commands do to the project is tst_project's; here, how they are reached.
 
+#include "imaging/FormatFixtures.h"
 #include "project_tools.h"
 #include "scripted_dialogs.h"
 
@@ -17,6 +18,7 @@
 #include "ui/PreviewPane.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
@@ -896,6 +898,22 @@ void TestMainWindow::settingsCommands() {
     QCOMPARE(w.dialogs.log,
              (QStringList{"frame rate dialog", "audio dialog", "frame rate dialog"}));
     QCOMPARE(w.dialogs.audioFolders, QByteArrayList{QFile::encodeName(dir.path())});
+
+    // The preview turns a photo by its orientation tag while the setting is
+    // on, also when the setting comes and goes through the undo history.
+    QBuffer jpeg;
+    QVERIFY(jpeg.open(QIODevice::WriteOnly) &&
+            QImage(32, 16, QImage::Format_RGB32).save(&jpeg, "JPEG"));
+    w.project.changePath(0, WriteFile(dir.filePath("portrait.jpg"),
+                                      fixtures::WithExif(jpeg.data(), fixtures::ExifTiff(6))));
+    w.project.showRowImage(0);
+    const PixelBuffer& shown = w.window.preview()->picture();
+    QCOMPARE(QSize(shown.width(), shown.height()), QSize(32, 16));
+    w.dialogs.frameRateDialog = [](ProjectSettings& s) { return s.applyOrientation = true; };
+    w.trigger(Command::FrameRateAndSize);
+    QCOMPARE(QSize(shown.width(), shown.height()), QSize(16, 32));
+    w.project.undo();
+    QCOMPARE(QSize(shown.width(), shown.height()), QSize(32, 16));
 }
 
 // Go to reaches every row and scrolls it fully into view. Deleting scattered

@@ -506,7 +506,7 @@ private slots:
         QVERIFY(written > 60);
 
         FrameLineReader reader(lines.file());
-        FramePipeline frames(reader, lineCount, 10, 8, PixelFormat::Bgr24, DrawMode::Centre,
+        FramePipeline frames(reader, lineCount, 10, 8, PixelFormat::Bgr24, DrawMode::Centre, {},
                              threads);
         for (int i = 0; i < std::min<long>(taken, meant.size()); ++i) {
             const std::optional<MovieFrame> frame = frames.next();

@@ -5,6 +5,7 @@
 // their decoder plug-ins (PluginForPath in PluginLoader.h); the BMP reader
 // (BmpReader.h) takes every file that no plug-in decoded. Thread-safe.
 
+#include "imaging/DecodeOptions.h"
 #include "imaging/PixelBuffer.h"
 
 #include <optional>
@@ -13,5 +14,5 @@
 // The picture: Xrgb32 rows, or a plug-in's plain Bgr24 rows. nullopt when no
 // decoder could read the file (nothing is drawn); an empty picture when a
 // plug-in succeeded with blocks that cannot be drawn (nothing is drawn either,
-// and the BMP reader is not tried).
-std::optional<PixelBuffer> DecodeImageFile(const std::string& path);
+// and the BMP reader is not tried). The options go to the plug-in.
+std::optional<PixelBuffer> DecodeImageFile(const std::string& path, DecodeOptions options);

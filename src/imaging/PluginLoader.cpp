@@ -98,13 +98,15 @@ const char* PluginForPath(const std::string& path) {
 }
 
 std::optional<PixelBuffer> DecodeWithPlugin(const std::string& pluginFileName,
-                                            const std::string& path) {
+                                            const std::string& path, DecodeOptions options) {
     const std::optional<LoadedPlugin> plugin = Resolve(pluginFileName);
     if (!plugin || !plugin->getPicture)
         return std::nullopt;
     void* info = nullptr;
     void* bits = nullptr;
-    if (plugin->getPicture(path.c_str(), 0, SPI_INPUT_FILE, &info, &bits, nullptr, 0) != SPI_OK)
+    const unsigned flag =
+        SPI_INPUT_FILE | (options.applyOrientation ? unsigned(SPI_APPLY_ORIENTATION) : 0u);
+    if (plugin->getPicture(path.c_str(), 0, flag, &info, &bits, nullptr, 0) != SPI_OK)
         return std::nullopt; // the blocks are not ours on failure: leave them
     // The blocks were malloc'ed (spi.h); their real sizes bound every read.
     MallocBlock infoBlock(static_cast<uint8_t*>(info)), bitsBlock(static_cast<uint8_t*>(bits));

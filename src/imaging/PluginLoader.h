@@ -9,6 +9,7 @@
 // loaded for the rest of the run (the handles are cached behind a mutex), so decoding many frames
 // does not reload them. All functions are thread-safe.
 
+#include "imaging/DecodeOptions.h"
 #include "imaging/PixelBuffer.h"
 
 #include <cstddef>
@@ -25,12 +26,11 @@
 const char* PluginForPath(const std::string& path);
 
 // Decodes path with the plug-in (its blocks go to DecodePackedDib in
-// BmpReader.h). nullopt when the plug-in cannot be loaded, has no GetPicture
-// or GetPicture fails (the BMP reader is then tried). Once GetPicture has
-// succeeded the answer is a picture, empty when the blocks it handed back
-// cannot be drawn.
+// BmpReader.h), asking for what the options say. nullopt when the plug-in cannot be loaded, has no
+// GetPicture or GetPicture fails (the BMP reader is then tried). Once GetPicture has succeeded the
+// answer is a picture, empty when the blocks it handed back cannot be drawn.
 std::optional<PixelBuffer> DecodeWithPlugin(const std::string& pluginFileName,
-                                            const std::string& path);
+                                            const std::string& path, DecodeOptions options);
 
 // True when the plug-in library (a bare file name such as "ifjpeg.spi") can be loaded.
 bool IsPluginPresent(const std::string& pluginFileName);

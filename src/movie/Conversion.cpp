@@ -64,7 +64,8 @@ void WriteMovie(const ConversionRequest& request, const QByteArray& audioPath, s
     movie.audioPath = audioPath.toStdString();
     FrameLineReader reader(lines);
     FramePipeline frames(reader, outcome.lines, settings.width, settings.height,
-                         *MovieFrameFormat(settings.depth), FrameDrawMode(settings));
+                         *MovieFrameFormat(settings.depth), FrameDrawMode(settings),
+                         ImageDecodeOptions(settings));
     const MovieResult written =
         WriteAviMovie(movie, frames, [&progress, &outcome](long framesWritten) {
             outcome.framesWritten = framesWritten;

@@ -7,9 +7,14 @@ DrawMode FrameDrawMode(const ProjectSettings& settings) {
     return settings.scaleImages ? DrawMode::Stretch : DrawMode::Centre;
 }
 
-void DrawFrameLine(const QByteArray& path, DrawMode mode, PixelBuffer& frame) {
+DecodeOptions ImageDecodeOptions(const ProjectSettings& settings) {
+    return {.applyOrientation = settings.applyOrientation};
+}
+
+void DrawFrameLine(const QByteArray& path, DrawMode mode, DecodeOptions options,
+                   PixelBuffer& frame) {
     std::optional<PixelBuffer> picture;
     if (!path.isEmpty() && path != kBlankFrameMarker)
-        picture = DecodeImageFile(path.toStdString());
+        picture = DecodeImageFile(path.toStdString(), options);
     RenderFrame(picture ? &*picture : nullptr, mode, frame);
 }

@@ -16,9 +16,10 @@ constexpr size_t MaxBytesInFlight = size_t(96) << 20;
 } // namespace
 
 FramePipeline::FramePipeline(FrameLineReader& reader, long lineCount, unsigned width,
-                             unsigned height, PixelFormat format, DrawMode mode, int threads)
+                             unsigned height, PixelFormat format, DrawMode mode,
+                             DecodeOptions options, int threads)
     : reader_(reader), lineCount_(lineCount), width_(width), height_(height), format_(format),
-      mode_(mode) {
+      mode_(mode), options_(options) {
     if (threads <= 0)
         threads = int(std::max(1u, std::thread::hardware_concurrency()));
     const size_t frameBytes =
@@ -123,7 +124,7 @@ void FramePipeline::work() {
         std::optional<PixelBuffer> frame = takeFrame();
         if (frame) {
             try {
-                DrawFrameLine(path, mode_, *frame);
+                DrawFrameLine(path, mode_, options_, *frame);
             } catch (const std::bad_alloc&) {
                 frame.reset();
             }

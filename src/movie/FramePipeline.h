@@ -17,6 +17,7 @@
 // Destroying the pipeline (after a stop, a failed write or the end) stops the
 // workers and drops the frames drawn ahead.
 
+#include "imaging/DecodeOptions.h"
 #include "imaging/FrameRenderer.h"
 #include "movie/MovieWriter.h"
 
@@ -35,10 +36,10 @@ class FrameLineReader;
 class FramePipeline final : public MovieFrameSource {
 public:
     // Frames of width x height pixels in `format` (a movie frame format),
-    // each line's image drawn by `mode`. threads 0: one worker per core. The
-    // reader must outlive the pipeline.
+    // each line's image decoded with `options` and drawn by `mode`. threads 0:
+    // one worker per core. The reader must outlive the pipeline.
     FramePipeline(FrameLineReader& reader, long lineCount, unsigned width, unsigned height,
-                  PixelFormat format, DrawMode mode, int threads = 0);
+                  PixelFormat format, DrawMode mode, DecodeOptions options, int threads = 0);
     ~FramePipeline() override;
     FramePipeline(const FramePipeline&) = delete;
     FramePipeline& operator=(const FramePipeline&) = delete;
@@ -64,6 +65,7 @@ private:
     const unsigned height_;
     const PixelFormat format_;
     const DrawMode mode_;
+    const DecodeOptions options_;
     size_t depth_ = 0;
 
     // The writer's thread only.

@@ -127,6 +127,7 @@ void Project::replace(const ProjectSettings& settings, const QList<QByteArray>& 
     undoStack_->clear();
     emit titleChanged(title());
     emit rowsReplaced();
+    emit settingsChanged();
 }
 
 void Project::newProject() {
@@ -372,6 +373,7 @@ void Project::applySettings(const ProjectSettings& settings) {
     // The time labels follow the frame rate.
     list_->setFps(settings_.fps);
     list_->renumberRows();
+    emit settingsChanged();
 }
 
 void Project::changeSettings(const ProjectSettings& settings) {

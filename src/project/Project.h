@@ -146,6 +146,9 @@ signals:
     void showImage(const QByteArray& path);
     // Rows first to last changed by an undo or redo: a view scrolls them into sight.
     void revealRows(int first, int last);
+    // The settings changed: confirmed in a dialog, kept after a Browse, undone
+    // or redone, or replaced by New or a load.
+    void settingsChanged();
 
 private:
     // The end of every editing command: the step is pushed when it changes

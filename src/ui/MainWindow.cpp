@@ -3,6 +3,7 @@
 #include "dialogs/AboutDialog.h"
 #include "dialogs/AppIcon.h"
 #include "dialogs/UserDialogs.h"
+#include "movie/FrameDrawing.h"
 #include "project/BytePathFile.h"
 #include "project/Project.h"
 #include "ui/ConversionCommand.h"
@@ -92,6 +93,11 @@ MainWindow::MainWindow(Project* project, UserDialogs* dialogs, QWidget* parent)
     showTitle(project_->title());
     connect(project_, &Project::titleChanged, this, showTitle);
     connect(project_, &Project::showImage, preview_, &PreviewPane::showImage);
+    const auto takeDecodeOptions = [this] {
+        preview_->setDecodeOptions(ImageDecodeOptions(project_->settings()));
+    };
+    takeDecodeOptions();
+    connect(project_, &Project::settingsChanged, this, takeDecodeOptions);
     // While a movie is written the panes and menus stay still, as behind a
     // modal dialog, but a request to close the window still reaches it.
     connect(conversion_, &ConversionCommand::started, this, [this] { setBusy(true); });

@@ -51,12 +51,27 @@ QSize PreviewPane::pageSize() const {
     return page_->size();
 }
 
+void PreviewPane::setDecodeOptions(DecodeOptions options) {
+    if (options == options_)
+        return;
+    options_ = options;
+    if (!path_.isEmpty())
+        draw();
+}
+
 void PreviewPane::showImage(const QByteArray& path) {
     path_ = path;
+    draw();
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+}
+
+void PreviewPane::draw() {
     picture_ = PixelBuffer();
     const std::optional<PixelBuffer> image =
-        path_.isEmpty() ? std::nullopt
-                        : DecodeImageFile(std::string(path_.constData(), size_t(path_.size())));
+        path_.isEmpty()
+            ? std::nullopt
+            : DecodeImageFile(std::string(path_.constData(), size_t(path_.size())), options_);
     // Natural size at the corner, on a frame just as large as the image.
     if (image && !image->isEmpty()) {
         std::optional<PixelBuffer> frame = PixelBuffer::allocate(
@@ -68,7 +83,5 @@ void PreviewPane::showImage(const QByteArray& path) {
     }
     // A page larger than 1280 x 1280 when the image is, so that all of it can be seen.
     page_->resize(std::max(PageWidth, picture_.width()), std::max(PageHeight, picture_.height()));
-    horizontalScrollBar()->setValue(0);
-    verticalScrollBar()->setValue(0);
     page_->update();
 }

@@ -7,6 +7,7 @@
 // that the page paints from directly (wrapped in a QImage, not copied), so
 // scrolling and repainting do not touch the file again.
 
+#include "imaging/DecodeOptions.h"
 #include "imaging/PixelBuffer.h"
 
 #include <QByteArray>
@@ -30,6 +31,10 @@ public:
     const PixelBuffer& picture() const { return picture_; }
     QSize pageSize() const;
 
+    // How images are decoded (the project's settings say); a change redraws
+    // the image shown, keeping the scroll position.
+    void setDecodeOptions(DecodeOptions options);
+
 public slots:
     // Shows the image file at path; an empty path clears the preview.
     void showImage(const QByteArray& path);
@@ -37,7 +42,11 @@ public slots:
 private:
     class Page;
 
+    // Decodes and draws the image at path_ again.
+    void draw();
+
     QByteArray path_;
+    DecodeOptions options_;
     PixelBuffer picture_;
     Page* page_ = nullptr;
 };

@@ -302,7 +302,7 @@ void TestBmpReader::refusesHostileFiles() {
     QTemporaryDir dir;
     const QString path = dir.filePath("hostile.bmp");
     QVERIFY(WriteFile(path, file));
-    QVERIFY(!DecodeImageFile(path.toStdString()));
+    QVERIFY(!DecodeImageFile(path.toStdString(), {}));
 }
 
 void TestBmpReader::survivesDamagedRle_data() {
@@ -340,7 +340,7 @@ void TestBmpReader::readsFromFiles() {
     QTemporaryDir dir;
     for (const char* name : {"a.bmp", "noextension", "upper.BMP"}) {
         QVERIFY(WriteFile(dir.filePath(name), MakeBmp24(3, 2, Pattern(3, 2))));
-        const auto image = DecodeImageFile(dir.filePath(name).toStdString());
+        const auto image = DecodeImageFile(dir.filePath(name).toStdString(), {});
         QVERIFY(image);
         QCOMPARE(Words(*image), Opaqued(Pattern(3, 2)));
     }
@@ -348,7 +348,7 @@ void TestBmpReader::readsFromFiles() {
     for (const std::string& path :
          {dir.filePath("missing.bmp").toStdString(), dir.path().toStdString(), std::string("*"),
           std::string(), std::string("/dev/null")})
-        QVERIFY(!DecodeImageFile(path));
+        QVERIFY(!DecodeImageFile(path, {}));
 }
 
 void TestBmpReader::dispatchByExtension_data() {

@@ -97,7 +97,7 @@ int DecodeSilently(const std::string& path, std::optional<PixelBuffer>* picture 
     std::fflush(stderr);
     const int saved = ::dup(2);
     ::dup2(capture.handle(), 2);
-    std::optional<PixelBuffer> decoded = DecodeImageFile(path);
+    std::optional<PixelBuffer> decoded = DecodeImageFile(path, {});
     std::fflush(stderr);
     ::dup2(saved, 2);
     ::close(saved);
@@ -458,8 +458,8 @@ void TestImagePlugins::decodes() {
 void TestImagePlugins::otherFilesFallBackToTheBmpReader() {
     // A bitmap under a plug-in's name: the plug-in refuses it, the BMP reader reads it.
     for (const std::string& p : bitmaps) {
-        QVERIFY(!DecodeWithPlugin(PluginForPath(p), p));
-        const auto image = DecodeImageFile(p);
+        QVERIFY(!DecodeWithPlugin(PluginForPath(p), p, {}));
+        const auto image = DecodeImageFile(p, {});
         QVERIFY(image);
         QCOMPARE(Words(*image), Colours(3, 2, PatternColour, Black));
     }
@@ -498,7 +498,7 @@ void TestImagePlugins::pluginFolders() {
     if (missing) { // put back, they are found again
         SetPluginSearchDirsForTesting(std::vector<std::string>{folder, VISTROM_BIN_DIR});
         QVERIFY(IsPluginPresent("ifjpeg.spi"));
-        QVERIFY(DecodeImageFile(jpegPath));
+        QVERIFY(DecodeImageFile(jpegPath, {}));
     }
 }
 
@@ -510,7 +510,7 @@ void TestImagePlugins::specialFilesAreRefused() {
     QVERIFY(QDir(dir.path()).mkdir("folder.tif"));
     for (const char* name :
          {"pipe.jpg", "pipe.png", "pipe.bmp", "pipe.heic", "folder.jpeg", "folder.tif"})
-        QVERIFY(!DecodeImageFile(path(name)));
+        QVERIFY(!DecodeImageFile(path(name), {}));
 }
 
 void TestImagePlugins::getPictureInterface_data() {
@@ -627,14 +627,14 @@ void TestImagePlugins::decodesOnSeveralThreads() {
     paths.push_back(bmpAsJpeg);
     std::vector<Pixels> reference;
     for (const std::string& p : paths)
-        reference.push_back(Words(*DecodeImageFile(p)));
+        reference.push_back(Words(*DecodeImageFile(p, {})));
     std::atomic<int> mismatches{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 25; ++i) {
                 const size_t k = size_t(t + i) % paths.size();
-                const auto image = DecodeImageFile(paths[k]);
+                const auto image = DecodeImageFile(paths[k], {});
                 auto frame =
                     PixelBuffer::allocate(40, 30, PixelFormat::Indexed8, RowOrder::BottomUp);
                 if (!image || !frame || Words(*image) != reference[k])
