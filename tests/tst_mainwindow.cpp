@@ -508,26 +508,32 @@ void TestMainWindow::windowDrops() {
     QCOMPARE(w.dialogs.unexpected, 0);
 }
 
-// The file filter's JPEG and PNG entries follow the plug-ins found when the
-// dialog opens: none in an empty folder, both in the build's folder.
+// A format's filter entry is offered only while its plug-in loads from the
+// folder searched: none, some, every one.
 void TestMainWindow::changeImageFilter_data() {
-    QTest::addColumn<bool>("plugins");
+    QTest::addColumn<QStringList>("plugins");
     QTest::addColumn<QString>("filter");
-    QTest::newRow("neither plug-in")
-        << false << QStringLiteral("Bitmap file (*.bmp)|*.bmp|All Files (*.*) |*.*||");
-    QTest::newRow("both plug-ins") << true
-                                   << QStringLiteral("Bitmap file (*.bmp)|*.bmp|Jpeg file (*.jpg)|"
-                                                     "*.jpg|PNG file (*.png)|*.png|All Files (*.*) "
-                                                     "|*.*||");
+    const QString bmp = "Bitmap file (*.bmp)|*.bmp|", all = "All Files (*.*) |*.*||",
+                  jpeg = "Jpeg file (*.jpg *.jpeg)|*.jpg;*.jpeg|", png = "PNG file (*.png)|*.png|",
+                  heif = "HEIF/AVIF file (*.heic *.heif *.avif)|*.heic;*.heif;*.avif|";
+    QTest::newRow("no plug-in") << QStringList{} << bmp + all;
+    QTest::newRow("PNG and HEIF") << QStringList{"ifheif.spi", "ifpng.spi"}
+                                  << bmp + png + heif + all;
+    QTest::newRow("every plug-in")
+        << QStringList{"ifjpeg.spi", "ifpng.spi", "ifwebp.spi",
+                       "iftiff.spi", "ifgif.spi", "ifheif.spi"}
+        << bmp + jpeg + png + "WebP file (*.webp)|*.webp|TIFF file (*.tif *.tiff)|*.tif;*.tiff|" +
+               "GIF file (*.gif)|*.gif|" + heif + all;
 }
 
 void TestMainWindow::changeImageFilter() {
-    QFETCH(bool, plugins);
-    if (plugins && !QFile::exists(QStringLiteral(VISTROM_BIN_DIR "/ifjpeg.spi")))
-        QSKIP("the decoder plug-ins are not built");
-    QTemporaryDir empty;
-    SetPluginSearchDirsForTesting(std::vector<std::string>{plugins ? std::string(VISTROM_BIN_DIR)
-                                                                   : empty.path().toStdString()});
+    QFETCH(QStringList, plugins);
+    QTemporaryDir folder;
+    for (const QString& plugin : plugins)
+        if (!QFile::link(VISTROM_BIN_DIR "/" + plugin, folder.filePath(plugin)) ||
+            !QFile::exists(folder.filePath(plugin)))
+            QSKIP("the decoder plug-ins are not built");
+    SetPluginSearchDirsForTesting(std::vector<std::string>{folder.path().toStdString()});
     Window w;
     SetState(w.project, "a [b]");
     w.trigger(Command::ChangeImage);

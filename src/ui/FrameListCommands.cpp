@@ -166,12 +166,22 @@ void FrameListView::changeImage() {
 void FrameListView::changeRowImage(int row) {
     if (row < 0 || row >= project_->frameList()->size())
         return;
-    // The JPEG and PNG entries are offered only while their plug-ins load.
+    // A format's entry is offered only while its plug-in loads.
+    static const struct {
+        const char* plugin;
+        const char* entry;
+    } formats[] = {
+        {"ifjpeg.spi", "Jpeg file (*.jpg *.jpeg)|*.jpg;*.jpeg|"},
+        {"ifpng.spi", "PNG file (*.png)|*.png|"},
+        {"ifwebp.spi", "WebP file (*.webp)|*.webp|"},
+        {"iftiff.spi", "TIFF file (*.tif *.tiff)|*.tif;*.tiff|"},
+        {"ifgif.spi", "GIF file (*.gif)|*.gif|"},
+        {"ifheif.spi", "HEIF/AVIF file (*.heic *.heif *.avif)|*.heic;*.heif;*.avif|"},
+    };
     QString filter = QStringLiteral("Bitmap file (*.bmp)|*.bmp|");
-    if (IsPluginPresent("ifjpeg.spi"))
-        filter += QStringLiteral("Jpeg file (*.jpg)|*.jpg|");
-    if (IsPluginPresent("ifpng.spi"))
-        filter += QStringLiteral("PNG file (*.png)|*.png|");
+    for (const auto& format : formats)
+        if (IsPluginPresent(format.plugin))
+            filter += QLatin1String(format.entry);
     filter += QStringLiteral("All Files (*.*) |*.*||");
     UserDialogs::FileRequest request;
     request.title = tr("画像ファイルの選択");
