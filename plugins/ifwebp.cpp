@@ -40,6 +40,24 @@ void BgraOverWhite(const unsigned char* from, unsigned char* to, unsigned n) {
     }
 }
 
+// Decodes one frame as BGRA rows, bottom row first, into the given block.
+int DecodeBgraBottomUp(const WebPIterator& f, unsigned char* to, size_t stride, size_t size) {
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return SPI_BROKEN_DATA;
+    config.options.flip = 1;
+    config.output.colorspace = MODE_BGRA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = to;
+    config.output.u.RGBA.stride = int(stride);
+    config.output.u.RGBA.size = size;
+    const VP8StatusCode status = WebPDecode(f.fragment.bytes, f.fragment.size, &config);
+    WebPFreeDecBuffer(&config.output);
+    return status == VP8_STATUS_OK              ? SPI_OK
+           : status == VP8_STATUS_OUT_OF_MEMORY ? SPI_NO_MEMORY
+                                                : SPI_BROKEN_DATA;
+}
+
 int Decode(spi::Input& input, spi::DibBlocks& dib, SpiProgressCallback progress, long lData) {
     unsigned char header[12];
     if (input.read(header, 12) != 12 || std::memcmp(header, "RIFF", 4) != 0 ||
@@ -88,33 +106,13 @@ int Decode(spi::Input& input, spi::DibBlocks& dib, SpiProgressCallback progress,
             return SPI_NO_MEMORY;
     }
 
-    WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config)) {
-        if (!whole)
-            std::free(frame);
-        return SPI_BROKEN_DATA;
+    int result = DecodeBgraBottomUp(f, frame, frameStride, frameSize);
+    for (unsigned r = 0; result == SPI_OK && r < fh; ++r) {
+        unsigned char* to =
+            whole ? dib.bits + r * dib.stride
+                  : dib.rowFromTop(unsigned(f.y_offset) + fh - 1 - r) + size_t(f.x_offset) * 3;
+        BgraOverWhite(frame + r * frameStride, to, fw);
     }
-    config.options.flip = 1;
-    config.output.colorspace = MODE_BGRA;
-    config.output.is_external_memory = 1;
-    config.output.u.RGBA.rgba = frame;
-    config.output.u.RGBA.stride = int(frameStride);
-    config.output.u.RGBA.size = frameSize;
-    const VP8StatusCode status = WebPDecode(f.fragment.bytes, f.fragment.size, &config);
-    WebPFreeDecBuffer(&config.output);
-    int result = SPI_OK;
-    if (status == VP8_STATUS_OUT_OF_MEMORY)
-        result = SPI_NO_MEMORY;
-    else if (status != VP8_STATUS_OK)
-        result = SPI_BROKEN_DATA;
-    else if (whole)
-        for (unsigned r = 0; r < fh; ++r)
-            BgraOverWhite(frame + r * frameStride, dib.bits + r * dib.stride, fw);
-    else
-        for (unsigned r = 0; r < fh; ++r)
-            BgraOverWhite(
-                frame + r * frameStride,
-                dib.rowFromTop(unsigned(f.y_offset) + fh - 1 - r) + size_t(f.x_offset) * 3, fw);
     if (!whole)
         std::free(frame);
     if (result == SPI_OK && whole && frameSize > dib.stride * height) {
