@@ -129,14 +129,8 @@ int Decode(spi::Input& input, spi::DibBlocks& dib, SpiProgressCallback progress,
 
 extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int flag, void** pHBInfo,
                                      void** pHBm, SpiProgressCallback progress, long lData) {
-    if (const int refused = spi::CheckGetPictureArguments(buf, len, flag, pHBInfo, pHBm))
-        return refused;
-    spi::Input input;
-    if (const int failed = input.open(buf, len, flag))
-        return failed;
-    spi::DibBlocks dib;
-    const int result = Decode(input, dib, progress, lData);
-    if (result == SPI_OK)
-        dib.release(pHBInfo, pHBm);
-    return result;
+    return spi::DecodePicture(buf, len, flag, pHBInfo, pHBm,
+                              [&](spi::Input& input, spi::DibBlocks& dib) {
+                                  return Decode(input, dib, progress, lData);
+                              });
 }

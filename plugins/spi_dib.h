@@ -313,4 +313,22 @@ inline unsigned char PremultipliedOverWhite(unsigned char sample, unsigned char 
     return OverWhite(static_cast<unsigned char>(straight > 255 ? 255 : straight), alpha);
 }
 
+// GetPicture for a decoder that reads an Input into DibBlocks: checks the
+// arguments, opens the file or memory block, decodes, and hands the blocks
+// over only when the picture is complete.
+template <typename Decoder>
+int DecodePicture(const char* buf, long len, unsigned int flag, void** pHBInfo, void** pHBm,
+                  Decoder decode) {
+    if (const int refused = CheckGetPictureArguments(buf, len, flag, pHBInfo, pHBm))
+        return refused;
+    Input input;
+    if (const int failed = input.open(buf, len, flag))
+        return failed;
+    DibBlocks dib;
+    const int result = decode(input, dib);
+    if (result == SPI_OK)
+        dib.release(pHBInfo, pHBm);
+    return result;
+}
+
 } // namespace spi
