@@ -12,8 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-
 namespace {
 
 const QString kAppId = QStringLiteral(VISTROM_APP_ID);
@@ -31,12 +29,9 @@ class TestInstall : public QObject {
 
 private slots:
     void initTestCase();
-    void files_data();
     void files();
     void desktopEntry();
     void appStream();
-    void icon();
-    void projectType_data();
     void projectType();
     void installedConverter();
 
@@ -57,27 +52,21 @@ void TestInstall::initTestCase() {
     prefix_ = root_.path() + "/usr";
 }
 
-void TestInstall::files_data() {
-    QTest::addColumn<QString>("path"); // under the prefix
-    const QString data = VISTROM_INSTALL_DATADIR "/";
-    QTest::newRow("program") << VISTROM_INSTALL_BINDIR "/vistrom";
-    // Every decoder plug-in that was built, into the plug-in folder.
-    const QStringList plugins = QDir(VISTROM_BIN_DIR).entryList({"*.spi"}, QDir::Files);
-    QVERIFY(plugins.contains("ifjpeg.spi") && plugins.contains("ifpng.spi"));
-    for (const QString& plugin : plugins)
-        QTest::newRow(qPrintable(plugin)) << VISTROM_PLUGIN_INSTALL_SUBDIR "/" + plugin;
-    QTest::newRow("menu entry") << data + "applications/" + kAppId + ".desktop";
-    QTest::newRow("AppStream") << data + "metainfo/" + kAppId + ".metainfo.xml";
-    QTest::newRow("file type") << data + "mime/packages/vistrom.xml";
-    QTest::newRow("icon, scalable") << data + "icons/hicolor/scalable/apps/" + kAppId + ".svg";
-    QTest::newRow("icon, 48 px") << data + "icons/hicolor/48x48/apps/" + kAppId + ".png";
-    QTest::newRow("manual page") << VISTROM_INSTALL_MANDIR "/man1/vistrom.1.gz";
-}
-
+// Every decoder plug-in built, the scalable icon and the manual page (the
+// other files are checked by the tests below).
 void TestInstall::files() {
-    QFETCH(QString, path);
-    QVERIFY2(QFileInfo(installed(path)).isFile(), qPrintable(path));
-    QVERIFY(QFileInfo(installed(path)).size() > 0);
+    const QStringList plugins = QDir(VISTROM_BIN_DIR).entryList({"*.spi"}, QDir::Files);
+    QVERIFY(plugins.contains("ifjpeg.spi") && plugins.contains("ifheif.spi"));
+    QStringList paths{VISTROM_INSTALL_DATADIR "/icons/hicolor/scalable/apps/" + kAppId + ".svg",
+                      VISTROM_INSTALL_MANDIR "/man1/vistrom.1.gz"};
+    for (const QString& plugin : plugins)
+        paths << VISTROM_PLUGIN_INSTALL_SUBDIR "/" + plugin;
+    for (const QString& path : paths)
+        QVERIFY2(QFileInfo(installed(path)).size() > 0, qPrintable(path));
+    const QImage png(
+        installed(VISTROM_INSTALL_DATADIR "/icons/hicolor/48x48/apps/" + kAppId + ".png"));
+    QCOMPARE(png.size(), QSize(48, 48));
+    QVERIFY(png.hasAlphaChannel() && png.pixelColor(0, 0).alpha() == 0);
 }
 
 void TestInstall::desktopEntry() {
@@ -89,10 +78,6 @@ void TestInstall::desktopEntry() {
     QVERIFY(lines.contains("Exec=vistrom %f"));
     QVERIFY(lines.contains("MimeType=application/x-vistrom-project;"));
     QVERIFY(lines.contains("Icon=" + kAppId.toUtf8()));
-    for (const char* key : {"Name[ja]=", "Comment=", "Comment[ja]="})
-        QVERIFY2(std::any_of(lines.begin(), lines.end(),
-                             [&](const QByteArray& line) { return line.startsWith(key); }),
-                 key);
 }
 
 void TestInstall::appStream() {
@@ -108,56 +93,31 @@ void TestInstall::appStream() {
     }
 }
 
-void TestInstall::icon() {
-    const QImage png(
-        installed(VISTROM_INSTALL_DATADIR "/icons/hicolor/48x48/apps/" + kAppId + ".png"));
-    QCOMPARE(png.size(), QSize(48, 48));
-    QVERIFY(png.hasAlphaChannel());
-    QCOMPARE(png.pixelColor(0, 0).alpha(), 0);     // the corners are clear
-    QCOMPARE(png.pixelColor(24, 24).alpha(), 255); // the strip is drawn
-}
-
-void TestInstall::projectType_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("project");
-    QTest::newRow("by name") << "movie.fsq" << QByteArray("frame1.bmp\r\n") << true;
-    QTest::newRow("by name, capitals") << "MOVIE.FSQ" << QByteArray() << true;
-    QTest::newRow("by content") << "movie" << QByteArray("!F 30\r\n!S 320,240\r\nf.bmp\r\n")
-                                << true;
-    QTest::newRow("other text") << "notes" << QByteArray("frame1.bmp\r\n") << false;
-    QTest::newRow("other name") << "movie.txt" << QByteArray("!F 30\r\n") << false;
-    QTest::newRow("other format beginning with !")
-        << "library"
-        << QByteArray("!<arch>\nfile.o/         0           0     0     644     0         `\n")
-        << false;
-}
-
+// The installed package compiled into a database as the desktop does it, read
+// by Qt beside the system's (XDG_DATA_DIRS, set before its first use).
 void TestInstall::projectType() {
-    QFETCH(QString, name);
-    QFETCH(QByteArray, content);
-    QFETCH(bool, project);
-    // The installed package compiled into a database as the desktop does it,
-    // read by Qt beside the system's (XDG_DATA_DIRS, set before its first use).
-    static const bool compiled = [this] {
-        qputenv("XDG_DATA_HOME", QFile::encodeName(root_.path() + "/home"));
-        qputenv("XDG_DATA_DIRS",
-                QFile::encodeName(installed(VISTROM_INSTALL_DATADIR) + ":/usr/share"));
-        const ProgramRun r =
-            RunProgram("update-mime-database", {installed(VISTROM_INSTALL_DATADIR "/mime")});
-        if (r.exitCode != 0 || !r.err.isEmpty())
-            qWarning("update-mime-database: %s", r.err.constData());
-        return r.exitCode == 0 && r.err.isEmpty();
-    }();
-    QVERIFY(compiled);
-    const QString file = root_.path() + '/' + name;
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
-    f.close();
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
-    QCOMPARE(type.name() == "application/x-vistrom-project", project);
-    if (project)
-        QVERIFY(type.inherits("text/plain"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root_.path() + "/home"));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(installed(VISTROM_INSTALL_DATADIR) + ":/usr/share"));
+    const ProgramRun r =
+        RunProgram("update-mime-database", {installed(VISTROM_INSTALL_DATADIR "/mime")});
+    QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), r.err.constData());
+    const std::tuple<const char*, QByteArray, bool> files[] = {
+        {"movie.fsq", "frame1.bmp\r\n", true},
+        {"MOVIE.FSQ", "", true},
+        {"movie", "!F 30\r\n!S 320,240\r\nf.bmp\r\n", true},
+        {"notes", "frame1.bmp\r\n", false},
+        {"movie.txt", "!F 30\r\n", false},
+        {"library", "!<arch>\nfile.o/         0           0     0     644     0         `\n",
+         false}};
+    for (const auto& [name, content, project] : files) {
+        const QString file = root_.path() + '/' + name;
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        f.close();
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
+        QVERIFY2((type.name() == "application/x-vistrom-project") == project, name);
+        QVERIFY(!project || type.inherits("text/plain"));
+    }
 }
 
 void TestInstall::installedConverter() {
@@ -166,17 +126,11 @@ void TestInstall::installedConverter() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("VISTROM_PLUGIN_DIR");
     const QString movie = root_.filePath("installed.avi");
-    const QString built = root_.filePath("built.avi");
-    const QString program = installed(VISTROM_INSTALL_BINDIR "/vistrom");
-    ProgramRun r = RunProgram(program, {"--convert", "demo.fsq", "--output", movie}, kDemoDir, env);
+    ProgramRun r = RunProgram(installed(VISTROM_INSTALL_BINDIR "/vistrom"),
+                              {"--convert", "demo.fsq", "--output", movie}, kDemoDir, env);
     QVERIFY2(r.exitCode == 0, r.err.constData());
-    r = RunProgram(VISTROM_BIN_DIR "/vistrom", {"--convert", "demo.fsq", "--output", built},
-                   kDemoDir);
-    QVERIFY2(r.exitCode == 0, r.err.constData());
-    QVERIFY(ReadAll(movie) == ReadAll(built));
-
     // Read back by ffmpeg: only the closing blank frame is white. Without its
-    // plug-ins the program draws every JPEG and PNG row white.
+    // plug-ins the program would draw every JPEG and PNG row white.
     r = RunProgram("ffmpeg", {"-v", "error", "-i", movie, "-fps_mode", "passthrough", "-f",
                               "rawvideo", "-pix_fmt", "rgb24", "-"});
     QCOMPARE(r.exitCode, 0);
