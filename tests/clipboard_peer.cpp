@@ -1,16 +1,9 @@
 // One side of the clipboard check between two running programs
-// (scripts/clipboard-two-copies.sh); built for the tests only.
-//
-//   clipboard_peer copy PATH...   puts the rows PATH... (an empty argument is
-//       a blank row) on the clipboard with the list's copy command, prints
-//       "copied" and keeps serving the clipboard until another program takes
-//       it over (or 60 seconds pass);
-//   clipboard_peer paste          pastes into an empty list with the inserting
-//       paste and writes each row's path bytes and LF to standard output.
-//       Exit status 0, or 2 when the clipboard held no row data.
-//
-// Only the driving is special: the rows go through the list's own copy and
-// paste commands and the platform's clipboard.
+// (scripts/clipboard-two-copies.sh), driving the list's own copy and paste
+// commands over the platform's clipboard. "copy PATH..." copies those rows (an
+// empty argument is a blank row), prints "copied" and serves the clipboard
+// until another program takes it (at most 60 s); "paste" pastes into an empty
+// list and prints each row's path bytes and LF; status 2: no row data.
 
 #include "dialogs/UserDialogs.h"
 #include "project/Project.h"
@@ -23,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 
 int main(int argc, char** argv) {
     const bool copy = argc >= 2 && std::strcmp(argv[1], "copy") == 0;
@@ -41,14 +35,12 @@ int main(int argc, char** argv) {
     FrameListView list(&project, &dialogs);
     project.frameList()->resetRows(copy ? rows : QList<QByteArray>());
     if (copy) {
-        QList<int> all;
-        for (int i = 0; i < rows.size(); ++i)
-            all.append(i);
+        QList<int> all(rows.size());
+        std::iota(all.begin(), all.end(), 0);
         SelectRows(project.marks(), all);
         list.copyRows();
         std::printf("copied\n");
         std::fflush(stdout);
-        // Serve the clipboard until another program owns it.
         QObject::connect(
             QGuiApplication::clipboard(), &QClipboard::changed, &app, [](QClipboard::Mode mode) {
                 if (mode == QClipboard::Clipboard && !QGuiApplication::clipboard()->ownsClipboard())

@@ -22,7 +22,7 @@ vistrom_add_test(tst_bmpreader imaging/tst_bmpreader.cpp imaging/BmpFixtures.h T
 # The tests write WebP animations with libwebpmux, beside the plug-ins' libraries.
 pkg_check_modules(WEBPMUX REQUIRED IMPORTED_TARGET libwebpmux)
 vistrom_add_test(tst_imageplugins imaging/tst_imageplugins.cpp imaging/BmpFixtures.h
-    imaging/CodecFixtures.h imaging/FormatFixtures.h
+    imaging/FormatFixtures.h
     LIBS JPEG::JPEG PNG::PNG PkgConfig::WEBP PkgConfig::WEBPMUX PkgConfig::TIFF PkgConfig::GIF
     PkgConfig::HEIF vistrom_spi ${CMAKE_DL_LIBS} TIMEOUT 120)
 target_compile_definitions(tst_imageplugins PRIVATE
@@ -32,5 +32,5 @@ add_dependencies(tst_imageplugins ifjpeg ifpng ifwebp iftiff ifgif ifheif ${imag
 vistrom_add_test(tst_renderer imaging/tst_renderer.cpp imaging/BmpFixtures.h)
 
 vistrom_add_test(tst_preview imaging/tst_preview.cpp imaging/BmpFixtures.h
-    imaging/CodecFixtures.h WIDGETS LIBS JPEG::JPEG PNG::PNG TIMEOUT 120)
-add_dependencies(tst_preview ifjpeg ifpng)
+    imaging/FormatFixtures.h WIDGETS LIBS PNG::PNG TIMEOUT 120)
+add_dependencies(tst_preview ifpng)
