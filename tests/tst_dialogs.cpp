@@ -48,459 +48,388 @@ void Click(QAbstractButton* button) {
                       boxed ? QPoint(6, button->height() / 2) : button->rect().center());
 }
 
-// The tab stops from first on, once round the focus chain.
-QList<QWidget*> TabStops(QWidget* dialog, QWidget* first) {
-    QList<QWidget*> stops;
-    QWidget* w = first;
-    do {
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(dialog))
-            stops << w;
-        w = w->nextInFocusChain();
-    } while (w != first && stops.size() < 50);
-    return stops;
-}
-
 } // namespace
 
 class TestDialogs : public QObject {
     Q_OBJECT
 
 private slots:
-    void parseValue_data();
-    void parseValue();
-    void valueDialog();
-    void parseUnsignedText_data();
-    void parseUnsignedText();
-    void frameRateFields_data();
-    void frameRateFields();
-    void depthAndOptions();
-    void audioDialog_data();
-    void audioDialog();
-    void compressionDialog();
-    void fileDialogFilters_data();
-    void fileDialogFilters();
-    void yesNoQuestion_data();
-    void yesNoQuestion();
-    void placement();
-};
-
-void TestDialogs::parseValue_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<quint32>("maximum"); // 1000 for a count, the last row for a row number
-    QTest::addColumn<int>("expected");    // -1: refused
-    const std::tuple<const char*, quint32, int> rows[] = {
-        {"0", 1000, 0},
-        {"1000", 1000, 1000},
-        {"1001", 1000, -1},
-        {"99999", 99999, 99999},
-        {"100000", 99999, -1},
-        {"0", 0, 0},
-        {"1", 0, -1},
-        {"  7 ", 1000, 7},
-        {"0042", 1000, 42},
-        {"-1", 1000, -1},
-        {"+5", 1000, -1},
-        {"", 1000, -1},
-        {"   ", 1000, -1},
-        {"12x", 1000, -1},
-        {"1 2", 1000, -1},
-        {"1e3", 1000, -1},
-        {"3.0", 1000, -1},
-        {"4294967297", 1000, -1},
-        {"0000000000000000000042", 1000, 42},
-        {"100000000000000000000000001", 1000, -1}};
-    for (const auto& [text, maximum, expected] : rows)
-        QTest::addRow("'%s' up to %u", text, maximum)
-            << QString::fromLatin1(text) << maximum << expected;
-    QTest::newRow("wide digits") << QStringLiteral("１２") << 1000u << -1;
-}
-
-void TestDialogs::parseValue() {
-    QFETCH(QString, text);
-    QFETCH(quint32, maximum);
-    QFETCH(int, expected);
-    QString message;
-    const std::optional<quint32> value = ValueInputDialog::parseValue(text, maximum, &message);
-    QCOMPARE(value.value_or(quint32(-1)), quint32(expected));
-    if (!value) // every refusal names the bounds
-        QVERIFY2(message.contains("0 から " + QString::number(maximum)), qPrintable(message));
-}
-
-// A refusal keeps the dialog open with nothing stored and the focus on the
-// number; Enter accepts, Escape cancels.
-void TestDialogs::valueDialog() {
-    for (const bool enter : {true, false}) {
-        RecordingValueDialog dialog;
-        dialog.prompt = QStringLiteral("?");
-        dialog.value = 5;
+    void parseValue_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<quint32>("maximum"); // 1000 for a count, the last row for a row number
+        QTest::addColumn<int>("expected");    // -1: refused
+        // "text:maximum:expected;..."
+        const QString rows = "0:1000:0;1000:1000:1000;1001:1000:-1;99999:99999:99999;"
+                             "100000:99999:-1;0:0:0;1:0:-1;  7 :1000:7;0042:1000:42;-1:1000:-1;"
+                             "+5:1000:-1;:1000:-1;   :1000:-1;12x:1000:-1;1 2:1000:-1;1e3:1000:-1;"
+                             "3.0:1000:-1";
+        for (const QString& row : rows.split(';')) {
+            const QStringList f = row.split(':');
+            QTest::addRow("'%s' up to %s", qPrintable(f[0]), qPrintable(f[1]))
+                << f[0] << f[1].toUInt() << f[2].toInt();
+        }
+        QTest::newRow("2^32 + 1") << "4294967297" << 1000u << -1;
+        QTest::newRow("22 digits") << QString(20, '0') + "42" << 1000u << 42;
+        QTest::newRow("27 digits") << "1" + QString(25, '0') + "1" << 1000u << -1;
+        QTest::newRow("wide digits") << QStringLiteral("１２") << 1000u << -1;
+    }
+    void parseValue() {
+        QFETCH(QString, text);
+        QFETCH(quint32, maximum);
+        QFETCH(int, expected);
+        QString message;
+        const std::optional<quint32> value = ValueInputDialog::parseValue(text, maximum, &message);
+        QCOMPARE(value.value_or(quint32(-1)), quint32(expected));
+        if (!value) // every refusal names the bounds
+            QVERIFY2(message.contains("0 から " + QString::number(maximum)), qPrintable(message));
+    }
+    // A refusal keeps the dialog open with nothing stored and the focus on the
+    // number; Enter accepts, Escape cancels.
+    void valueDialog() {
+        for (const bool enter : {true, false}) {
+            RecordingValueDialog dialog;
+            dialog.prompt = QStringLiteral("?");
+            dialog.value = 5;
+            dialog.show();
+            dialog.loadFields();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            dialog.activateWindow();
+            QCOMPARE(dialog.promptEdit()->text(), dialog.prompt);
+            QVERIFY(dialog.promptEdit()->isReadOnly() && !dialog.promptEdit()->isEnabled());
+            QCOMPARE(dialog.valueEdit()->text(), QStringLiteral("5"));
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.valueEdit()));
+            dialog.valueEdit()->setText(QStringLiteral("1001"));
+            dialog.okButton()->setFocus();
+            QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+            QCOMPARE(dialog.refusals.size(), 1);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(dialog.value, quint32(5));
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.valueEdit()));
+            dialog.valueEdit()->setText(QStringLiteral("1000"));
+            QTest::keyClick(dialog.valueEdit(), enter ? Qt::Key_Return : Qt::Key_Escape);
+            QVERIFY(!dialog.isVisible());
+            QCOMPARE(dialog.result(), enter ? int(QDialog::Accepted) : int(QDialog::Rejected));
+            QCOMPARE(dialog.value, enter ? quint32(1000) : quint32(5));
+        }
+    }
+    // Unsigned decimal text as the frame rate dialog's edits take it.
+    void parseUnsignedText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("expected"); // -1: not a number
+        QTest::newRow("blanks around") << " 10\t" << qint64(10);
+        QTest::newRow("leading zeros") << "0320" << qint64(320);
+        QTest::newRow("full-width digits") << QStringLiteral("６４０") << qint64(640);
+        QTest::newRow("too big stays too big") << "4294967297" << qint64(4294967295);
+        for (const char* refused : {"-5", "abc", "12fps", "7.5", "", "   ", "0x280"})
+            QTest::addRow("'%s'", refused) << QString::fromLatin1(refused) << qint64(-1);
+    }
+    void parseUnsignedText() {
+        QFETCH(QString, text);
+        const std::optional<quint32> value = FrameRateSizeDialog::parseUnsignedText(text);
+        QTEST(value ? qint64(*value) : qint64(-1), "expected");
+    }
+    // The frame rate is typed over its selected text. OK reads the fields in tab
+    // order; the first refused one ("refused": 0 fps, 1 width, 2 height) shows the
+    // bounds, takes the focus with its text selected, and nothing is stored, not
+    // the fields before it nor the boxes clicked.
+    void frameRateFields_data() {
+        QTest::addColumn<QStringList>("texts"); // fps, width, height
+        QTest::addColumn<int>("refused");       // -1: accepted
+        QTest::newRow("fps 41") << QStringList{"41", "640", "480"} << 0;
+        QTest::newRow("fps 0") << QStringList{"0", "640", "480"} << 0;
+        QTest::newRow("width 19") << QStringList{"12", "19", "480"} << 1;
+        QTest::newRow("height 1281") << QStringList{"12", "640", "1281"} << 2;
+        QTest::newRow("upper bounds") << QStringList{"40", "1280", "1280"} << -1;
+        QTest::newRow("lower bounds") << QStringList{"1", "20", "20"} << -1;
+    }
+    void frameRateFields() {
+        QFETCH(QStringList, texts);
+        QFETCH(int, refused);
+        ScriptedDialogs seam;
+        ProjectSettings settings;
+        FrameRateSizeDialog dialog(settings, seam);
         dialog.show();
-        dialog.loadFields();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.activateWindow();
-        QCOMPARE(dialog.promptEdit()->text(), dialog.prompt);
-        QVERIFY(dialog.promptEdit()->isReadOnly() && !dialog.promptEdit()->isEnabled());
-        QCOMPARE(dialog.valueEdit()->text(), QStringLiteral("5"));
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.valueEdit()));
-        dialog.valueEdit()->setText(QStringLiteral("1001"));
-        dialog.okButton()->setFocus();
-        QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
-        QCOMPARE(dialog.refusals.size(), 1);
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.value, quint32(5));
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.valueEdit()));
-        dialog.valueEdit()->setText(QStringLiteral("1000"));
-        QTest::keyClick(dialog.valueEdit(), enter ? Qt::Key_Return : Qt::Key_Escape);
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.result(), enter ? int(QDialog::Accepted) : int(QDialog::Rejected));
-        QCOMPARE(dialog.value, enter ? quint32(1000) : quint32(5));
-    }
-}
-
-// Unsigned decimal text as the frame rate dialog's edits take it.
-void TestDialogs::parseUnsignedText_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint64>("expected"); // -1: not a number
-    QTest::newRow("blanks around") << " 10\t" << qint64(10);
-    QTest::newRow("leading zeros") << "0320" << qint64(320);
-    QTest::newRow("full-width digits") << QStringLiteral("６４０") << qint64(640);
-    QTest::newRow("too big stays too big") << "4294967297" << qint64(4294967295);
-    for (const char* refused : {"-5", "abc", "12fps", "7.5", "", "   ", "0x280"})
-        QTest::addRow("'%s'", refused) << QString::fromLatin1(refused) << qint64(-1);
-}
-
-void TestDialogs::parseUnsignedText() {
-    QFETCH(QString, text);
-    const std::optional<quint32> value = FrameRateSizeDialog::parseUnsignedText(text);
-    QTEST(value ? qint64(*value) : qint64(-1), "expected");
-}
-
-// The frame rate is typed over its selected text. OK reads the fields in tab
-// order; the first refused one ("refused": 0 fps, 1 width, 2 height) shows the
-// bounds, takes the focus with its text selected, and nothing is stored, not
-// the fields before it nor the boxes clicked.
-void TestDialogs::frameRateFields_data() {
-    QTest::addColumn<QStringList>("texts"); // fps, width, height
-    QTest::addColumn<int>("refused");       // -1: accepted
-    QTest::newRow("fps 41") << QStringList{"41", "640", "480"} << 0;
-    QTest::newRow("fps 0") << QStringList{"0", "640", "480"} << 0;
-    QTest::newRow("width 19") << QStringList{"12", "19", "480"} << 1;
-    QTest::newRow("height 1281") << QStringList{"12", "640", "1281"} << 2;
-    QTest::newRow("upper bounds") << QStringList{"40", "1280", "1280"} << -1;
-    QTest::newRow("lower bounds") << QStringList{"1", "20", "20"} << -1;
-}
-
-void TestDialogs::frameRateFields() {
-    QFETCH(QStringList, texts);
-    QFETCH(int, refused);
-    ScriptedDialogs seam;
-    ProjectSettings settings;
-    FrameRateSizeDialog dialog(settings, seam);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(TabStops(&dialog, dialog.okButton()),
-             (QList<QWidget*>{dialog.okButton(), dialog.cancelButton(), dialog.fpsEdit(),
-                              dialog.widthEdit(), dialog.heightEdit(), dialog.scaleImagesCheck(),
-                              dialog.noTrailingBlankCheck(), dialog.trimAviSizeCheck(),
-                              dialog.applyOrientationCheck(), dialog.depthRadio(0),
-                              dialog.depthRadio(1), dialog.depthRadio(2), dialog.vgaButton(),
-                              dialog.qvgaButton(), dialog.svgaButton()}));
-    QLineEdit* edits[] = {dialog.fpsEdit(), dialog.widthEdit(), dialog.heightEdit()};
-    // The frame rate opens focused and selected: typing replaces it.
-    QCOMPARE(dialog.focusWidget(), dialog.fpsEdit());
-    QCOMPARE(dialog.fpsEdit()->selectedText(), QStringLiteral("8"));
-    QTest::keyClicks(dialog.fpsEdit(), texts[0]);
-    for (int i = 1; i < 3; ++i)
-        edits[i]->setText(texts[i]);
-    Click(dialog.depthRadio(2));
-    Click(dialog.trimAviSizeCheck());
-    Click(dialog.applyOrientationCheck());
-    dialog.cancelButton()->setFocus(); // a refusal must move the focus back
-    Click(dialog.okButton());
-    if (refused < 0) {
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(QStringList({QString::number(settings.fps), QString::number(settings.width),
-                              QString::number(settings.height)}),
-                 texts);
-        QVERIFY(settings.depth == ColourDepth::Bits24 && settings.trimAviSize &&
-                settings.applyOrientation);
-        return;
-    }
-    QVERIFY(dialog.isVisible());
-    const QStringList messages = seam.logged("message: ");
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].contains(refused == 0 ? "1 から 40" : "20 から 1280"));
-    QCOMPARE(dialog.focusWidget(), edits[refused]);
-    QCOMPARE(edits[refused]->selectedText(), texts[refused]);
-    QCOMPARE(settings, ProjectSettings{});
-    Click(dialog.cancelButton()); // Cancel after the refusal still stores nothing
-    QCOMPARE(settings, ProjectSettings{});
-}
-
-// The depth and the options as stored are shown and kept by OK; a depth from
-// a file outside 0..2 checks no button and stays unless one is picked; the
-// presets set only the size edits; Cancel stores nothing.
-void TestDialogs::depthAndOptions() {
-    ScriptedDialogs seam;
-    ProjectSettings settings;
-    settings.depth = ColourDepth::Bits16;
-    settings.noTrailingBlank = true;
-    settings.applyOrientation = true;
-    settings.audioPath = "/a.wav";
-    const ProjectSettings stored = settings;
-    for (const char* step : {"show, OK", "SVGA, untick, Cancel", "VGA, OK"}) {
-        FrameRateSizeDialog dialog(settings, seam);
-        QVERIFY(dialog.depthRadio(1)->isChecked() && dialog.noTrailingBlankCheck()->isChecked() &&
-                dialog.applyOrientationCheck()->isChecked());
-        QVERIFY(!dialog.scaleImagesCheck()->isChecked() && !dialog.trimAviSizeCheck()->isChecked());
-        dialog.show();
-        if (QByteArray(step).startsWith("SVGA")) {
-            Click(dialog.svgaButton());
-            Click(dialog.applyOrientationCheck());
-        }
-        if (QByteArray(step).startsWith("VGA"))
-            Click(dialog.vgaButton());
-        QCOMPARE(dialog.fpsEdit()->text(), QStringLiteral("8"));
-        Click(QByteArray(step).endsWith("OK") ? dialog.okButton() : dialog.cancelButton());
-    }
-    ProjectSettings vga = stored;
-    vga.width = 640;
-    vga.height = 480;
-    QCOMPARE(settings, vga);
-    for (int pick : {-1, 0}) {
-        settings.depth = ColourDepth(3);
-        FrameRateSizeDialog dialog(settings, seam);
-        for (int i = 0; i < 3; ++i)
-            QVERIFY(!dialog.depthRadio(i)->isChecked());
-        dialog.show();
-        if (pick >= 0)
-            Click(dialog.depthRadio(pick));
+        QLineEdit* edits[] = {dialog.fpsEdit(), dialog.widthEdit(), dialog.heightEdit()};
+        // The frame rate opens focused and selected: typing replaces it.
+        QCOMPARE(dialog.focusWidget(), dialog.fpsEdit());
+        QCOMPARE(dialog.fpsEdit()->selectedText(), QStringLiteral("8"));
+        QTest::keyClicks(dialog.fpsEdit(), texts[0]);
+        for (int i = 1; i < 3; ++i)
+            edits[i]->setText(texts[i]);
+        Click(dialog.depthRadio(2));
+        Click(dialog.trimAviSizeCheck());
+        Click(dialog.applyOrientationCheck());
+        dialog.cancelButton()->setFocus(); // a refusal must move the focus back
         Click(dialog.okButton());
-        QCOMPARE(int(settings.depth), pick < 0 ? 3 : pick);
-    }
-}
-
-// Browse stores the chosen path and the box's state at once, even if the
-// dialog is then cancelled; OK stores both. Path bytes are kept as they are.
-void TestDialogs::audioDialog_data() {
-    QTest::addColumn<QByteArray>("chosen"); // null: Browse is cancelled
-    QTest::addColumn<QStringList>("script");
-    QTest::addColumn<bool>("storedEnabled");
-    QTest::addColumn<QByteArray>("storedPath");
-    const QByteArray take2 = "/sounds/take 2\xff.wav", old = "/sounds/old.wav";
-    QTest::newRow("ticked at Browse, cleared, Cancel")
-        << take2 << QStringList{"tick", "browse", "tick", "cancel"} << true << take2;
-    QTest::newRow("Browse cancelled, Cancel")
-        << QByteArray() << QStringList{"tick", "browse", "cancel"} << false << old;
-    QTest::newRow("ticked, OK") << QByteArray() << QStringList{"tick", "ok"} << true << old;
-    QTest::newRow("browsed, OK") << take2 << QStringList{"browse", "ok"} << false << take2;
-}
-
-void TestDialogs::audioDialog() {
-    QFETCH(QByteArray, chosen);
-    QFETCH(QStringList, script);
-    ScriptedDialogs seam;
-    seam.files << (chosen.isNull() ? std::nullopt : std::optional(chosen));
-    ProjectSettings settings;
-    settings.audioPath = "/sounds/old.wav";
-    AudioDialog dialog(settings, seam);
-    QCOMPARE(TabStops(&dialog, dialog.okButton()),
-             (QList<QWidget*>{dialog.okButton(), dialog.cancelButton(), dialog.audioCheck(),
-                              dialog.browseButton()}));
-    QVERIFY(dialog.pathEdit()->isReadOnly());
-    dialog.show();
-    QCOMPARE(dialog.pathEdit()->text(), QStringLiteral("/sounds/old.wav"));
-    for (const QString& step : script)
-        Click(step == "tick"     ? static_cast<QAbstractButton*>(dialog.audioCheck())
-              : step == "browse" ? dialog.browseButton()
-              : step == "ok"     ? dialog.okButton()
-                                 : dialog.cancelButton());
-    QCOMPARE(dialog.pathEdit()->text(),
-             QFile::decodeName(chosen.isNull() ? settings.audioPath : chosen));
-    QTEST(settings.audioEnabled, "storedEnabled");
-    QTEST(settings.audioPath, "storedPath");
-    QCOMPARE(seam.fileRequests.size(), qsizetype(script.contains("browse")));
-    for (const UserDialogs::FileRequest& request : seam.fileRequests) {
-        QVERIFY(!request.save && request.defaultExtension.isEmpty() && !request.overwritePrompt);
-        QCOMPARE(request.initialName, QStringLiteral("*.wav"));
-        QCOMPARE(request.filter, QStringLiteral("WAV-type file (*.wav)| *.wav ||"));
-    }
-}
-
-// Uncompressed frames first and preselected, at every opening; the quality
-// follows the compressor picked.
-void TestDialogs::compressionDialog() {
-    const std::vector<CodecInfo> codecs{{"", "Full Frames (Uncompressed)", false},
-                                        {"mjpeg", "Motion JPEG", true},
-                                        {"ffv1", "FFV1 (lossless)", false}};
-    CompressionDialog dialog(nullptr, codecs);
-    QListWidget* list = dialog.codecList();
-    QCOMPARE(list->count(), 3);
-    QCOMPARE(list->currentRow(), 0);
-    QVERIFY(!dialog.qualitySpin()->isEnabled());
-    QCOMPARE(dialog.choice().encoder, std::string());
-    list->setCurrentRow(1);
-    QVERIFY(dialog.qualitySpin()->isEnabled());
-    dialog.qualitySpin()->setValue(40);
-    QCOMPARE(dialog.choice().encoder, std::string("mjpeg"));
-    QCOMPARE(dialog.choice().quality, 40);
-    list->setCurrentRow(2);
-    QVERIFY(!dialog.qualitySpin()->isEnabled());
-    QCOMPARE(dialog.choice().quality, -1);
-    QCOMPARE(CompressionDialog(nullptr, codecs).codecList()->currentRow(), 0);
-}
-
-// Qt's own file dialog in a folder of five files: the filter texts shown and
-// the names listed with the filter at "pick". "*.*" lists names without a dot
-// as well, as it always did.
-void TestDialogs::fileDialogFilters_data() {
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<int>("pick");
-    QTest::addColumn<QStringList>("shown");
-    QTest::addColumn<QStringList>("listed");
-    const QString list = QStringLiteral("Text File (*.txt)|*.txt|All Files (*.*)|*.*||"),
-                  image = QStringLiteral("Bitmap file (*.bmp)|*.bmp|All Files (*.*) |*.*||");
-    const QStringList listShown{"Text File (*.txt)", "All Files (*.*)"},
-        imageShown{"Bitmap file (*.bmp)", "All Files (*.*)"},
-        every{"IMAGE.BMP", "README", "a.fsq", "frame", "list.txt"};
-    QTest::newRow("text files") << list << 0 << listShown << QStringList{"list.txt"};
-    QTest::newRow("all files") << list << 1 << listShown << every;
-    QTest::newRow("image, all files") << image << 1 << imageShown << every;
-    QTest::newRow("image, bitmaps any case")
-        << image << 0 << imageShown << QStringList{"IMAGE.BMP"};
-    QTest::newRow("project, blanks around the pattern")
-        << QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||") << 0
-        << QStringList{"Vistrom-type file (*.fsq)"} << QStringList{"a.fsq"};
-}
-
-void TestDialogs::fileDialogFilters() {
-    QFETCH(QString, filter);
-    QFETCH(int, pick);
-    QFETCH(QStringList, listed);
-    QTemporaryDir dir;
-    for (const char* name : {"README", "frame", "list.txt", "IMAGE.BMP", "a.fsq"}) {
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    QStringList shown, seen;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        auto* types = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
-        auto* files = dialog ? dialog->findChild<QTreeView*>("treeView") : nullptr;
-        if (!types || !files) {
-            if (dialog)
-                dialog->reject();
+        if (refused < 0) {
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(QStringList({QString::number(settings.fps), QString::number(settings.width),
+                                  QString::number(settings.height)}),
+                     texts);
+            QVERIFY(settings.depth == ColourDepth::Bits24 && settings.trimAviSize &&
+                    settings.applyOrientation);
             return;
         }
-        for (int i = 0; i < types->count(); ++i)
-            shown << types->itemText(i);
-        dialog->setDirectory(dir.path());
-        types->setFocus(); // as a user picks a filter: the list box takes the key
-        for (int i = 0; i < pick; ++i)
-            QTest::keyClick(types, Qt::Key_Down);
-        auto names = [files] {
-            QStringList out;
-            for (int r = 0; r < files->model()->rowCount(files->rootIndex()); ++r)
-                out << files->model()->index(r, 0, files->rootIndex()).data().toString();
-            out.sort();
-            return out;
-        };
-        seen = QTest::qWaitFor([&] { return names() == listed; }, 3000) ? listed : names();
-        dialog->reject();
-    });
-    QtUserDialogs dialogs;
-    UserDialogs::FileRequest request;
-    request.filter = filter;
-    QVERIFY(!dialogs.askFileName(request));
-    QTEST(shown, "shown");
-    QCOMPARE(seen, listed);
-}
-
-// A Yes/No question offers exactly Yes and No; Escape and the close box
-// dismiss it, which is told apart from No.
-void TestDialogs::yesNoQuestion_data() {
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<UserDialogs::Answer>("answer");
-    QTest::newRow("Yes") << "yes" << UserDialogs::Answer::Yes;
-    QTest::newRow("No") << "no" << UserDialogs::Answer::No;
-    QTest::newRow("Enter takes Yes") << "enter" << UserDialogs::Answer::Yes;
-    QTest::newRow("Escape") << "escape" << UserDialogs::Answer::Dismissed;
-    QTest::newRow("close box") << "close" << UserDialogs::Answer::Dismissed;
-}
-
-void TestDialogs::yesNoQuestion() {
-    QFETCH(QString, action);
-    QStringList shown;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        shown << box->windowTitle() << box->text();
-        for (QAbstractButton* b : box->buttons())
-            if (b->isVisible())
-                shown << b->text();
-        if (action == "yes" || action == "no")
-            box->button(action == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
-        else if (action == "close")
-            box->close();
-        else
-            QTest::keyClick(box, action == "enter" ? Qt::Key_Return : Qt::Key_Escape);
-    });
-    QtUserDialogs dialogs;
-    QTEST(dialogs.askYesNo(QStringLiteral("未保存のデータを保存しますか?")), "answer");
-    QCOMPARE(shown.mid(0, 2), (QStringList{"Vistrom", "未保存のデータを保存しますか?"}));
-    QCOMPARE(shown.size(), 4); // Yes and No, nothing else
-}
-
-// The seam's boxes and file dialogs: a message while the window is not shown
-// yet (at start-up) is centred on the screen; a file dialog carries its title
-// and opens in the folder asked for, else in the folder of the file last
-// chosen, at first in the home folder.
-void TestDialogs::placement() {
-    QTemporaryDir a, b;
-    QWidget hidden;
-    hidden.resize(400, 480);
-    QtUserDialogs dialogs(&hidden);
-    QRect box;
-    QTimer::singleShot(0, [&] {
-        if (QWidget* shown = QApplication::activeModalWidget()) {
-            box = shown->frameGeometry();
-            shown->close();
+        QVERIFY(dialog.isVisible());
+        const QStringList messages = seam.logged("message: ");
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].contains(refused == 0 ? "1 から 40" : "20 から 1280"));
+        QCOMPARE(dialog.focusWidget(), edits[refused]);
+        QCOMPARE(edits[refused]->selectedText(), texts[refused]);
+        QCOMPARE(settings, ProjectSettings{});
+        Click(dialog.cancelButton()); // Cancel after the refusal still stores nothing
+        QCOMPARE(settings, ProjectSettings{});
+    }
+    // The depth and the options as stored are shown and kept by OK; a depth from
+    // a file outside 0..2 checks no button and stays unless one is picked; the
+    // presets set only the size edits; Cancel stores nothing.
+    void depthAndOptions() {
+        ScriptedDialogs seam;
+        ProjectSettings settings;
+        settings.depth = ColourDepth::Bits16;
+        settings.noTrailingBlank = true;
+        settings.applyOrientation = true;
+        settings.audioPath = "/a.wav";
+        const ProjectSettings stored = settings;
+        for (const char* step : {"show, OK", "SVGA, untick, Cancel", "VGA, OK"}) {
+            FrameRateSizeDialog dialog(settings, seam);
+            QVERIFY(dialog.depthRadio(1)->isChecked() &&
+                    dialog.noTrailingBlankCheck()->isChecked() &&
+                    dialog.applyOrientationCheck()->isChecked());
+            QVERIFY(!dialog.scaleImagesCheck()->isChecked() &&
+                    !dialog.trimAviSizeCheck()->isChecked());
+            dialog.show();
+            if (QByteArray(step).startsWith("SVGA")) {
+                Click(dialog.svgaButton());
+                Click(dialog.applyOrientationCheck());
+            }
+            if (QByteArray(step).startsWith("VGA"))
+                Click(dialog.vgaButton());
+            QCOMPARE(dialog.fpsEdit()->text(), QStringLiteral("8"));
+            Click(QByteArray(step).endsWith("OK") ? dialog.okButton() : dialog.cancelButton());
         }
-    });
-    dialogs.showMessage(QStringLiteral("?"));
-    const QPoint centre = hidden.screen()->availableGeometry().center();
-    QVERIFY2((box.center() - centre).manhattanLength() < 20,
-             qPrintable(QStringLiteral("%1,%2").arg(box.center().x()).arg(box.center().y())));
-
-    struct Asked {
-        QByteArray folder; // the request's
-        QString chooseIn;  // the folder of the file chosen; empty: Cancel
-        QString title, opened;
-    } steps[] = {{{}, {}, {}, QDir::homePath()},
-                 {QFile::encodeName(a.path()), b.path(), "in a", a.path()},
-                 {{}, {}, {}, b.path()}};
-    for (const Asked& step : steps) {
-        QString title, opened;
+        ProjectSettings vga = stored;
+        vga.width = 640;
+        vga.height = 480;
+        QCOMPARE(settings, vga);
+        for (int pick : {-1, 0}) {
+            settings.depth = ColourDepth(3);
+            FrameRateSizeDialog dialog(settings, seam);
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(!dialog.depthRadio(i)->isChecked());
+            dialog.show();
+            if (pick >= 0)
+                Click(dialog.depthRadio(pick));
+            Click(dialog.okButton());
+            QCOMPARE(int(settings.depth), pick < 0 ? 3 : pick);
+        }
+    }
+    // Browse stores the chosen path and the box's state at once, even if the
+    // dialog is then cancelled; OK stores both. Path bytes are kept as they are.
+    void audioDialog_data() {
+        QTest::addColumn<QByteArray>("chosen"); // null: Browse is cancelled
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<bool>("storedEnabled");
+        QTest::addColumn<QByteArray>("storedPath");
+        const QByteArray take2 = "/sounds/take 2\xff.wav", old = "/sounds/old.wav";
+        QTest::newRow("ticked at Browse, cleared, Cancel")
+            << take2 << QStringList{"tick", "browse", "tick", "cancel"} << true << take2;
+        QTest::newRow("Browse cancelled, Cancel")
+            << QByteArray() << QStringList{"tick", "browse", "cancel"} << false << old;
+        QTest::newRow("ticked, OK") << QByteArray() << QStringList{"tick", "ok"} << true << old;
+        QTest::newRow("browsed, OK") << take2 << QStringList{"browse", "ok"} << false << take2;
+    }
+    void audioDialog() {
+        QFETCH(QByteArray, chosen);
+        QFETCH(QStringList, script);
+        ScriptedDialogs seam;
+        seam.files << (chosen.isNull() ? std::nullopt : std::optional(chosen));
+        ProjectSettings settings;
+        settings.audioPath = "/sounds/old.wav";
+        AudioDialog dialog(settings, seam);
+        QVERIFY(dialog.pathEdit()->isReadOnly());
+        dialog.show();
+        QCOMPARE(dialog.pathEdit()->text(), QStringLiteral("/sounds/old.wav"));
+        for (const QString& step : script)
+            Click(step == "tick"     ? static_cast<QAbstractButton*>(dialog.audioCheck())
+                  : step == "browse" ? dialog.browseButton()
+                  : step == "ok"     ? dialog.okButton()
+                                     : dialog.cancelButton());
+        QCOMPARE(dialog.pathEdit()->text(),
+                 QFile::decodeName(chosen.isNull() ? settings.audioPath : chosen));
+        QTEST(settings.audioEnabled, "storedEnabled");
+        QTEST(settings.audioPath, "storedPath");
+        QCOMPARE(seam.fileRequests.size(), qsizetype(script.contains("browse")));
+    }
+    // Uncompressed frames first and preselected, at every opening; the quality
+    // follows the compressor picked.
+    void compressionDialog() {
+        const std::vector<CodecInfo> codecs{{"", "Full Frames (Uncompressed)", false},
+                                            {"mjpeg", "Motion JPEG", true},
+                                            {"ffv1", "FFV1 (lossless)", false}};
+        CompressionDialog dialog(nullptr, codecs);
+        QListWidget* list = dialog.codecList();
+        QVERIFY(list->count() == 3 && list->currentRow() == 0);
+        QVERIFY(!dialog.qualitySpin()->isEnabled() && dialog.choice().encoder.empty());
+        list->setCurrentRow(1);
+        QVERIFY(dialog.qualitySpin()->isEnabled());
+        dialog.qualitySpin()->setValue(40);
+        QCOMPARE(dialog.choice().encoder, std::string("mjpeg"));
+        QCOMPARE(dialog.choice().quality, 40);
+        list->setCurrentRow(2);
+        QVERIFY(!dialog.qualitySpin()->isEnabled());
+        QCOMPARE(dialog.choice().quality, -1);
+        QCOMPARE(CompressionDialog(nullptr, codecs).codecList()->currentRow(), 0);
+    }
+    // Qt's own file dialog in a folder of five files: the filter texts shown and
+    // the names listed with the filter at "pick". "*.*" lists names without a dot
+    // as well, as it always did.
+    void fileDialogFilters_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<int>("pick");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("listed");
+        const QString list = QStringLiteral("Text File (*.txt)|*.txt|All Files (*.*)|*.*||"),
+                      image = QStringLiteral("Bitmap file (*.bmp)|*.bmp|All Files (*.*) |*.*||");
+        const QStringList listShown{"Text File (*.txt)", "All Files (*.*)"},
+            imageShown{"Bitmap file (*.bmp)", "All Files (*.*)"},
+            every{"IMAGE.BMP", "README", "a.fsq", "frame", "list.txt"};
+        QTest::newRow("text files") << list << 0 << listShown << QStringList{"list.txt"};
+        QTest::newRow("all files") << list << 1 << listShown << every;
+        QTest::newRow("image, bitmaps any case")
+            << image << 0 << imageShown << QStringList{"IMAGE.BMP"};
+        QTest::newRow("project, blanks around the pattern")
+            << QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||") << 0
+            << QStringList{"Vistrom-type file (*.fsq)"} << QStringList{"a.fsq"};
+    }
+    void fileDialogFilters() {
+        QFETCH(QString, filter);
+        QFETCH(int, pick);
+        QFETCH(QStringList, listed);
+        QTemporaryDir dir;
+        for (const char* name : {"README", "frame", "list.txt", "IMAGE.BMP", "a.fsq"}) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QStringList shown, seen;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
+            auto* types = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
+            auto* files = dialog ? dialog->findChild<QTreeView*>("treeView") : nullptr;
+            if (!types || !files) {
+                if (dialog)
+                    dialog->reject();
                 return;
-            title = dialog->windowTitle();
-            opened = dialog->directory().absolutePath();
-            if (step.chooseIn.isEmpty())
-                return dialog->reject();
-            dialog->selectFile(step.chooseIn + "/chosen.txt");
-            static_cast<QDialog*>(dialog)->accept();
+            }
+            for (int i = 0; i < types->count(); ++i)
+                shown << types->itemText(i);
+            dialog->setDirectory(dir.path());
+            types->setFocus(); // as a user picks a filter: the list box takes the key
+            for (int i = 0; i < pick; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            auto names = [files] {
+                QStringList out;
+                for (int r = 0; r < files->model()->rowCount(files->rootIndex()); ++r)
+                    out << files->model()->index(r, 0, files->rootIndex()).data().toString();
+                out.sort();
+                return out;
+            };
+            seen = QTest::qWaitFor([&] { return names() == listed; }, 3000) ? listed : names();
+            dialog->reject();
         });
+        QtUserDialogs dialogs;
         UserDialogs::FileRequest request;
-        request.title = step.title;
-        request.startFolder = step.folder;
-        QCOMPARE(dialogs.askFileName(request).has_value(), !step.chooseIn.isEmpty());
-        QCOMPARE(opened, step.opened);
-        if (!step.title.isEmpty())
-            QCOMPARE(title, step.title);
+        request.filter = filter;
+        QVERIFY(!dialogs.askFileName(request));
+        QTEST(shown, "shown");
+        QCOMPARE(seen, listed);
     }
-}
+    // A Yes/No question offers exactly Yes and No; Escape and the close box
+    // dismiss it, which is told apart from No.
+    void yesNoQuestion_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<UserDialogs::Answer>("answer");
+        QTest::newRow("Yes") << "yes" << UserDialogs::Answer::Yes;
+        QTest::newRow("No") << "no" << UserDialogs::Answer::No;
+        QTest::newRow("Enter takes Yes") << "enter" << UserDialogs::Answer::Yes;
+        QTest::newRow("Escape") << "escape" << UserDialogs::Answer::Dismissed;
+        QTest::newRow("close box") << "close" << UserDialogs::Answer::Dismissed;
+    }
+    void yesNoQuestion() {
+        QFETCH(QString, action);
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            shown << box->windowTitle() << box->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->isVisible())
+                    shown << b->text();
+            if (action == "yes" || action == "no")
+                box->button(action == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+            else if (action == "close")
+                box->close();
+            else
+                QTest::keyClick(box, action == "enter" ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        QtUserDialogs dialogs;
+        QTEST(dialogs.askYesNo(QStringLiteral("未保存のデータを保存しますか?")), "answer");
+        QCOMPARE(shown.mid(0, 2), (QStringList{"Vistrom", "未保存のデータを保存しますか?"}));
+        QCOMPARE(shown.size(), 4); // Yes and No, nothing else
+    }
+    // The seam's boxes and file dialogs: a message while the window is not shown
+    // yet (at start-up) is centred on the screen; a file dialog carries its title
+    // and opens in the folder asked for, else in the folder of the file last
+    // chosen, at first in the home folder.
+    void placement() {
+        QTemporaryDir a, b;
+        QWidget hidden;
+        hidden.resize(400, 480);
+        QtUserDialogs dialogs(&hidden);
+        QRect box;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* shown = QApplication::activeModalWidget()) {
+                box = shown->frameGeometry();
+                shown->close();
+            }
+        });
+        dialogs.showMessage(QStringLiteral("?"));
+        const QPoint centre = hidden.screen()->availableGeometry().center();
+        QVERIFY2((box.center() - centre).manhattanLength() < 20,
+                 qPrintable(QStringLiteral("%1,%2").arg(box.center().x()).arg(box.center().y())));
+
+        struct Asked {
+            QByteArray folder; // the request's
+            QString chooseIn;  // the folder of the file chosen; empty: Cancel
+            QString title, opened;
+        } steps[] = {{{}, {}, {}, QDir::homePath()},
+                     {QFile::encodeName(a.path()), b.path(), "in a", a.path()},
+                     {{}, {}, {}, b.path()}};
+        for (const Asked& step : steps) {
+            QString title, opened;
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog)
+                    return;
+                title = dialog->windowTitle();
+                opened = dialog->directory().absolutePath();
+                if (step.chooseIn.isEmpty())
+                    return dialog->reject();
+                dialog->selectFile(step.chooseIn + "/chosen.txt");
+                static_cast<QDialog*>(dialog)->accept();
+            });
+            UserDialogs::FileRequest request;
+            request.title = step.title;
+            request.startFolder = step.folder;
+            QCOMPARE(dialogs.askFileName(request).has_value(), !step.chooseIn.isEmpty());
+            QCOMPARE(opened, step.opened);
+            if (!step.title.isEmpty())
+                QCOMPARE(title, step.title);
+        }
+    }
+};
 
 QTEST_MAIN(TestDialogs)
 #include "tst_dialogs.moc"
