@@ -399,7 +399,6 @@ private slots:
         const QPoint centre = hidden.screen()->availableGeometry().center();
         QVERIFY2((box.center() - centre).manhattanLength() < 20,
                  qPrintable(QStringLiteral("%1,%2").arg(box.center().x()).arg(box.center().y())));
-
         struct Asked {
             QByteArray folder; // the request's
             QString chooseIn;  // the folder of the file chosen; empty: Cancel

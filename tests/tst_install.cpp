@@ -37,7 +37,6 @@ private slots:
 
 private:
     QString installed(const QString& relative) const { return prefix_ + '/' + relative; }
-
     QTemporaryDir root_;
     QString prefix_; // the staged /usr
 };

@@ -186,7 +186,6 @@ private slots:
         QCOMPARE(out, op == "copy" || op.startsWith("cut") ? text : QByteArray());
         QCOMPARE(p.settings().fps, 12u);
         VerifyRows(p);
-
         // One undo step exactly when the rows changed. Its undo brings back the
         // rows and the marks held before, with the rows that came back selected as
         // well; its redo repeats it and brings back the marks it left, with the
@@ -280,7 +279,7 @@ private slots:
     void files_data() {
         // Start: a new project, or a.fsq opened; either edited once. Then one
         // operation on a file: "b" (another project), "settings" (settings
-        // lines only), "empty", "missing", "none/x" (in a missing folder), "new".
+        // lines only), "missing", "none/x" (in a missing folder), "new".
         QTest::addColumn<bool>("opened");
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QString>("file");
@@ -300,7 +299,6 @@ private slots:
         row("new", true, "new", "", R::Done, "", fresh);
         row("load", false, "load", "b", R::Done, "b", "/b.bmp -");
         row("load settings only", true, "load", "settings", R::NoRowLine, "a", edited, reading);
-        row("load an empty file", true, "load", "empty", R::NoRowLine, "a", edited, reading);
         row("load a missing file", false, "load", "missing", R::CannotOpen, "",
             "/edited.bmp " + fresh.mid(2), cannot);
         row("load an image", true, "load", "image", R::NotText, "a", edited,
@@ -327,7 +325,6 @@ private slots:
         WriteFile(dir.filePath("a.fsq"), a);
         WriteFile(dir.filePath("b.fsq"), "!F 1\n/b.bmp\n\n");
         WriteFile(dir.filePath("settings.fsq"), "!F 30\r\n!S 100,100\r\n");
-        WriteFile(dir.filePath("empty.fsq"), "");
         WriteFile(dir.filePath("image.fsq"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
         WriteFile(dir.filePath("long.fsq"), "!F 8\n" + QByteArray(65537, 'a') + "\n");
         Project p;
@@ -408,7 +405,6 @@ private slots:
             shown << signal[0].toByteArray();
         QCOMPARE(shown, (QByteArrayList{"e", "b", "e", ""}));
         QVERIFY(!p.isModified());
-
         // Once the project has a file, a relative path names a file in its folder
         // when one is there, else the current folder's.
         QTemporaryDir dir;

@@ -251,7 +251,6 @@ private slots:
             QVERIFY(!WriteProjectData(path, {}, {""}, &reason));
             QCOMPARE(reason, error);
         }
-
         // A write that fails half-way (here: the file size limit, which also holds
         // for root) leaves the previous file as it was and no stray file.
         const QString path = dir.filePath("old.fsq");
@@ -283,7 +282,6 @@ private slots:
         ProjectData data;
         QCOMPARE(ReadProjectData(latin1, data), ProjectReadResult::Ok);
         QCOMPARE(data.rows, (QList<QByteArray>{"/a.bmp", ""}));
-
         // Saving keeps the file's permissions and replaces the file a link names.
         QCOMPARE(::chmod(latin1.constData(), 0640), 0);
         const QByteArray link = folder + "/link.fsq";
@@ -296,7 +294,6 @@ private slots:
         QCOMPARE(int(st.st_mode & 0777), 0640);
         QCOMPARE(ReadProjectData(latin1, data), ProjectReadResult::Ok);
         QCOMPARE(data.rows, QList<QByteArray>{"/b.bmp"});
-
         // A file whose mode lets nobody write is write-protected, for root too.
         QVERIFY(!IsWriteProtected(link) && !IsWriteProtected(folder + "/none.fsq"));
         QCOMPARE(::chmod(latin1.constData(), 0444), 0);

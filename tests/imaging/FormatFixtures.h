@@ -41,8 +41,7 @@ inline std::vector<uint8_t> RgbBytes(const std::vector<uint32_t>& colours) {
 
 // samples: height rows of width x components bytes (RGB, grey or CMYK).
 inline QByteArray MakeJpeg(int width, int height, int components,
-                           const std::vector<uint8_t>& samples, int quality = 100,
-                           bool progressive = false) {
+                           const std::vector<uint8_t>& samples, bool progressive = false) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -55,7 +54,7 @@ inline QByteArray MakeJpeg(int width, int height, int components,
     cinfo.input_components = components;
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_set_quality(&cinfo, 100, TRUE);
     for (int c = 0; c < cinfo.num_components; ++c) // no chroma subsampling
         cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     if (progressive)
@@ -115,12 +114,10 @@ inline QByteArray MakePng(const PngSpec& s) {
     return out;
 }
 
-inline QByteArray MakeWebp(int width, int height, const std::vector<uint32_t>& argb,
-                           bool lossless = true) {
+inline QByteArray MakeWebp(int width, int height, const std::vector<uint32_t>& argb) {
     const std::vector<uint8_t> rgba = RgbaBytes(argb);
     uint8_t* out = nullptr;
-    const size_t n = lossless ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
-                              : WebPEncodeRGBA(rgba.data(), width, height, width * 4, 100, &out);
+    const size_t n = WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out);
     QByteArray file(reinterpret_cast<const char*>(out), qsizetype(n));
     WebPFree(out);
     return file;
@@ -153,7 +150,6 @@ inline QByteArray MakeAnimatedWebp(int width, int height, const std::vector<Webp
 
 struct TiffSpec {
     int width = 1, height = 1;
-    int channels = 0; // 0: 1 for grey and palette pictures, 3 for RGB, 4 with alpha
     int bits = 8, photometric = PHOTOMETRIC_RGB;
     int alpha = 0;        // EXTRASAMPLE_* of a last, alpha channel
     int orientation = 0;  // 0: no tag
@@ -164,16 +160,16 @@ struct TiffSpec {
     std::vector<uint8_t> samples;   // packed rows, each a whole number of bytes
 };
 
+// 1 channel for grey and palette pictures, 3 for RGB, 4 with alpha.
 inline QByteArray MakeTiff(TiffSpec s) {
-    if (!s.channels)
-        s.channels = s.photometric == PHOTOMETRIC_RGB ? 3 + (s.alpha != 0) : 1;
+    const int channels = s.photometric == PHOTOMETRIC_RGB ? 3 + (s.alpha != 0) : 1;
     QTemporaryFile file;
     if (!file.open())
         return QByteArray();
     TIFF* tif = TIFFOpen(QFile::encodeName(file.fileName()).constData(), "w");
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, s.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, s.height);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, s.channels);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, channels);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, s.bits);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, s.photometric);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, s.compression);
@@ -188,12 +184,12 @@ inline QByteArray MakeTiff(TiffSpec s) {
         TIFFSetField(tif, TIFFTAG_COLORMAP, s.colormap.data(), s.colormap.data() + n,
                      s.colormap.data() + 2 * n);
     }
-    const int rowBytes = (s.width * s.channels * s.bits + 7) / 8;
+    const int rowBytes = (s.width * channels * s.bits + 7) / 8;
     std::vector<uint8_t> buffer;
     if (s.tile) { // contiguous 8-bit samples
         TIFFSetField(tif, TIFFTAG_TILEWIDTH, s.tile);
         TIFFSetField(tif, TIFFTAG_TILELENGTH, s.tile);
-        const int pixel = s.channels;
+        const int pixel = channels;
         for (int ty = 0; ty < s.height; ty += s.tile)
             for (int tx = 0; tx < s.width; tx += s.tile) {
                 buffer.assign(size_t(s.tile) * s.tile * pixel, 0);
@@ -206,10 +202,8 @@ inline QByteArray MakeTiff(TiffSpec s) {
     } else {
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
                      s.rowsPerStrip ? s.rowsPerStrip : TIFFDefaultStripSize(tif, 0));
-        for (int y = 0; y < s.height; ++y) {
-            buffer.assign(&s.samples[size_t(y) * rowBytes], &s.samples[size_t(y + 1) * rowBytes]);
-            TIFFWriteScanline(tif, buffer.data(), uint32_t(y), 0);
-        }
+        for (int y = 0; y < s.height; ++y)
+            TIFFWriteScanline(tif, &s.samples[size_t(y) * rowBytes], uint32_t(y), 0);
     }
     TIFFClose(tif);
     return file.readAll();

@@ -87,7 +87,6 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
         QTest::addColumn<Pixels>("expected");
-
         for (auto [bits, width] : {std::pair{1, 13}, {1, 32}, {4, 7}, {4, 8}, {8, 5}, {8, 1}})
             for (int height : {3, -3})
                 AddIndexed(Layout(width, height, bits, {}, 0, Palette(1 << bits)), 1u << bits);
@@ -105,7 +104,6 @@ private slots:
         s.headerSize = 124;
         s.gap = 4;
         AddIndexed(s, 9, "V5 header");
-
         // 16 bits: 5-5-5 (top bit ignored) unless BITFIELDS gives other masks.
         Pixels w555, e555, w565, e565;
         for (uint32_t i = 0; i < 14; ++i) {
@@ -125,7 +123,6 @@ private slots:
         s.headerSize = 56;
         s.gap = 0;
         AddCase("16 bpp 5-6-5 BITFIELDS, V3 header", s, e565);
-
         for (int width : {1, 2, 3, 5, 8})
             for (bool topDown : {false, true})
                 AddCase(QByteArray("24 bpp, width " + QByteArray::number(width) +
@@ -145,7 +142,6 @@ private slots:
         s.clrUsed = 2;
         s.gap = 0;
         AddCase("24 bpp with an optional colour table", s, Opaqued(Pattern(5, 3)));
-
         Pixels withAlpha, swapped, tenBit, tenBitExpected;
         for (uint32_t c : Pattern(3, 3)) {
             withAlpha.push_back(c | 0x7f000000u); // the fourth byte is not a colour
@@ -169,7 +165,6 @@ private slots:
             "32 bpp BITFIELDS 10-10-10",
             Layout(2, 2, 32, PackRows(tenBit, 2, 2, 32), 3, {0x3ff00000, 0x000ffc00, 0x000003ff}),
             tenBitExpected);
-
         // RLE, decoded by us; pixels skipped by a delta or end of line stay black.
         const Pixels palette = Palette(16);
         auto colours = [&](std::initializer_list<int> indices) {
@@ -203,7 +198,6 @@ private slots:
         AddCase("RLE4", s, colours({6, 7, 1, 2, 3, 0, 1, 2, 1, 3, 4, 5}));
         s.pixels = QByteArray::fromHex("0212"); // stops early: the rest stays black
         AddCase("RLE4 cut short", s, colours({B, B, B, B, B, B, 1, 2, B, B, B, B}));
-
         // bfSize promises all rows; the file ends after the bottom row and a bit:
         // the missing bytes read as zeros.
         QByteArray file = MakeBmp24(2, 3, Pattern(2, 3));
@@ -313,7 +307,6 @@ private slots:
         const auto image = Decode(MakeBmp(s));
         QVERIFY(image);
         QCOMPARE(image->width() * image->height(), 15);
-
         // The same stream promised but cut off the file (found by the fuzzer).
         s.bfOffBits = uint32_t(MakeBmp(s).size() + 10);
         s.bfSize = *s.bfOffBits + uint32_t(stream.size());

@@ -51,7 +51,7 @@ const char* const Plugins[] = {"ifjpeg.spi", "ifpng.spi", "ifwebp.spi",
                                "iftiff.spi", "ifgif.spi", "ifheif.spi"};
 
 QByteArray BlocksJpeg(bool progressive = false) {
-    return MakeJpeg(32, 16, 3, RgbBytes(Colours(32, 16, Blocks)), 100, progressive);
+    return MakeJpeg(32, 16, 3, RgbBytes(Colours(32, 16, Blocks)), progressive);
 }
 
 QByteArray Png(int width, int colorType, int bitDepth, const std::vector<uint8_t>& samples) {
@@ -137,7 +137,6 @@ class TestImagePlugins : public QObject {
     QTemporaryDir dir;
     std::vector<std::string> pictures; // one or more for each plug-in
     std::vector<std::string> bitmaps;  // BMP files under each plug-in's extension
-
     std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
 
 private slots:
