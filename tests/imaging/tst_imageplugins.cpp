@@ -66,6 +66,15 @@ QByteArray PatternPng(int width, int height, bool interlaced = false) {
                     .samples = RgbBytes(Pattern(width, height))});
 }
 
+QByteArray Tiff(int width, int bits, int photometric, const std::vector<uint8_t>& samples,
+                const std::vector<uint16_t>& colormap = {}) {
+    return MakeTiff({.width = width,
+                     .bits = bits,
+                     .photometric = photometric,
+                     .colormap = colormap,
+                     .samples = samples});
+}
+
 QByteArray PatternTiff(int width, int height, TiffSpec spec) {
     spec.width = width;
     spec.height = height;
@@ -452,18 +461,9 @@ void TestImagePlugins::decodes_data() {
     for (int i : {0, 1, 2})
         for (int c : {0, 1, 2})
             map[size_t(16 * c + i)] = c == i ? 0xffff : 0;
-    Row("TIFF palette, 4 bits",
-        MakeTiff({.width = 4,
-                  .bits = 4,
-                  .photometric = PHOTOMETRIC_PALETTE,
-                  .colormap = map,
-                  .samples = {0x01, 0x29}}),
-        "a.tif", 4, rgbGrey);
-    Row("TIFF grey, 1 bit, white is zero",
-        MakeTiff({.width = 10,
-                  .bits = 1,
-                  .photometric = PHOTOMETRIC_MINISWHITE,
-                  .samples = {0xa5, 0x80}}),
+    Row("TIFF palette, 4 bits", Tiff(4, 4, PHOTOMETRIC_PALETTE, {0x01, 0x29}, map), "a.tif", 4,
+        rgbGrey);
+    Row("TIFF grey, 1 bit, white is zero", Tiff(10, 1, PHOTOMETRIC_MINISWHITE, {0xa5, 0x80}),
         "a.tif", 10, Bilevel("0101101001"));
     // Strips of 200 rows this wide fill a band each.
     Row("TIFF, read in two bands",
@@ -542,11 +542,7 @@ void TestImagePlugins::decodes_data() {
     Row("WebP cut short", webp.left(webp.size() - 9), "a.webp", -1, {});
     Row("WebP header only", QByteArray("RIFF\4\0\0\0WEBP", 12), "a.webp", -1, {});
     Row("TIFF cut short", tiff.left(tiff.size() / 2), "a.tif", -1, {});
-    Row("TIFF wider than 16384",
-        MakeTiff({.width = 16385,
-                  .bits = 1,
-                  .photometric = PHOTOMETRIC_MINISBLACK,
-                  .samples = std::vector<uint8_t>(2049, 0x55)}),
+    Row("TIFF wider than 16384", Tiff(16385, 1, PHOTOMETRIC_MINISBLACK, std::vector<uint8_t>(2049)),
         "a.tif", -1, {});
     std::vector<uint8_t> noise(64 * 64);
     for (size_t i = 0; i < noise.size(); ++i)
