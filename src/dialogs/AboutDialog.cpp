@@ -7,6 +7,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+namespace {
+constexpr int kTitleBarButtons = 120; // room for the window menu, minimise and close
+}
+
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Vistrom について"));
     setObjectName(QStringLiteral("aboutDialog"));
@@ -26,4 +30,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     layout->addLayout(row);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // Wide enough for the title bar to show the whole title beside its buttons.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    layout->addStrut(QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + kTitleBarButtons);
 }

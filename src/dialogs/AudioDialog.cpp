@@ -15,15 +15,15 @@ AudioDialog::AudioDialog(ProjectSettings& settings, UserDialogs& dialogs, QWidge
     setWindowTitle(tr("Vistrom (Audioの設定)"));
 
     // Tab order.
-    okButton_ = new QPushButton(QStringLiteral("OK"));
+    okButton_ = new QPushButton(tr("OK"));
     okButton_->setDefault(true);
-    cancelButton_ = new QPushButton(QStringLiteral("CANCEL"));
+    cancelButton_ = new QPushButton(tr("CANCEL"));
     pathEdit_ = new QLineEdit;
     audioCheck_ = new QCheckBox(tr("Audio のトラックを挿入する"));
     auto* explanation =
         new QLabel(tr("チェックを入れると，作成したAVI "
                       "ファイルにAudioトラックとして下記のwavファイルを追加します．"));
-    browseButton_ = new QPushButton(QStringLiteral("Browse"));
+    browseButton_ = new QPushButton(tr("Browse"));
 
     okButton_->setObjectName(QStringLiteral("okButton"));
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
@@ -87,7 +87,7 @@ void AudioDialog::browseWav() {
     request.title = tr("サウンドファイルの選択");
     request.startFolder = startFolder;
     request.initialName = QStringLiteral("*.wav");
-    request.filter = QStringLiteral("WAV-type file (*.wav)| *.wav ||");
+    request.filter = tr("WAV-type file (*.wav)| *.wav ||");
     request.defaultExtension.clear();
     request.overwritePrompt = false;
     const std::optional<QByteArray> chosen = dialogs_.askFileName(request);

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -31,6 +32,9 @@ CompressionDialog::CompressionDialog(QWidget* parent, std::vector<CodecInfo> cod
         list_->addItem(text);
     }
     list_->setCurrentRow(0);
+    // Wide enough for every entry whole: no codec's name is cut short.
+    list_->setMinimumWidth(list_->sizeHintForColumn(0) + 2 * list_->frameWidth() +
+                           list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
     layout->addWidget(list_);
 
     auto* qualityRow = new QHBoxLayout;

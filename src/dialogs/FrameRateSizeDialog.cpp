@@ -29,9 +29,9 @@ bool FrameRateSizeDialog::run(QWidget* parent, ProjectSettings& settings, UserDi
 }
 
 void FrameRateSizeDialog::buildControls() {
-    okButton_ = new QPushButton(QStringLiteral("OK"));
+    okButton_ = new QPushButton(tr("OK"));
     okButton_->setDefault(true);
-    cancelButton_ = new QPushButton(QStringLiteral("CANCEL"));
+    cancelButton_ = new QPushButton(tr("CANCEL"));
     fpsEdit_ = new QLineEdit;
     widthEdit_ = new QLineEdit;
     heightEdit_ = new QLineEdit;
@@ -42,9 +42,9 @@ void FrameRateSizeDialog::buildControls() {
     depthRadios_[0] = new QRadioButton(tr("8 bpp (256色)"));
     depthRadios_[1] = new QRadioButton(tr("16 bpp (3万色)"));
     depthRadios_[2] = new QRadioButton(tr("24 bpp (1700万色)"));
-    vgaButton_ = new QPushButton(QStringLiteral("VGA"));
-    qvgaButton_ = new QPushButton(QStringLiteral("QVGA"));
-    svgaButton_ = new QPushButton(QStringLiteral("SVGA"));
+    vgaButton_ = new QPushButton(tr("VGA"));
+    qvgaButton_ = new QPushButton(tr("QVGA"));
+    svgaButton_ = new QPushButton(tr("SVGA"));
     okButton_->setObjectName(QStringLiteral("okButton"));
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
     fpsEdit_->setObjectName(QStringLiteral("fpsEdit"));
@@ -91,7 +91,7 @@ void FrameRateSizeDialog::layOutControls() {
     auto* speedBox = new QGroupBox(tr("再生速度"));
     auto* speedLayout = new QHBoxLayout(speedBox);
     speedLayout->addWidget(fpsEdit_);
-    speedLayout->addWidget(new QLabel(QStringLiteral("FRAMEs per sec")));
+    speedLayout->addWidget(new QLabel(tr("FRAMEs per sec")));
     speedLayout->addStretch();
 
     // Image size: two edits, the scaling option and the presets.
@@ -99,10 +99,10 @@ void FrameRateSizeDialog::layOutControls() {
     auto* sizeLayout = new QGridLayout(sizeBox);
     sizeLayout->addWidget(new QLabel(tr("横 :")), 0, 0);
     sizeLayout->addWidget(widthEdit_, 0, 1);
-    sizeLayout->addWidget(new QLabel(QStringLiteral("pixels")), 0, 2);
+    sizeLayout->addWidget(new QLabel(tr("pixels")), 0, 2);
     sizeLayout->addWidget(new QLabel(tr("縦 :")), 1, 0);
     sizeLayout->addWidget(heightEdit_, 1, 1);
-    sizeLayout->addWidget(new QLabel(QStringLiteral("pixels")), 1, 2);
+    sizeLayout->addWidget(new QLabel(tr("pixels")), 1, 2);
     sizeLayout->addWidget(scaleImagesCheck_, 2, 0, 1, 4);
     auto* presetLayout = new QHBoxLayout;
     for (QPushButton* preset : {vgaButton_, qvgaButton_, svgaButton_})

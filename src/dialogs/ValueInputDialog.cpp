@@ -5,10 +5,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace {
+constexpr int kPromptWidth = 340;
+}
+
 ValueInputDialog::ValueInputDialog(QWidget* parent)
     : QDialog(parent), promptEdit_(new QLineEdit(this)), valueEdit_(new QLineEdit(this)),
-      okButton_(new QPushButton(QStringLiteral("OK"), this)),
-      cancelButton_(new QPushButton(QStringLiteral("CANCEL"), this)) {
+      okButton_(new QPushButton(tr("OK"), this)),
+      cancelButton_(new QPushButton(tr("CANCEL"), this)) {
     setWindowTitle(tr("Vistrom 値の設定"));
     setObjectName(QStringLiteral("ValueInputDialog"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -18,7 +22,7 @@ ValueInputDialog::ValueInputDialog(QWidget* parent)
     promptEdit_->setReadOnly(true);
     promptEdit_->setEnabled(false);
     promptEdit_->setFocusPolicy(Qt::NoFocus);
-    promptEdit_->setMinimumWidth(340);
+    promptEdit_->setMinimumWidth(kPromptWidth);
 
     valueEdit_->setObjectName(QStringLiteral("value"));
     okButton_->setObjectName(QStringLiteral("ok"));
@@ -69,6 +73,9 @@ std::optional<quint32> ValueInputDialog::parseValue(const QString& text, quint32
 void ValueInputDialog::loadFields() {
     valueEdit_->setText(QString::number(value));
     promptEdit_->setText(prompt);
+    // Wide enough to show the whole prompt.
+    promptEdit_->setMinimumWidth(
+        qMax(kPromptWidth, promptEdit_->fontMetrics().horizontalAdvance(prompt) + 20));
     promptEdit_->setCursorPosition(0);
     valueEdit_->selectAll();
     valueEdit_->setFocus(Qt::OtherFocusReason);

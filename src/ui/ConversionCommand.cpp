@@ -37,7 +37,7 @@ std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs, const QByteArra
     request.title = ConversionCommand::tr("AVIファイルの保存先");
     request.startFolder = startFolder;
     request.initialName = QStringLiteral("*.avi");
-    request.filter = QStringLiteral("AVI-type file (*.avi)|  ||");
+    request.filter = ConversionCommand::tr("AVI-type file (*.avi)|  ||");
     request.overwritePrompt = true;
     const std::optional<QByteArray> chosen = dialogs.askFileName(request);
     if (!chosen || chosen->isEmpty())

@@ -146,7 +146,7 @@ void FrameListView::importFileList() {
     request.title = tr("取り込むファイルリストの選択");
     request.startFolder = project_->folder();
     request.initialName = QStringLiteral("*.txt");
-    request.filter = QStringLiteral("Text File (*.txt)|*.txt|All Files (*.*)|*.*||");
+    request.filter = tr("Text File (*.txt)|*.txt|All Files (*.*)|*.*||");
     // Read by the full path the dialog gave: the current folder is not ours.
     if (const std::optional<QByteArray> path = dialogs_->askFileName(request)) {
         const ProjectResult result = project_->importFileList(*path);
@@ -171,18 +171,18 @@ void FrameListView::changeRowImage(int row) {
         const char* plugin;
         const char* entry;
     } formats[] = {
-        {"ifjpeg.spi", "Jpeg file (*.jpg *.jpeg)|*.jpg;*.jpeg|"},
-        {"ifpng.spi", "PNG file (*.png)|*.png|"},
-        {"ifwebp.spi", "WebP file (*.webp)|*.webp|"},
-        {"iftiff.spi", "TIFF file (*.tif *.tiff)|*.tif;*.tiff|"},
-        {"ifgif.spi", "GIF file (*.gif)|*.gif|"},
-        {"ifheif.spi", "HEIF/AVIF file (*.heic *.heif *.avif)|*.heic;*.heif;*.avif|"},
+        {"ifjpeg.spi", QT_TR_NOOP("Jpeg file (*.jpg *.jpeg)|*.jpg;*.jpeg|")},
+        {"ifpng.spi", QT_TR_NOOP("PNG file (*.png)|*.png|")},
+        {"ifwebp.spi", QT_TR_NOOP("WebP file (*.webp)|*.webp|")},
+        {"iftiff.spi", QT_TR_NOOP("TIFF file (*.tif *.tiff)|*.tif;*.tiff|")},
+        {"ifgif.spi", QT_TR_NOOP("GIF file (*.gif)|*.gif|")},
+        {"ifheif.spi", QT_TR_NOOP("HEIF/AVIF file (*.heic *.heif *.avif)|*.heic;*.heif;*.avif|")},
     };
-    QString filter = QStringLiteral("Bitmap file (*.bmp)|*.bmp|");
+    QString filter = tr("Bitmap file (*.bmp)|*.bmp|");
     for (const auto& format : formats)
         if (IsPluginPresent(format.plugin))
-            filter += QLatin1String(format.entry);
-    filter += QStringLiteral("All Files (*.*) |*.*||");
+            filter += tr(format.entry);
+    filter += tr("All Files (*.*) |*.*||");
     UserDialogs::FileRequest request;
     request.title = tr("画像ファイルの選択");
     request.startFolder = project_->folder();

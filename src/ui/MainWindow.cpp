@@ -33,7 +33,7 @@
 
 namespace {
 
-const char ProjectFilter[] = "Vistrom-type file (*.fsq)| *.fsq ||";
+const char ProjectFilter[] = QT_TRANSLATE_NOOP("MainWindow", "Vistrom-type file (*.fsq)| *.fsq ||");
 
 QString FirstLocalFile(const QMimeData* mime) {
     if (!mime || !mime->hasUrls())
@@ -259,7 +259,7 @@ void MainWindow::openProject() {
     request.title = tr("プロジェクトを開く");
     request.startFolder = project_->folder();
     request.initialName = QStringLiteral("*.fsq");
-    request.filter = QString::fromLatin1(ProjectFilter);
+    request.filter = tr(ProjectFilter);
     if (const std::optional<QByteArray> chosen = dialogs_->askFileName(request))
         showFailure(project_->load(*chosen));
 }
@@ -277,7 +277,7 @@ void MainWindow::saveProjectAs() {
     request.title = tr("プロジェクトに名前を付けて保存");
     request.startFolder = project_->folder();
     request.initialName = QStringLiteral("untitled");
-    request.filter = QString::fromLatin1(ProjectFilter);
+    request.filter = tr(ProjectFilter);
     request.defaultExtension = QStringLiteral("fsq");
     request.overwritePrompt = true;
     const std::optional<QByteArray> chosen = dialogs_->askFileName(request);
