@@ -1,14 +1,28 @@
 // The language the program speaks: the desktop's language in Qt's order, the
-// --lang option, our English translation, and Qt's own Japanese dialogs.
+// --lang option, and the whole window walked in each language: the specified
+// Japanese texts, no Japanese left under English, nothing cut off.
 
+#include "dialogs/CompressionDialog.h"
+#include "dialogs/QtUserDialogs.h"
 #include "language/Language.h"
+#include "project/FrameList.h"
+#include "project/Project.h"
+#include "ui/FrameListView.h"
+#include "ui/MainWindow.h"
 
 #include "program_run.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 #include <cstring>
@@ -29,8 +43,66 @@ ProgramRun RunWithLocale(const QString& program, const QStringList& args,
     return RunProgram(program, args, {}, env);
 }
 
-QString Name(UiLanguage language) {
-    return language == UiLanguage::Japanese ? QStringLiteral("ja") : QStringLiteral("en");
+// The specified texts met walking the Japanese window (menus, dialogs, prompts, messages).
+const QStringList kJapanese =
+    QString::fromUtf8(
+        "ﾌｧｲﾙ(&F)|編集(&E)|設定(&S)|変換(&C)|ヘルプ(&H)|新規作成(&N)\tCtrl+N|"
+        "開く(&O)...\tCtrl+O|上書き保存(&S)\tCtrl+S|名前を付けて保存(&A)...|"
+        "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)|最後に空欄を追加(&A)\tCtrl+A|現在位置に空欄を挿入(&I)\tCtrl+I|"
+        "全部消去|選択部分を空欄に(&S)\tSpace|選択部分を削除(&D)\tDel/Ctrl+D|"
+        "N行目へ移動(&G)\tCtrl+G|連続範囲選択追加|コピー(&C)\tCtrl+C|"
+        "切り取り(詰め)(&X)\tCtrl+X|切り取り(空白)(&Y)\tCtrl+Y|貼り付け(挿入)(&V)\tCtrl+V|"
+        "貼り付け(上書き)(&W)\tCtrl+W|ドラッグ&&ドロップ|ファイルリスト取り込み...|"
+        "画像表示(&P)\tEnter|画像を変更|画像変更...(&E)\tShift+Enter|"
+        "バージョン情報(Vistrom) (&A)...|順(時刻)|BMPファイル|Vistrom 値の設定|"
+        "最後に、何個項目を追加するかを指定してください。|"
+        "その場所に何個項目を追加するかを指定してください。|"
+        "何番目の場所へ移動するかを指定してください。|選択範囲の指定・何番目から?|"
+        "どの番号にドロップしますか?|本当に全部消去してよいですか?|未保存のデータを保存しますか?|"
+        "ファイルが開けませんでした|読み込み中にエラー発生|"
+        "一つまたは複数のファイルのアイコンを\nリストのエリアに直接ドロップしてください．\nメニュー"
+        "からはできません．|"
+        "Vistrom (Audioの設定)|Audio のトラックを挿入する|"
+        "チェックを入れると，作成したAVI "
+        "ファイルにAudioトラックとして下記のwavファイルを追加します．|"
+        "Vistrom (FPS,Size等の設定)|画像の拡大縮小を行う|最後に空白コマ挿入しない|"
+        "AVIサイズを削る|8 bpp (256色)|16 bpp (3万色)|24 bpp (1700万色)|画像解像度|"
+        "AVI作成オプション|画像サイズ|横 :|縦 :|再生速度|Vistrom について")
+        .split('|');
+
+// What a dialog shows, and which of its texts do not fit their widgets.
+struct Walk {
+    QStringList texts, cut;
+    void fit(const QString& text, int room, const QFont& font) {
+        texts << text;
+        for (const QString& line : QString(text).remove('&').split('\n'))
+            if (QFontMetrics(font).horizontalAdvance(line) > room)
+                cut << QStringLiteral("%1 in %2 px").arg(line).arg(room);
+    }
+    void read(QWidget* top) {
+        if (auto* files = qobject_cast<QFileDialog*>(top)) // Qt's own dialog: only our texts
+            return void(texts << files->windowTitle() << files->nameFilters());
+        QFont bold = top->font(); // a title bar's, with room for its buttons
+        bold.setBold(true);
+        fit(top->windowTitle(), top->width() - 100, bold);
+        for (QWidget* w : top->findChildren<QWidget*>()) { // labels, buttons, edits, group boxes
+            const char* text = w->inherits("QGroupBox") ? "title" : "text";
+            if (!w->isVisibleTo(top) || !w->property(text).isValid())
+                continue;
+            int room = w->property("wordWrap").toBool() ? 1 << 20 : w->contentsRect().width();
+            if (w->inherits("QCheckBox") || w->inherits("QRadioButton"))
+                room -= w->style()->pixelMetric(QStyle::PM_IndicatorWidth);
+            room -= w->inherits("QLineEdit") ? 8 : 0; // the frame and the text's margins
+            fit(w->property(text).toString(), room, w->font());
+        }
+        for (QListWidget* list : top->findChildren<QListWidget*>())
+            for (int i = 0; i < list->count(); ++i)
+                fit(list->item(i)->text(), list->viewport()->width() - 8, list->font());
+    }
+};
+
+template <typename... T> void Row(const char* name, const T&... values) {
+    (QTest::newRow(name) << ... << values);
 }
 
 } // namespace
@@ -39,177 +111,135 @@ class TestLanguage : public QObject {
     Q_OBJECT
 
 private slots:
-    void desktopLanguage_data();
-    void desktopLanguage();
-    void environment_data();
-    void environment();
-    void languageOption_data();
-    void languageOption();
-    void commandLine_data();
-    void commandLine();
-    void qtDialogsFollow();
+    void choice_data();
+    void choice();
+    void walk_data();
+    void walk();
 };
 
-void TestLanguage::desktopLanguage_data() {
-    QTest::addColumn<QStringList>("uiLanguages");
+void TestLanguage::choice_data() {
+    // What Qt makes of the variables, and the --lang option taken out of the
+    // arguments, in a fresh process each time: "language|arguments left", or
+    // "error|arguments" when the option is refused.
+    QTest::addColumn<QString>("environment");
+    QTest::addColumn<QString>("args");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("Japanese") << QStringList{"ja-JP", "ja"} << "ja";
-    QTest::newRow("POSIX form") << QStringList{"ja_JP.UTF-8"} << "ja";
-    QTest::newRow("English") << QStringList{"en-US", "en"} << "en";
-    QTest::newRow("other language") << QStringList{"fr-FR", "fr"} << "en";
-    QTest::newRow("first we have, Japanese") << QStringList{"de-DE", "ja-JP", "en"} << "ja";
-    QTest::newRow("first we have, English") << QStringList{"de", "en-GB", "ja"} << "en";
-    QTest::newRow("C") << QStringList{"C"} << "en";
-    QTest::newRow("none") << QStringList{} << "en";
+    Row("LANG ja", "LANG=ja_JP.UTF-8", "", "ja|");
+    Row("LANG fr", "LANG=fr_FR.UTF-8", "", "en|");
+    Row("LANG C", "LANG=C.UTF-8", "", "en|");
+    Row("nothing set", "", "", "en|");
+    Row("LC_MESSAGES over LANG", "LANG=en_US.UTF-8 LC_MESSAGES=ja_JP.UTF-8", "", "ja|");
+    Row("LC_ALL over LC_MESSAGES", "LC_MESSAGES=ja_JP.UTF-8 LC_ALL=en_US.UTF-8", "", "en|");
+    Row("LANGUAGE over LC_ALL", "LC_ALL=en_US.UTF-8 LANGUAGE=ja:en", "", "ja|");
+    Row("LANGUAGE en over LANG ja", "LANG=ja_JP.UTF-8 LANGUAGE=en_GB:ja", "", "en|");
+    Row("LANGUAGE, first we have", "LANG=C LANGUAGE=fr:ja_JP", "", "ja|");
+    const QString convert = "--convert p.fsq --output m.avi";
+    Row("no option", "LANG=ja_JP.UTF-8", convert, "ja|" + convert);
+    Row("option over the desktop", "LANG=ja_JP.UTF-8", "--lang en p.fsq", "en|p.fsq");
+    Row("inline, amid --convert", "", "--convert p.fsq --lang=ja --output m.avi", "ja|" + convert);
+    Row("last one counts", "", "--lang en --lang=ja", "ja|");
+    Row("project named like a language", "", "--lang ja en", "ja|en");
+    Row("unknown", "", "--lang de p.fsq", "--lang takes ja or en, not \"de\"|--lang de p.fsq");
+    Row("empty inline", "", "--lang=", "--lang takes ja or en, not \"\"|--lang=");
+    Row("no value", "", "p.fsq --lang", "--lang needs a value: ja or en|p.fsq --lang");
+    // The program itself ("2|" its exit code, then a part of what it prints).
+    Row("program: before --help", "LANG=ja_JP.UTF-8", "vistrom --lang ja --help", "0|--lang ja|en");
+    Row("program: amid the converter's", "", "vistrom --list-codecs --lang=en", "0|uncompressed");
+    Row("program: unknown", "", "vistrom --lang fr --list-codecs", "2|vistrom: --lang takes ja");
+    Row("program: converter's options checked", "", "vistrom --lang en --convert p.fsq",
+        "2|--convert needs --output");
 }
 
-void TestLanguage::desktopLanguage() {
-    QFETCH(QStringList, uiLanguages);
+void TestLanguage::choice() {
+    QFETCH(QString, environment);
+    QFETCH(QString, args);
     QFETCH(QString, expected);
-    QCOMPARE(Name(LanguageForDesktop(uiLanguages)), expected);
+    QStringList words = args.split(' ', Qt::SkipEmptyParts);
+    const bool program = args.startsWith("vistrom ");
+    const ProgramRun r = RunWithLocale(program ? kVistrom : QCoreApplication::applicationFilePath(),
+                                       program ? words.mid(1) : QStringList{kPrintLanguage} + words,
+                                       environment.split(' ', Qt::SkipEmptyParts));
+    if (!program)
+        QCOMPARE(QString::number(r.exitCode) + '|' + r.out, "0|" + expected);
+    else if (QString::number(r.exitCode) != expected.left(1) ||
+             !(r.out + r.err).contains(expected.mid(2).toUtf8()))
+        QFAIL(qPrintable(QStringLiteral("%1: %2%3").arg(r.exitCode).arg(r.out, r.err)));
 }
 
-void TestLanguage::environment_data() {
-    // What Qt makes of the variables, read in a fresh process each time.
-    QTest::addColumn<QStringList>("environment");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("LANG ja") << QStringList{"LANG=ja_JP.UTF-8"} << "ja";
-    QTest::newRow("LANG en") << QStringList{"LANG=en_US.UTF-8"} << "en";
-    QTest::newRow("LANG fr") << QStringList{"LANG=fr_FR.UTF-8"} << "en";
-    QTest::newRow("LANG C") << QStringList{"LANG=C.UTF-8"} << "en";
-    QTest::newRow("nothing set") << QStringList{} << "en";
-    QTest::newRow("LC_MESSAGES over LANG")
-        << QStringList{"LANG=en_US.UTF-8", "LC_MESSAGES=ja_JP.UTF-8"} << "ja";
-    QTest::newRow("LC_ALL over LC_MESSAGES")
-        << QStringList{"LC_MESSAGES=ja_JP.UTF-8", "LC_ALL=en_US.UTF-8"} << "en";
-    QTest::newRow("LC_ALL over LANG")
-        << QStringList{"LANG=en_US.UTF-8", "LC_ALL=ja_JP.UTF-8"} << "ja";
-    QTest::newRow("LANGUAGE over LC_ALL")
-        << QStringList{"LC_ALL=en_US.UTF-8", "LANGUAGE=ja:en"} << "ja";
-    QTest::newRow("LANGUAGE English over LANG Japanese")
-        << QStringList{"LANG=ja_JP.UTF-8", "LANGUAGE=en_GB:ja"} << "en";
-    QTest::newRow("LANGUAGE, first we have") << QStringList{"LANG=C", "LANGUAGE=fr:ja_JP"} << "ja";
+void TestLanguage::walk_data() {
+    QTest::addColumn<QString>("language");
+    for (const char* language : {"ja", "en", "ja"}) // and back: no text stays behind
+        QTest::newRow(language) << language;
 }
 
-void TestLanguage::environment() {
-    QFETCH(QStringList, environment);
-    QFETCH(QString, expected);
-    const ProgramRun r =
-        RunWithLocale(QCoreApplication::applicationFilePath(), {kPrintLanguage}, environment);
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(QString::fromLatin1(r.out), expected);
-}
-
-void TestLanguage::languageOption_data() {
-    QTest::addColumn<QByteArrayList>("args");
-    QTest::addColumn<QByteArrayList>("rest");
-    QTest::addColumn<QString>("language"); // "" when not given
-    QTest::addColumn<QString>("error");    // a part of the message, "" for none
-    const QByteArrayList convert{"vistrom", "--convert", "p.fsq", "--output", "m.avi"};
-    QTest::newRow("none") << convert << convert << ""
-                          << "";
-    QTest::newRow("ja first") << QByteArrayList{"vistrom", "--lang", "ja", "p.fsq"}
-                              << QByteArrayList{"vistrom", "p.fsq"} << "ja"
-                              << "";
-    QTest::newRow("en inline, amid --convert")
-        << QByteArrayList{"vistrom", "--convert", "p.fsq", "--lang=en", "--output", "m.avi"}
-        << convert << "en"
-        << "";
-    QTest::newRow("last one counts") << QByteArrayList{"vistrom", "--lang", "en", "--lang=ja"}
-                                     << QByteArrayList{"vistrom"} << "ja"
-                                     << "";
-    QTest::newRow("project named like a language")
-        << QByteArrayList{"vistrom", "--lang", "en", "ja"} << QByteArrayList{"vistrom", "ja"}
-        << "en"
-        << "";
-    QTest::newRow("unknown language") << QByteArrayList{"vistrom", "--lang", "de", "p.fsq"}
-                                      << QByteArrayList{"vistrom", "--lang", "de", "p.fsq"} << ""
-                                      << "not \"de\"";
-    QTest::newRow("empty inline") << QByteArrayList{"vistrom", "--lang="}
-                                  << QByteArrayList{"vistrom", "--lang="} << ""
-                                  << "not \"\"";
-    QTest::newRow("no value") << QByteArrayList{"vistrom", "p.fsq", "--lang"}
-                              << QByteArrayList{"vistrom", "p.fsq", "--lang"} << ""
-                              << "needs a value";
-}
-
-void TestLanguage::languageOption() {
-    QFETCH(QByteArrayList, args);
-    QFETCH(QByteArrayList, rest);
+void TestLanguage::walk() {
+    // Every menu item and every dialog it opens, the real ones, each read and
+    // dismissed as soon as it shows; a few messages met on the way.
     QFETCH(QString, language);
-    QFETCH(QString, error);
-    std::vector<char*> argv;
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int argc = int(args.size());
-    const LanguageOption option = TakeLanguageOption(argc, argv.data());
-    QByteArrayList left;
-    for (int i = 0; i < argc; ++i)
-        left << QByteArray(argv[size_t(i)]);
-    QCOMPARE(left, rest);
-    QCOMPARE(argv[size_t(argc)], nullptr);
-    QCOMPARE(option.language ? Name(*option.language) : QString(), language);
-    QVERIFY2(error.isEmpty() ? option.error.isEmpty() : option.error.contains(error),
-             qPrintable(option.error));
-}
-
-void TestLanguage::commandLine_data() {
-    // The program itself: --lang anywhere, and the converter's own options untouched.
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("out");
-    QTest::addColumn<QByteArray>("err");
-    QTest::newRow("--lang before --help")
-        << QStringList{"--lang", "ja", "--help"} << 0 << QByteArray("--lang ja|en") << QByteArray();
-    QTest::newRow("--lang among the converter's options")
-        << QStringList{"--list-codecs", "--lang=en"} << 0 << QByteArray("uncompressed")
-        << QByteArray();
-    QTest::newRow("unknown language")
-        << QStringList{"--lang", "fr", "--list-codecs"} << 2 << QByteArray()
-        << QByteArray("vistrom: --lang takes ja or en, not \"fr\"");
-    QTest::newRow("converter options still checked")
-        << QStringList{"--lang", "en", "--convert", "p.fsq"} << 2 << QByteArray()
-        << QByteArray("--convert needs --output");
-}
-
-void TestLanguage::commandLine() {
-    QFETCH(QStringList, args);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, out);
-    QFETCH(QByteArray, err);
-    const ProgramRun r = RunWithLocale(kVistrom, args, {"LANG=ja_JP.UTF-8"});
-    QCOMPARE(r.exitCode, exitCode);
-    QVERIFY2(r.out.contains(out), r.out.constData());
-    QVERIFY2(r.err.contains(err), r.err.constData());
-}
-
-void TestLanguage::qtDialogsFollow() {
-    // Under Japanese, Qt's own buttons come from Qt's Japanese translation;
-    // under English they are Qt's own texts and our translation is in place.
-    auto buttons = [] {
-        QMessageBox box(QMessageBox::Question, "Vistrom", "?",
-                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        return QStringList{box.button(QMessageBox::Yes)->text(),
-                           box.button(QMessageBox::No)->text(),
-                           box.button(QMessageBox::Cancel)->text()};
-    };
-    QVERIFY(ApplyLanguage(UiLanguage::Japanese));
-    const QStringList japanese = buttons();
-    QVERIFY2(japanese[0].startsWith(u"はい"), qPrintable(japanese.join('|')));
-    QVERIFY2(japanese[1].startsWith(u"いいえ"), qPrintable(japanese.join('|')));
-    QVERIFY2(japanese[2].startsWith(u"キャンセル"), qPrintable(japanese.join('|')));
-    QVERIFY(ApplyLanguage(UiLanguage::English));
-    QCOMPARE(buttons(), (QStringList{"&Yes", "&No", "Cancel"}));
+    const bool japanese = language == "ja";
+    QVERIFY(ApplyLanguage(japanese ? UiLanguage::Japanese : UiLanguage::English));
+    QTemporaryDir dir;
+    QFile empty(dir.filePath("empty.fsq"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    Walk walk;
+    QTimer closer;
+    closer.callOnTimeout([&walk] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            walk.read(dialog);
+            dialog->reject();
+        }
+    });
+    closer.start(10);
+    Project project;
+    QtUserDialogs dialogs;
+    MainWindow window(&project, &dialogs);
+    dialogs.setOwner(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.openProjectAt(QFile::encodeName(dir.filePath("missing.fsq")));
+    window.openProjectAt(QFile::encodeName(empty.fileName()));
+    project.insertBlanks(0, 3);
+    window.listView()->placeDroppedFiles({QUrl::fromLocalFile(empty.fileName())});
+    CompressionDialog compression(&window);
+    compression.show();
+    walk.read(&compression);
+    for (int column : {0, 1})
+        walk.texts << project.frameList()->headerData(column, Qt::Horizontal).toString();
+    for (QAction* menu : window.menuBar()->actions()) {
+        walk.texts << menu->text();
+        for (QAction* item : menu->menu()->actions()) {
+            walk.texts << item->text() << item->statusTip();
+            item->trigger();
+        }
+    }
+    const QString all = '\n' + walk.texts.join('\n') + '\n';
+    QVERIFY2(walk.cut.isEmpty(), qPrintable(walk.cut.join(" | ")));
+    if (japanese) {
+        for (const QString& text : kJapanese)
+            QVERIFY2(all.contains('\n' + text + '\n'), qPrintable(text));
+        QVERIFY2(all.contains(u"はい") && all.contains(u"いいえ"), "Qt's buttons in Japanese");
+        return;
+    }
+    static const QRegularExpression cjk(
+        "[\\x{3000}-\\x{30ff}\\x{3400}-\\x{9fff}\\x{ff00}-\\x{ffef}]");
+    QVERIFY2(!all.contains(cjk), qPrintable(all.mid(qMax(0, int(all.indexOf(cjk)) - 60), 120)));
+    QVERIFY(walk.texts.contains("&Yes") && walk.texts.contains("About Vistrom"));
     QCOMPARE(QCoreApplication::translate("QGuiApplication", "QT_LAYOUT_DIRECTION"), "LTR");
-    QVERIFY(ApplyLanguage(UiLanguage::Japanese)); // and back again
-    QCOMPARE(buttons(), japanese);
 }
 
 int main(int argc, char** argv) {
-    if (argc == 2 && !std::strcmp(argv[1], kPrintLanguage)) {
+    if (argc >= 2 && !std::strcmp(argv[1], kPrintLanguage)) {
+        const LanguageOption option = TakeLanguageOption(argc, argv);
         QCoreApplication app(argc, argv);
-        std::fputs(qPrintable(Name(DesktopLanguage())), stdout);
+        QStringList left;
+        for (int i = 2; i < argc; ++i)
+            left << argv[i];
+        const UiLanguage language = option.language.value_or(DesktopLanguage());
+        std::fputs(qPrintable((option.error.isEmpty()
+                                   ? QString(language == UiLanguage::Japanese ? "ja" : "en")
+                                   : option.error) +
+                              '|' + left.join(' ') + (argv[argc] ? "!" : "")),
+                   stdout);
         return 0;
     }
     QApplication app(argc, argv);
