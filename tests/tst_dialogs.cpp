@@ -48,6 +48,14 @@ void Click(QAbstractButton* button) {
                       boxed ? QPoint(6, button->height() / 2) : button->rect().center());
 }
 
+// Runs answer on the modal dialog of type D that the next call opens.
+template <typename D> void WhenOpen(const std::function<void(D*)>& answer) {
+    QTimer::singleShot(0, [answer] {
+        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget()))
+            answer(dialog);
+    });
+}
+
 } // namespace
 
 class TestDialogs : public QObject {
@@ -313,15 +321,11 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         QStringList shown, seen;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            auto* types = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
-            auto* files = dialog ? dialog->findChild<QTreeView*>("treeView") : nullptr;
-            if (!types || !files) {
-                if (dialog)
-                    dialog->reject();
-                return;
-            }
+        WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            auto* files = dialog->findChild<QTreeView*>("treeView");
+            if (!types || !files)
+                return dialog->reject();
             for (int i = 0; i < types->count(); ++i)
                 shown << types->itemText(i);
             dialog->setDirectory(dir.path());
@@ -359,10 +363,7 @@ private slots:
     void yesNoQuestion() {
         QFETCH(QString, action);
         QStringList shown;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
+        WhenOpen<QMessageBox>([&](QMessageBox* box) {
             shown << box->windowTitle() << box->text();
             for (QAbstractButton* b : box->buttons())
                 if (b->isVisible())
@@ -389,11 +390,9 @@ private slots:
         hidden.resize(400, 480);
         QtUserDialogs dialogs(&hidden);
         QRect box;
-        QTimer::singleShot(0, [&] {
-            if (QWidget* shown = QApplication::activeModalWidget()) {
-                box = shown->frameGeometry();
-                shown->close();
-            }
+        WhenOpen<QWidget>([&](QWidget* shown) {
+            box = shown->frameGeometry();
+            shown->close();
         });
         dialogs.showMessage(QStringLiteral("?"));
         const QPoint centre = hidden.screen()->availableGeometry().center();
@@ -408,10 +407,7 @@ private slots:
                      {{}, {}, {}, b.path()}};
         for (const Asked& step : steps) {
             QString title, opened;
-            QTimer::singleShot(0, [&] {
-                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                if (!dialog)
-                    return;
+            WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
                 title = dialog->windowTitle();
                 opened = dialog->directory().absolutePath();
                 if (step.chooseIn.isEmpty())

@@ -133,11 +133,12 @@ inline uint32_t PatternColour(int x, int y) {
     return uint32_t(((x * 37) & 255) << 16 | ((y * 53) & 255) << 8 | ((x + y) * 11 & 255));
 }
 
-inline std::vector<uint32_t> Pattern(int width, int height) {
+// The pattern's colours, top row first, with an alpha byte (0 or 0xff000000).
+inline std::vector<uint32_t> Pattern(int width, int height, uint32_t alpha = 0) {
     std::vector<uint32_t> v(size_t(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            v[size_t(y) * width + x] = PatternColour(x, y);
+            v[size_t(y) * width + x] = alpha | PatternColour(x, y);
     return v;
 }
 

@@ -23,13 +23,6 @@ std::optional<PixelBuffer> Decode(const QByteArray& file) {
     return DecodeBmp(reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size()));
 }
 
-Pixels Opaqued(const Pixels& colours) {
-    Pixels out;
-    for (uint32_t c : colours)
-        out.push_back(Opaque | c);
-    return out;
-}
-
 Pixels Palette(int n) {
     Pixels p;
     for (int i = 0; i < n; ++i)
@@ -130,18 +123,18 @@ private slots:
                             .constData(),
                         Layout(width, topDown ? -4 : 4, 24,
                                PackRows(Pattern(width, 4), width, 4, 24, topDown)),
-                        Opaqued(Pattern(width, 4)));
+                        Pattern(width, 4, Opaque));
         // The pixel array is where bfOffBits says, not where the table ends.
         s = Layout(5, 3, 24, PackRows(Pattern(5, 3), 5, 3, 24));
         s.headerSize = 124;
         s.gap = 13;
-        AddCase("24 bpp, V5 header and a gap", s, Opaqued(Pattern(5, 3)));
+        AddCase("24 bpp, V5 header and a gap", s, Pattern(5, 3, Opaque));
         s.headerSize = 40;
-        AddCase("24 bpp, 40-byte header and a gap", s, Opaqued(Pattern(5, 3)));
+        AddCase("24 bpp, 40-byte header and a gap", s, Pattern(5, 3, Opaque));
         s.palette = Palette(2);
         s.clrUsed = 2;
         s.gap = 0;
-        AddCase("24 bpp with an optional colour table", s, Opaqued(Pattern(5, 3)));
+        AddCase("24 bpp with an optional colour table", s, Pattern(5, 3, Opaque));
         Pixels withAlpha, swapped, tenBit, tenBitExpected;
         for (uint32_t c : Pattern(3, 3)) {
             withAlpha.push_back(c | 0x7f000000u); // the fourth byte is not a colour
@@ -154,13 +147,13 @@ private slots:
                                      Scale(b, 1023));
         }
         s = Layout(3, 3, 32, PackRows(withAlpha, 3, 3, 32));
-        AddCase("32 bpp", s, Opaqued(Pattern(3, 3)));
+        AddCase("32 bpp", s, Pattern(3, 3, Opaque));
         s = Layout(3, 3, 32, s.pixels, 3, {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000});
         s.headerSize = 108;
-        AddCase("32 bpp BITFIELDS, V4 header", s, Opaqued(Pattern(3, 3)));
+        AddCase("32 bpp BITFIELDS, V4 header", s, Pattern(3, 3, Opaque));
         AddCase("32 bpp BITFIELDS swapped, top-down",
                 Layout(3, -3, 32, PackRows(swapped, 3, 3, 32, true), 3, {0xff, 0xff00, 0xff0000}),
-                Opaqued(Pattern(3, 3)));
+                Pattern(3, 3, Opaque));
         AddCase(
             "32 bpp BITFIELDS 10-10-10",
             Layout(2, 2, 32, PackRows(tenBit, 2, 2, 32), 3, {0x3ff00000, 0x000ffc00, 0x000003ff}),

@@ -248,7 +248,7 @@ private slots:
         }
         for (const std::string& p : bitmaps) {
             QCOMPARE(DecodeSilently(p, &picture), 1);
-            QCOMPARE(Words(*picture), bogus ? Pixels() : Colours(3, 2, PatternColour, Black));
+            QCOMPARE(Words(*picture), bogus ? Pixels() : Pattern(3, 2, Black));
         }
         if (missing) { // put back, they are found again
             SetPluginSearchDirsForTesting(std::vector<std::string>{folder, VISTROM_BIN_DIR});
@@ -394,8 +394,7 @@ void TestImagePlugins::decodes_data() {
     QTest::addColumn<int>("width");
     QTest::addColumn<Pixels>("expected");
     QTest::addColumn<int>("tolerance");
-    const Pixels blocks = Colours(32, 16, Blocks, Black),
-                 pattern = Colours(7, 5, PatternColour, Black);
+    const Pixels blocks = Colours(32, 16, Blocks, Black), pattern = Pattern(7, 5, Black);
     Row("JPEG colour", BlocksJpeg(), "a.jpg", 32, blocks, 3);
     Row("JPEG progressive", BlocksJpeg(true), "a.JPEG", 32, blocks, 3);
     Row("JPEG odd size", MakeJpeg(13, 7, 3, RgbBytes(Pixels(13 * 7, 0xff8000))), "a.jpg", 13,
@@ -453,7 +452,7 @@ void TestImagePlugins::decodes_data() {
 
     Row("TIFF, tiled, Deflate",
         PatternTiff(37, 20, {.tile = 16, .compression = COMPRESSION_ADOBE_DEFLATE}), "a.TIFF", 37,
-        Colours(37, 20, PatternColour, Black));
+        Pattern(37, 20, Black));
     Row("TIFF, unassociated alpha",
         MakeTiff({.width = 3, .alpha = EXTRASAMPLE_UNASSALPHA, .samples = RgbaBytes(translucent)}),
         "a.tif", 3, overWhite, 2);
@@ -468,7 +467,7 @@ void TestImagePlugins::decodes_data() {
     // Strips of 200 rows this wide fill a band each.
     Row("TIFF, read in two bands",
         PatternTiff(16384, 260, {.rowsPerStrip = 200, .compression = COMPRESSION_ADOBE_DEFLATE}),
-        "a.tif", 16384, Colours(16384, 260, PatternColour, Black));
+        "a.tif", 16384, Pattern(16384, 260, Black));
 
     // GIF pictures in the colours of rgbGrey; -1 is white.
     const std::vector<uint32_t> four = {0xff0000, 0x00ff00, 0x0000ff, 0x808080};
