@@ -207,9 +207,11 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, name);
         QFETCH(int, width);
+        QFETCH(bool, apply);
         QVERIFY(WriteFile(name, file)); // in the test's folder, the current one
         std::optional<PixelBuffer> image;
-        QCOMPARE(DecodeSilently(name.toStdString(), &image), width < 0 ? 0 : 1);
+        QCOMPARE(DecodeSilently(name.toStdString(), &image, {.applyOrientation = apply}),
+                 width < 0 ? 0 : 1);
         if (width < 0)
             return;
         QCOMPARE(image->width(), width);
@@ -345,32 +347,6 @@ private slots:
             t.join();
         QCOMPARE(mismatches.load(), 0);
     }
-
-    void orientation_data();
-
-    // Cells compared at their centres.
-    void orientation() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, file);
-        QFETCH(bool, apply);
-        QFETCH(QString, shown);
-        QVERIFY(WriteFile(name, file));
-        const auto image = DecodeImageFile(name.toStdString(), {.applyOrientation = apply});
-        QVERIFY(image);
-        const QStringList rows = shown.split('/');
-        QCOMPARE(image->width(), rows[0].size() * Cell);
-        QCOMPARE(image->height(), rows.size() * Cell);
-        const Pixels pixels = Words(*image);
-        for (int y = 0; y < rows.size(); ++y)
-            for (int x = 0; x < rows[0].size(); ++x) {
-                const uint32_t got =
-                    pixels[size_t((y * Cell + Cell / 2) * image->width() + x * Cell + Cell / 2)];
-                const uint32_t meant = CellColour(rows[y][x]);
-                for (int shift : {0, 8, 16})
-                    QVERIFY2(std::abs(int(got >> shift & 255) - int(meant >> shift & 255)) <= 12,
-                             qPrintable(QString("cell %1,%2: %3").arg(x).arg(y).arg(got, 8, 16)));
-            }
-    }
 };
 
 // Rows of 0 (black) and 1 (white) pixels.
@@ -381,9 +357,10 @@ Pixels Bilevel(const char* bits) {
     return out;
 }
 
-void Row(const char* what, const QByteArray& file, const char* name, int width,
-         const Pixels& expected, int tolerance = 0) {
-    QTest::newRow(what) << file << QString(name) << width << expected << tolerance;
+void Row(const QString& what, const QByteArray& file, const char* name, int width,
+         const Pixels& expected, int tolerance = 0, bool apply = false) {
+    QTest::newRow(qPrintable(what))
+        << file << QString(name) << width << expected << tolerance << apply;
 }
 
 // Width -1: no picture (the BMP reader refuses what the plug-in refused,
@@ -394,6 +371,7 @@ void TestImagePlugins::decodes_data() {
     QTest::addColumn<int>("width");
     QTest::addColumn<Pixels>("expected");
     QTest::addColumn<int>("tolerance");
+    QTest::addColumn<bool>("apply"); // the orientation tag
     const Pixels blocks = Colours(32, 16, Blocks, Black), pattern = Pattern(7, 5, Black);
     Row("JPEG colour", BlocksJpeg(), "a.jpg", 32, blocks, 3);
     Row("JPEG progressive", BlocksJpeg(true), "a.JPEG", 32, blocks, 3);
@@ -554,49 +532,44 @@ void TestImagePlugins::decodes_data() {
         "a.gif", -1, {});
     Row("HEIC cut short", heic.left(heic.size() - 100), "a.heic", -1, {});
     Row("HEIC file type box then junk", heic.left(32) + QByteArray(200, 'x'), "a.heic", -1, {});
-}
 
-// The stored picture is ABC/DEF; turned[o] is what Exif orientation o asks
-// for. HEIF turns by its container's rotation always, never by its Exif block.
-void TestImagePlugins::orientation_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<bool>("apply");
-    QTest::addColumn<QString>("shown");
+    // Turned by the orientation tag when asked: the stored picture is ABC/DEF,
+    // turned[o] what Exif orientation o asks for. HEIF turns by its
+    // container's rotation always, never by its Exif block.
     const char* const turned[] = {"",         "ABC/DEF",  "CBA/FED",  "FED/CBA", "DEF/ABC",
                                   "AD/BE/CF", "DA/EB/FC", "FC/EB/DA", "CF/BE/AD"};
     auto row = [](const QString& what, const char* name, const QByteArray& file, bool apply,
-                  const char* shown) {
-        QTest::newRow(qPrintable(what)) << QString(name) << file << apply << QString(shown);
+                  const QString& shown) {
+        Row(what, file, name, int(shown.indexOf('/')) * Cell, Cells(shown), 3, apply);
     };
     const Pixels stored = Cells("ABC/DEF");
-    const QByteArray jpeg = MakeJpeg(3 * Cell, 2 * Cell, 3, RgbBytes(stored));
+    const QByteArray cells = MakeJpeg(3 * Cell, 2 * Cell, 3, RgbBytes(stored));
     for (int o = 1; o <= 8; ++o)
         row(QString("JPEG, Exif orientation %1").arg(o), "o.jpg",
-            WithExif(jpeg, ExifTiff(o, o % 2 == 0)), true, turned[o]);
-    row("JPEG, orientation 6 not asked for", "o.jpg", WithExif(jpeg, ExifTiff(6)), false,
+            WithExif(cells, ExifTiff(o, o % 2 == 0)), true, turned[o]);
+    row("JPEG, orientation 6 not asked for", "o.jpg", WithExif(cells, ExifTiff(6)), false,
         turned[1]);
     QByteArray lost = ExifTiff(6);
     lost[4] = char(0xf0); // the directory offset points past the block
-    row("JPEG, Exif directory out of bounds", "o.jpg", WithExif(jpeg, lost), true, turned[1]);
-    TiffSpec tiff = {.width = 3 * Cell, .height = 2 * Cell, .samples = RgbBytes(stored)};
+    row("JPEG, Exif directory out of bounds", "o.jpg", WithExif(cells, lost), true, turned[1]);
+    TiffSpec turnedTiff = {.width = 3 * Cell, .height = 2 * Cell, .samples = RgbBytes(stored)};
     for (auto [o, apply] : {std::pair{6, true}, {3, true}, {6, false}}) {
-        tiff.orientation = o;
+        turnedTiff.orientation = o;
         row(QString("TIFF, orientation %1%2").arg(o).arg(apply ? "" : " not asked for"), "o.tif",
-            MakeTiff(tiff), apply, turned[apply ? o : 1]);
+            MakeTiff(turnedTiff), apply, turned[apply ? o : 1]);
     }
-    std::vector<uint16_t> map(768);
+    std::vector<uint16_t> cellMap(768);
     for (int i = 0; i < 6; ++i)
         for (int c = 0; c < 3; ++c)
-            map[size_t(256 * c + i)] =
+            cellMap[size_t(256 * c + i)] =
                 uint16_t((CellColour(QChar('A' + i)) >> (16 - 8 * c) & 255) * 257);
-    tiff.samples.clear();
+    turnedTiff.samples.clear();
     for (size_t i = 0; i < stored.size(); ++i)
-        tiff.samples.push_back(uint8_t(i / (3 * Cell * Cell) * 3 + i % (3 * Cell) / Cell));
-    tiff.photometric = PHOTOMETRIC_PALETTE;
-    tiff.orientation = 5;
-    tiff.colormap = map;
-    row("TIFF palette, orientation 5", "o.tif", MakeTiff(tiff), true, turned[5]);
+        turnedTiff.samples.push_back(uint8_t(i / (3 * Cell * Cell) * 3 + i % (3 * Cell) / Cell));
+    turnedTiff.photometric = PHOTOMETRIC_PALETTE;
+    turnedTiff.orientation = 5;
+    turnedTiff.colormap = cellMap;
+    row("TIFF palette, orientation 5", "o.tif", MakeTiff(turnedTiff), true, turned[5]);
     const QByteArray rotated =
         MakeHeif(heif_compression_HEVC, 3 * Cell, 2 * Cell, stored, false, 6);
     row("HEIC rotated by its container", "o.heic", rotated, true, turned[6]);
