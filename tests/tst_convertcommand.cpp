@@ -107,7 +107,7 @@ void TestConvertCommand::conversion_data() {
     QTest::addColumn<QString>("movie"); // the name chosen; empty: the dialog is cancelled
     QTest::addColumn<QString>("trouble");
     QTest::addColumn<QStringList>("log"); // "~..." a pattern
-    QTest::addColumn<int>("frames");      // in the movie; 0: no movie, -1: not checked
+    QTest::addColumn<int>("frames");      // in the movie; 0: the older file stays, -1: not checked
     const QStringList done{"file", "compression", Finished};
     // Images at 0, 2, 4; hold lines at 1, 3, 5; the blank frame at 6.
     QTest::newRow("converted") << 3 << "movie"
@@ -124,7 +124,7 @@ void TestConvertCommand::conversion_data() {
         << QStringList{"file", "compression",
                        "message: AVI変換をキャンセルしました。\n5 フレーム中 0 フレームを"
                        "書き込んだところで中止しました。"}
-        << -1;
+        << 0;
     // Long enough that the worker cannot be done before the click.
     QTest::newRow("cancel in the progress dialog")
         << 20000 << "s.avi"
@@ -132,13 +132,14 @@ void TestConvertCommand::conversion_data() {
         << QStringList{"file", "compression",
                        "~message: AVI変換をキャンセルしました。\n40001 フレーム中 [0-9]+ フレームを"
                        "書き込んだところで中止しました。"}
-        << -1;
+        << 0;
     QTest::newRow("unwritable output")
         << 1 << "/nonexistent-folder/m.avi"
         << ""
         << QStringList{"file", "compression", "plain: CannotOpenAviFile / Error",
                        "plain: WritingERR / AVI ERR",
-                       "message: AVI変換に失敗しました。\n/nonexistent-folder/m.avi"}
+                       "message: AVI変換に失敗しました。\n/nonexistent-folder/m.avi\n"
+                       "No such file or directory"}
         << 0;
     // Settings or rows that cannot make a movie are refused before the name is asked.
     QTest::newRow("0 fps") << 1 << "never.avi"
@@ -177,6 +178,9 @@ void TestConvertCommand::conversion() {
     const QString working = QDir::currentPath();
     QDir::setCurrent(relative ? temp_.path() : working);
     const QString path = movie.startsWith('/') ? movie : dir_.filePath(movie);
+    const QString written = movie.endsWith(".avi") ? path : path + ".avi";
+    if (movie.endsWith(".avi")) // the save dialog asked; a failed or cancelled conversion keeps it
+        Save(written, "older movie");
     dialogs.files << (movie.isEmpty() ? std::nullopt : std::optional(QFile::encodeName(path)));
     if (trouble == "cancel compression")
         dialogs.compression = std::nullopt;
@@ -220,9 +224,9 @@ void TestConvertCommand::conversion() {
     QVERIFY(!progressWhileAsked); // progress shows once the conversion runs
     QVERIFY(!command.isRunning());
     QVERIFY(!project.isModified()); // the conversion neither saves nor marks the project
-    const QString written = movie.endsWith(".avi") ? path : path + ".avi";
-    if (frames >= 0)
-        QCOMPARE(QFile::exists(written), frames > 0);
+    if (frames == 0 && QFileInfo(written).dir().exists())
+        QCOMPARE(ReadAll(written), QByteArray("older movie"));
+    QVERIFY(QFileInfo(written).dir().entryList({".*"}, QDir::Hidden | QDir::Files).isEmpty());
     if (frames > 0 && HaveTool("ffprobe")) {
         const QJsonObject probe = Probe(written);
         QCOMPARE(StreamOf(probe, "video")["width"].toInt(), 40);

@@ -14,6 +14,8 @@
 
 #include <numeric>
 
+#include <sys/stat.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -114,7 +116,14 @@ private slots:
         // Held positions are empty chunks (an index entry each), not copies.
         QVERIFY(QFileInfo(out).size() < n * imageSize + length * 40 + 65536);
 
-        // Our own reading of the header chunks.
+        // Our own reading of the header chunks. The main header: no AVIF_TRUSTCKTYPE (Video for
+        // Windows readers would take "dc" chunks for delta frames), every position counted, and
+        // a suggested buffer that holds the largest chunk.
+        const QByteArray avih = ReadAll(out).mid(24, 64);
+        QCOMPARE(avih.left(4), QByteArray("avih"));
+        QCOMPARE(U32(avih, 8 + 12), 0x110u); // AVIF_HASINDEX | AVIF_ISINTERLEAVED
+        QCOMPARE(U32(avih, 8 + 16), length);
+        QCOMPARE(int(U32(avih, 8 + 28)), imageSize);
         const auto streams = AviStreams(out);
         QCOMPARE(int(streams.size()), 1);
         const auto& [strh, strf] = streams[0];
@@ -353,6 +362,7 @@ private slots:
         QTest::newRow("movie without sound") << "silent-avi" << QString();
         QTest::newRow("WAV without samples") << "empty-wav" << QString();
         QTest::newRow("folder") << "folder" << QString();
+        QTest::newRow("FIFO, never opened") << "fifo" << QString();
         QTest::newRow("Opus sound, which AVI cannot hold") << "opus" << QString();
     }
 
@@ -405,6 +415,8 @@ private slots:
             QVERIFY(Save(source, MakeWav(16, 2, 44100, 0).file));
         } else if (kind == "folder") {
             QVERIFY(QDir().mkpath(source));
+        } else if (kind == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(source).constData(), 0600), 0);
         }
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir_.path()));
@@ -508,6 +520,11 @@ private slots:
         FrameLineReader reader(lines.file());
         FramePipeline frames(reader, lineCount, 10, 8, PixelFormat::Bgr24, DrawMode::Centre, {},
                              threads);
+        // Lines whose image cannot be read are told once, in order, as they are handed out.
+        QList<std::pair<long, QByteArray>> told, unreadable;
+        frames.onUnreadable([&](long position, const QByteArray& path) {
+            told << std::pair{position, path};
+        });
         for (int i = 0; i < std::min<long>(taken, meant.size()); ++i) {
             const std::optional<MovieFrame> frame = frames.next();
             QVERIFY(frame && frame->pixels);
@@ -517,6 +534,12 @@ private slots:
             const QRgb shown = qRgb(centre[2], centre[1], centre[0]);
             QCOMPARE(shown, colour.value(meant[i].second, 0xffffffff));
             QCOMPARE(frame->pixels->row(0)[0], uint8_t(255)); // white around the picture
+            if (!frame->sameAsBefore &&
+                meant[i].second.contains("/" + QByteArray(meant[i].second.endsWith("broken.png")
+                                                              ? "broken"
+                                                              : "missing")))
+                unreadable << meant[i];
+            QCOMPARE(told, unreadable);
         }
         if (taken > meant.size())
             QVERIFY(!frames.next());

@@ -242,6 +242,35 @@ FPSの設定を 1 以上にしてください。</source>
         <source>AVI変換処理が終了しました。</source>
         <translation>The AVI conversion has finished.</translation>
     </message>
+    <message>
+        <source>プロジェクトファイルと同じファイルにはAVIファイルを作成できません。</source>
+        <translation>the movie file is the project file itself: the movie would destroy it</translation>
+    </message>
+    <message>
+        <source>%1 行目の画像と同じファイルにはAVIファイルを作成できません。</source>
+        <translation>the movie file is the image of row %1: the movie would destroy it</translation>
+    </message>
+    <message>
+        <source>Audioのファイル %1 は通常のファイルではない (パイプ、デバイスまたはフォルダ) ため、読み込めません。</source>
+        <translation>the sound file %1 is not a regular file (a pipe, a device or a folder): no sound is read from it</translation>
+    </message>
+    <message>
+        <source>画像サイズ %1 x %2 のAVIファイルは再生ソフトで開けません。
+(幅 + 128) × (高さ + 128) を %3 より小さくしてください。</source>
+        <translation>a movie of %1 x %2 pixels cannot be opened by players: (width + 128) x (height + 128) must stay below %3</translation>
+    </message>
+    <message>
+        <source>ファイルがありません</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>画像として読み込めません</source>
+        <translation>not an image this program can read</translation>
+    </message>
 </context>
 <context>
     <name>ConversionCommand</name>

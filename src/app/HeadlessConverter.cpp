@@ -4,12 +4,15 @@
 #include "movie/Codecs.h"
 #include "movie/Conversion.h"
 #include "movie/IntermediateFrameFile.h"
+#include "movie/TemporaryFiles.h"
 #include "project/ProjectFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,22 +25,31 @@ namespace {
 constexpr int kExitFailure = 1; // the conversion failed
 constexpr int kExitUsage = 2;   // the command line is wrong
 
-// Set by SIGINT or SIGTERM: the frame loop stops after the current frame, so
-// the movie is closed properly and the intermediate file removed. A second
-// signal ends the program at once (the handler resets itself).
+// Set by the first SIGINT, SIGTERM, SIGHUP or SIGPIPE: the frame loop stops
+// after the current frame, so the movie's temporary file and the intermediate
+// file are removed and the file at the output path stays as it was. A second
+// SIGINT, SIGTERM or SIGHUP ends the program at once, after removing the
+// temporary files. SIGPIPE (standard error piped into `head`, say) never
+// kills: later writes to the closed pipe simply fail.
 volatile std::sig_atomic_t interrupted = 0;
 
-void OnInterrupt(int) {
+void OnSignal(int signal) {
+    if (interrupted && signal != SIGPIPE) {
+        RemoveTemporaryFiles();
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
     interrupted = 1;
 }
 
-void CatchInterrupts() {
+void CatchSignals() {
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;
+    action.sa_handler = OnSignal;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaction(signal, &action, nullptr);
 }
 
 // The name --list-codecs shows for the uncompressed entry, whose encoder name is empty.
@@ -49,7 +61,7 @@ const char kUsage[] =
     "      Opens the window, with the project when one is named, in Japanese or\n"
     "      English (default: the desktop's language).\n"
     "  vistrom --convert PROJECT.fsq --output MOVIE.avi [--codec NAME] [--quality Q]\n"
-    "          [--audio FILE | --no-audio]\n"
+    "          [--audio FILE | --no-audio] [--strict] [--quiet]\n"
     "      Converts the project's frame list to an AVI movie without a window.\n"
     "      Relative image and sound paths in the project are taken from the\n"
     "      project file's folder, else from the current folder.\n"
@@ -57,6 +69,11 @@ const char kUsage[] =
     "      --quality Q    1 to 100, for compressors with a quality setting\n"
     "      --audio FILE   use FILE as the audio track (overrides the project)\n"
     "      --no-audio     leave the audio track out (overrides the project)\n"
+    "      --strict       fail (exit status 1) when an image cannot be read; its\n"
+    "                     frame is white either way\n"
+    "      --quiet        print only warnings and errors\n"
+    "      The movie is written beside MOVIE.avi under a temporary name and takes\n"
+    "      its place only when complete.\n"
     "  vistrom --list-codecs\n"
     "      Lists the compressors this installation offers.\n"
     "  vistrom --help\n"
@@ -78,6 +95,8 @@ struct Options {
     std::optional<std::string> codec;
     std::optional<int> quality;
     std::optional<QByteArray> audio; // a path, or empty for --no-audio
+    bool strict = false;
+    bool quiet = false;
 };
 
 // The rules between the options.
@@ -88,9 +107,10 @@ QString CheckCombination(const Options& options) {
         return QStringLiteral("--list-codecs and --convert cannot be combined");
     if (options.convert && options.output.isEmpty())
         return QStringLiteral("--convert needs --output MOVIE.avi");
-    if (!options.convert &&
-        (!options.output.isEmpty() || options.codec || options.quality || options.audio))
-        return QStringLiteral("--output, --codec, --quality and --audio go with --convert");
+    if (!options.convert && (!options.output.isEmpty() || options.codec || options.quality ||
+                             options.audio || options.strict || options.quiet))
+        return QStringLiteral(
+            "--output, --codec, --quality, --audio, --strict and --quiet go with --convert");
     return {};
 }
 
@@ -157,6 +177,10 @@ QString ParseOptions(int argc, char** argv, Options& options) {
             if (options.audio)
                 return QStringLiteral("give --audio or --no-audio once");
             options.audio = v;
+        } else if (arg == "--strict") {
+            options.strict = true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            options.quiet = true;
         } else if (arg == "--no-audio") {
             if (options.audio)
                 return QStringLiteral("give --audio or --no-audio once");
@@ -177,30 +201,36 @@ int ListCodecs() {
     return 0;
 }
 
-// Progress on standard error: a line on a terminal every tenth of a second;
-// otherwise one line per tenth of the work.
+// Progress on standard error. On a terminal, one line updated in place at
+// most ten times a second: frames, percent, frames per second and the time
+// left, as the ffmpeg command line shows it. Otherwise (a file, a pipe) a
+// line at every tenth of the work. Nothing with --quiet.
 class ProgressPrinter {
 public:
-    ProgressPrinter() {
+    explicit ProgressPrinter(bool quiet) : quiet_(quiet) {
         interactive_ = ::isatty(STDERR_FILENO) == 1;
         clock_.start();
     }
 
     bool operator()(long written, long total) {
+        if (quiet_ || total <= 0)
+            return !interrupted;
+        const int percent = int(qint64(written) * 100 / total);
         if (interactive_) {
             if (written == total || clock_.elapsed() >= lastShown_ + 100) {
                 lastShown_ = clock_.elapsed();
-                std::fprintf(stderr, "\rvistrom: frame %ld of %ld", written, total);
+                const double seconds = std::max<qint64>(clock_.elapsed(), 1) / 1000.0;
+                const double fps = written / seconds;
+                const long left = fps > 0 ? long((total - written) / fps + 0.5) : 0;
+                std::fprintf(stderr,
+                             "\rvistrom: frame %ld of %ld (%d %%), %.1f fps, %ld:%02ld left\033[K",
+                             written, total, percent, fps, left / 60, left % 60);
                 std::fflush(stderr);
                 lineOpen_ = true;
             }
-        } else {
-            const long step = total > 0 ? total * (shownTenths_ + 1) / 10 : 0;
-            if (written >= step || written == total) {
-                while (shownTenths_ < 10 && total * (shownTenths_ + 1) / 10 <= written)
-                    ++shownTenths_;
-                std::fprintf(stderr, "vistrom: frame %ld of %ld\n", written, total);
-            }
+        } else if (percent / 10 > shownTenths_) {
+            shownTenths_ = percent / 10;
+            std::fprintf(stderr, "vistrom: frame %ld of %ld (%d %%)\n", written, total, percent);
         }
         return !interrupted;
     }
@@ -212,11 +242,12 @@ public:
     }
 
 private:
+    bool quiet_ = false;
     bool interactive_ = false;
     bool lineOpen_ = false;
     QElapsedTimer clock_;
     qint64 lastShown_ = -1000;
-    long shownTenths_ = 0;
+    int shownTenths_ = 0;
 };
 
 // The conversion's messages; the closing message is the window's, the
@@ -266,45 +297,50 @@ std::optional<CompressionChoice> ChooseCompression(const Options& options) {
     return choice;
 }
 
-int Convert(const Options& options) {
-    // The compressor first: a typo should not cost a conversion.
-    const std::optional<CompressionChoice> choice = ChooseCompression(options);
-    if (!choice)
-        return kExitUsage;
-    ProjectData project;
+// Reads the project; false, after a message, when it cannot be read.
+bool ReadProject(const QByteArray& path, ProjectData& project) {
     FileFailure failure;
-    const QString name = QFile::decodeName(options.project);
-    switch (ReadProjectData(options.project, project, &failure)) {
+    const QString name = QFile::decodeName(path);
+    switch (ReadProjectData(path, project, &failure)) {
     case ProjectReadResult::Ok:
-        break;
+        return true;
     case ProjectReadResult::CannotOpen:
         Print(QStringLiteral("cannot open the project file %1: %2")
                   .arg(name, QString::fromLocal8Bit(std::strerror(failure.systemError))));
-        return kExitFailure;
+        break;
     case ProjectReadResult::NoRowLine:
         Print(QStringLiteral("%1 is not a project file: it has no row lines").arg(name));
-        return kExitFailure;
+        break;
     case ProjectReadResult::NotText:
         Print(QStringLiteral("%1 is not a project file: it is not text").arg(name));
-        return kExitFailure;
+        break;
     case ProjectReadResult::FileTooLarge:
         Print(QStringLiteral("%1 is too large for a project file (at most %2 MiB)")
                   .arg(name)
                   .arg(kMaxProjectFileBytes >> 20));
-        return kExitFailure;
+        break;
     case ProjectReadResult::LineTooLong:
         Print(QStringLiteral("%1: line %2 is too long for a project file (at most %3 bytes)")
                   .arg(name)
                   .arg(failure.line)
                   .arg(kMaxProjectLineBytes));
-        return kExitFailure;
+        break;
     case ProjectReadResult::TooManyRows:
         Print(QStringLiteral("%1 has too many rows for a project file (at most %2)")
                   .arg(name)
                   .arg(kMaxProjectRows));
-        return kExitFailure;
+        break;
     }
+    return false;
+}
 
+// The conversion the options and the project ask for; nothing, after a
+// message, when the project or its settings cannot make a movie.
+std::optional<ConversionRequest> MakeRequest(const Options& options,
+                                             const CompressionChoice& compression) {
+    ProjectData project;
+    if (!ReadProject(options.project, project))
+        return std::nullopt;
     // Relative paths in the project are taken from its folder first; a sound
     // file named on the command line is the shell's, from the current folder.
     const QByteArray folder = ProjectFolder(options.project);
@@ -317,39 +353,65 @@ int Convert(const Options& options) {
     if (const std::optional<QString> problem =
             ConversionInputProblem(project.settings, project.rows)) {
         Print(QStringLiteral("%1: %2").arg(QFile::decodeName(options.project), *problem));
-        return kExitFailure;
+        return std::nullopt;
     }
-
     ConversionRequest request;
     request.outputPath = options.output;
+    request.projectPath = options.project;
     request.settings = project.settings;
     request.rows = ResolveProjectPaths(std::move(project.rows), folder);
-    request.compression = *choice;
-    ProgressPrinter progress;
-    CatchInterrupts();
-    const ConversionOutcome outcome = RunConversion(
-        request, [&progress](long written, long total) { return progress(written, total); });
-    progress.endLine();
+    request.compression = compression;
+    return request;
+}
+
+// Tells how the conversion ended; the exit status.
+int ReportOutcome(const Options& options, const ConversionOutcome& outcome) {
     PrintMessages(outcome.messages);
+    for (const UnreadableImage& image : outcome.unreadableImages)
+        Print(QStringLiteral("row %1: %2: %3")
+                  .arg(image.row)
+                  .arg(QFile::decodeName(image.path), image.reason));
+    if (const qsizetype n = outcome.unreadableImages.size())
+        Print(QStringLiteral("%1 %2 could not be read; %3 white")
+                  .arg(n)
+                  .arg(n == 1 ? "image" : "images", n == 1 ? "its frame is" : "their frames are"));
+    const QString movie = QFile::decodeName(options.output);
     if (outcome.status != ConversionStatus::Finished)
         return kExitFailure;
     if (outcome.cancelled) {
-        Print(QStringLiteral("interrupted: %1 holds the first %2 of %3 frames")
-                  .arg(QFile::decodeName(options.output))
+        Print(QStringLiteral("interrupted after %1 of %2 frames; %3 was left as it was")
                   .arg(outcome.framesWritten)
-                  .arg(outcome.lines));
+                  .arg(outcome.lines)
+                  .arg(movie));
         return kExitFailure;
     }
     if (outcome.writerResult != 0) {
-        Print(QStringLiteral("the movie %1 could not be written completely")
-                  .arg(QFile::decodeName(options.output)));
+        Print(QStringLiteral("the movie %1 could not be written; the file there was left as it was")
+                  .arg(movie));
         return kExitFailure;
     }
-    Print(QStringLiteral("wrote %1 (%2 frames from %3 frame lines)")
-              .arg(QFile::decodeName(options.output))
-              .arg(outcome.framesWritten)
-              .arg(outcome.lines));
-    return 0;
+    if (!options.quiet)
+        Print(QStringLiteral("wrote %1 (%2 frames from %3 frame lines)")
+                  .arg(movie)
+                  .arg(outcome.framesWritten)
+                  .arg(outcome.lines));
+    return options.strict && !outcome.unreadableImages.isEmpty() ? kExitFailure : 0;
+}
+
+int Convert(const Options& options) {
+    // The compressor first: a typo should not cost a conversion.
+    const std::optional<CompressionChoice> choice = ChooseCompression(options);
+    if (!choice)
+        return kExitUsage;
+    const std::optional<ConversionRequest> request = MakeRequest(options, *choice);
+    if (!request)
+        return kExitFailure;
+    ProgressPrinter progress(options.quiet);
+    CatchSignals();
+    const ConversionOutcome outcome = RunConversion(
+        *request, [&progress](long written, long total) { return progress(written, total); });
+    progress.endLine();
+    return ReportOutcome(options, outcome);
 }
 
 } // namespace
@@ -381,8 +443,10 @@ int RunHeadless(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
-    // The converter speaks English whatever the desktop's language.
+    // The converter speaks English whatever the desktop's language, the
+    // system's reasons (strerror) included.
     ApplyLanguage(UiLanguage::English);
+    std::setlocale(LC_MESSAGES, "C");
     if (options.listCodecs)
         return ListCodecs();
     return Convert(options);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+
 namespace {
 // Zero-byte packets in a row after which a source counts as stuck.
 constexpr int MaxEmptyPackets = 10000;
@@ -9,6 +11,11 @@ constexpr int MaxEmptyPackets = 10000;
 
 bool AudioTrack::open(const std::string& path, AVFormatContext* movie) {
     if (path.empty() || !movie)
+        return false;
+    // Only a regular file: opening a pipe would wait for a writer forever,
+    // and a device or folder holds no sound file.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, LocalFileUrl(path).c_str(), nullptr, nullptr) < 0)

@@ -15,8 +15,9 @@
 class AudioTrack {
 public:
     // Opens the sound file and adds its audio stream to `movie`, whose header
-    // is not written yet. False when the file is missing, holds no audio or
-    // cannot be read; the movie then gets no audio stream.
+    // is not written yet. False when the file is missing, is not a regular
+    // file (a pipe is never opened: that would wait for a writer), holds no
+    // audio or cannot be read; the movie then gets no audio stream.
     bool open(const std::string& path, AVFormatContext* movie);
     bool isOpen() const { return output_ != nullptr; }
     // Forgets the source (the movie's stream, if any, is the caller's).

@@ -9,6 +9,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -16,6 +17,9 @@ namespace {
 
 // The AVI muxer fills at most this many skipped positions itself.
 constexpr int64_t MaxMuxerGap = 60000;
+
+// The main header flag that makes readers trust the chunk type for key frames.
+constexpr uint32_t AvifTrustCkType = 0x800;
 
 // A failed step, on standard error; answers the status.
 AvStatus Reported(const char* what, AvStatus status) {
@@ -27,44 +31,77 @@ uint32_t Le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-// The muxer writes biSizeImage of uncompressed frames without the row
-// padding; the stream format is the frame DIB's header, so it gets the
-// DIB's value (stride x height) back. Walks RIFF/hdrl/strl to the first
-// video strf.
-void PatchRawImageSize(const std::string& path, uint32_t imageSize) {
+void PutLe32(std::FILE* f, long at, uint32_t value) {
+    const unsigned char bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16),
+                                    uint8_t(value >> 24)};
+    if (std::fseek(f, at, SEEK_SET) == 0)
+        std::fwrite(bytes, 1, 4, f);
+}
+
+// Where the header fields to mend lie: offsets of the chunks' data.
+struct HeaderChunks {
+    long avih = -1;
+    std::vector<long> strh;
+    long videoStrf = -1; // the first video stream's BITMAPINFOHEADER
+};
+
+// Walks RIFF/hdrl/strl in the first bytes of the file.
+HeaderChunks FindHeaderChunks(const unsigned char* head, long size) {
+    HeaderChunks found;
+    long at = 12, end = size;
+    bool video = false;
+    while (size >= 12 && std::memcmp(head, "RIFF", 4) == 0 && at + 8 <= end) {
+        const long length = long(Le32(head + at + 4));
+        const unsigned char* id = head + at;
+        if (std::memcmp(id, "LIST", 4) == 0 && at + 12 <= end &&
+            (std::memcmp(id + 8, "hdrl", 4) == 0 || std::memcmp(id + 8, "strl", 4) == 0)) {
+            end = std::min(end, at + 8 + length);
+            at += 12; // descend
+            continue;
+        }
+        if (std::memcmp(id, "avih", 4) == 0 && length >= 56 && at + 8 + 56 <= size)
+            found.avih = at + 8;
+        if (std::memcmp(id, "strh", 4) == 0 && length >= 40 && at + 8 + 40 <= size) {
+            video = std::memcmp(id + 8, "vids", 4) == 0;
+            found.strh.push_back(at + 8);
+        }
+        if (std::memcmp(id, "strf", 4) == 0 && video && found.videoStrf < 0 && length >= 40 &&
+            at + 8 + 40 <= size)
+            found.videoStrf = at + 8;
+        at += 8 + length + (length & 1);
+    }
+    return found;
+}
+
+// Mends what the muxer leaves for Video for Windows readers, once the file is
+// complete:
+//  - the main header's AVIF_TRUSTCKTYPE goes: with it, such readers take the
+//    "dc" chunk type as "not a key frame" and ignore the index's key flags,
+//    so that seeking shows the first picture everywhere;
+//  - the main header's dwSuggestedBufferSize (a fixed 1 MiB) becomes the
+//    largest chunk, the largest of the streams' values;
+//  - biSizeImage of uncompressed frames (rawImageSize, 0 for compressed ones)
+//    is the frame DIB's stride x height, which the muxer writes unpadded.
+void MendHeaders(const std::string& path, uint32_t rawImageSize) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return; // a pipe or device has no header to go back to
     std::FILE* f = std::fopen(path.c_str(), "r+b");
     if (!f)
         return;
-    unsigned char head[65536];
+    static thread_local unsigned char head[65536];
     const long size = long(std::fread(head, 1, sizeof head, f));
-    long at = 12, end = size;
-    bool video = false;
-    while (size >= 12 && std::memcmp(head, "RIFF", 4) == 0 && at + 8 <= end) {
-        const long length = long(Le32(head + at + 4));
-        if (std::memcmp(head + at, "LIST", 4) == 0 && at + 12 <= end &&
-            (std::memcmp(head + at + 8, "hdrl", 4) == 0 ||
-             std::memcmp(head + at + 8, "strl", 4) == 0)) {
-            end = std::min(end, at + 8 + length);
-            at += 12; // descend
-            continue;
-        }
-        if (std::memcmp(head + at, "strh", 4) == 0 && at + 12 <= size)
-            video = std::memcmp(head + at + 8, "vids", 4) == 0;
-        if (std::memcmp(head + at, "strf", 4) == 0 && video && length >= 40 &&
-            at + 8 + 40 <= size) {
-            if (Le32(head + at + 8 + 16) == 0) { // BI_RGB
-                const unsigned char value[4] = {uint8_t(imageSize), uint8_t(imageSize >> 8),
-                                                uint8_t(imageSize >> 16), uint8_t(imageSize >> 24)};
-                if (std::fseek(f, at + 8 + 20, SEEK_SET) == 0)
-                    std::fwrite(value, 1, 4, f);
-            }
-            break;
-        }
-        at += 8 + length + (length & 1);
+    const HeaderChunks chunks = FindHeaderChunks(head, size);
+    if (chunks.avih >= 0) {
+        PutLe32(f, chunks.avih + 12, Le32(head + chunks.avih + 12) & ~uint32_t(AvifTrustCkType));
+        uint32_t largest = 0;
+        for (long strh : chunks.strh)
+            largest = std::max(largest, Le32(head + strh + 36));
+        if (largest > 0)
+            PutLe32(f, chunks.avih + 28, largest);
     }
+    if (rawImageSize && chunks.videoStrf >= 0 && Le32(head + chunks.videoStrf + 16) == 0) // BI_RGB
+        PutLe32(f, chunks.videoStrf + 20, rawImageSize);
     std::fclose(f);
 }
 
@@ -298,8 +335,10 @@ AvStatus AviOutput::close() {
     if (const AvStatus closed = avio_closep(&output_->pb); !closed.ok() && status.ok())
         status = Reported("cannot close the AVI file", closed);
     output_.reset();
-    if (status.ok() && headerWritten_ && video_ && !encoder_.isOpen())
-        PatchRawImageSize(path_,
-                          uint32_t(PixelBuffer::strideFor(int(width_), frameFormat_) * height_));
+    if (status.ok() && headerWritten_ && video_)
+        MendHeaders(path_,
+                    encoder_.isOpen()
+                        ? 0
+                        : uint32_t(PixelBuffer::strideFor(int(width_), frameFormat_) * height_));
     return status;
 }

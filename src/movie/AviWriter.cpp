@@ -89,6 +89,10 @@ bool Close(AviOutput& output, const std::string& audioPath, AvStatus& last) {
 
 } // namespace
 
+std::vector<MovieMessage> AviCannotOpenMessages() {
+    return {CannotOpenFile, WritingError};
+}
+
 MovieResult WriteAviMovie(const MovieDescription& movie, MovieFrameSource& frames,
                           const MovieProgress& progress) {
     QuietLibav();

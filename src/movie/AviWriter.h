@@ -19,5 +19,9 @@
 
 #include "movie/MovieWriter.h"
 
+// What WriteAviMovie says when the file cannot be created, for a caller that
+// finds so before it runs: "CannotOpenAviFile" and "WritingERR".
+std::vector<MovieMessage> AviCannotOpenMessages();
+
 MovieResult WriteAviMovie(const MovieDescription& movie, MovieFrameSource& frames,
                           const MovieProgress& progress = {});

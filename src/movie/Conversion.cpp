@@ -4,9 +4,15 @@
 #include "movie/FrameDrawing.h"
 #include "movie/FramePipeline.h"
 #include "movie/IntermediateFrameFile.h"
+#include "movie/PendingMovieFile.h"
 
+#include <QFile>
+
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +33,14 @@ QString SettingsProblem(const ProjectSettings& settings) {
             .arg(qint32(settings.width))
             .arg(qint32(settings.height))
             .arg(kMaxMovieSide);
+    // FFmpeg's readers, and players built on them, refuse a picture whose
+    // (width + 128) x (height + 128) reaches INT_MAX / 8 (av_image_check_size).
+    if ((quint64(settings.width) + 128) * (quint64(settings.height) + 128) >= kMaxMovieArea)
+        return Texts::tr("画像サイズ %1 x %2 のAVIファイルは再生ソフトで開けません。\n"
+                         "(幅 + 128) × (高さ + 128) を %3 より小さくしてください。")
+            .arg(settings.width)
+            .arg(settings.height)
+            .arg(kMaxMovieArea);
     if (BitsPerPixel(settings.depth) == 0)
         return Texts::tr("色数の設定 (%1) ではAVIファイルを作成できません。\n"
                          "8, 16, 24 bpp のいずれかを選んでください。")
@@ -34,12 +48,42 @@ QString SettingsProblem(const ProjectSettings& settings) {
     return {};
 }
 
-// True when both paths name one existing file.
-bool IsSameFile(const QByteArray& a, const QByteArray& b) {
-    struct stat sa {
-    }, sb{};
-    return !a.isEmpty() && !b.isEmpty() && ::stat(a.constData(), &sa) == 0 &&
-           ::stat(b.constData(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+// The file a path names, when it exists.
+std::optional<std::pair<dev_t, ino_t>> FileIdentity(const QByteArray& path) {
+    struct stat info {};
+    if (path.isEmpty() || ::stat(path.constData(), &info) != 0)
+        return std::nullopt;
+    return std::pair{info.st_dev, info.st_ino};
+}
+
+// Why the movie may not go to its path: replacing the file would destroy the
+// sound it is to copy, one of its own images, or the project.
+std::optional<QString> OutputProblem(const ConversionRequest& request,
+                                     const QByteArray& audioPath) {
+    const auto output = FileIdentity(request.outputPath);
+    if (!output)
+        return std::nullopt; // a new file is none of them
+    if (FileIdentity(audioPath) == output)
+        return Texts::tr("Audioのwavファイルと同じファイルにはAVIファイルを作成できません。");
+    if (FileIdentity(request.projectPath) == output)
+        return Texts::tr("プロジェクトファイルと同じファイルにはAVIファイルを作成できません。");
+    for (qsizetype row = 0; row < request.rows.size(); ++row)
+        if (FileIdentity(request.rows[row]) == output)
+            return Texts::tr("%1 行目の画像と同じファイルにはAVIファイルを作成できません。")
+                .arg(row);
+    return std::nullopt;
+}
+
+// Sound is read only from a regular file: a pipe would keep the conversion
+// waiting for a writer, a device or a folder holds no sound file. A missing
+// file gives a movie without sound, as before.
+std::optional<QString> SoundProblem(const QByteArray& audioPath) {
+    struct stat info {};
+    if (audioPath.isEmpty() || ::stat(audioPath.constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return std::nullopt;
+    return Texts::tr("Audioのファイル %1 は通常のファイルではない (パイプ、デバイスまたは"
+                     "フォルダ) ため、読み込めません。")
+        .arg(QFile::decodeName(audioPath));
 }
 
 ConversionMessage ProgramMessage(const QString& text) {
@@ -50,12 +94,26 @@ QString IntermediateFileError() {
     return Texts::tr("中間ファイル作成時にエラーが発生しました");
 }
 
-// The movie: the frame file's lines drawn ahead on all cores, and written.
-void WriteMovie(const ConversionRequest& request, const QByteArray& audioPath, std::FILE* lines,
-                ConversionOutcome& outcome, const ConversionProgress& progress) {
+// Why an image could not be drawn, for the user.
+QString UnreadableReason(const QByteArray& path) {
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0)
+        return errno == ENOENT ? Texts::tr("ファイルがありません")
+                               : QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return Texts::tr("通常のファイルではありません");
+    if (::access(path.constData(), R_OK) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return Texts::tr("画像として読み込めません");
+}
+
+// The movie: the frame file's lines drawn ahead on all cores, and written to `path`.
+void WriteMovie(const ConversionRequest& request, const QByteArray& path,
+                const QByteArray& audioPath, std::FILE* lines, ConversionOutcome& outcome,
+                const ConversionProgress& progress) {
     const ProjectSettings& settings = request.settings;
     MovieDescription movie;
-    movie.outputPath = request.outputPath.toStdString();
+    movie.outputPath = path.toStdString();
     movie.width = settings.width;
     movie.height = settings.height;
     movie.depth = settings.depth;
@@ -66,6 +124,10 @@ void WriteMovie(const ConversionRequest& request, const QByteArray& audioPath, s
     FramePipeline frames(reader, outcome.lines, settings.width, settings.height,
                          *MovieFrameFormat(settings.depth), FrameDrawMode(settings),
                          ImageDecodeOptions(settings));
+    // An image line's position is its row.
+    frames.onUnreadable([&outcome](long position, const QByteArray& image) {
+        outcome.unreadableImages.append({position, image, UnreadableReason(image)});
+    });
     const MovieResult written =
         WriteAviMovie(movie, frames, [&progress, &outcome](long framesWritten) {
             outcome.framesWritten = framesWritten;
@@ -79,6 +141,35 @@ void WriteMovie(const ConversionRequest& request, const QByteArray& audioPath, s
                                  QString::fromStdString(message.text),
                                  QString::fromStdString(message.caption)});
     outcome.writerResult = written.written ? 0 : 1;
+}
+
+// The writer's own words for a file it cannot create, and the system's reason.
+void TellCannotCreate(ConversionOutcome& outcome, const QString& reason) {
+    for (const MovieMessage& message : AviCannotOpenMessages())
+        outcome.messages.append({ConversionMessage::Kind::Writer,
+                                 QString::fromStdString(message.text),
+                                 QString::fromStdString(message.caption)});
+    outcome.messages.append(ProgramMessage(reason));
+    outcome.writerResult = 1;
+}
+
+// The movie beside its target, put in place when complete and not cancelled.
+void WriteMovieInPlace(const ConversionRequest& request, const QByteArray& audioPath,
+                       std::FILE* lines, ConversionOutcome& outcome,
+                       const ConversionProgress& progress) {
+    PendingMovieFile movie(request.outputPath);
+    QString reason;
+    if (!movie.create(&reason)) {
+        TellCannotCreate(outcome, reason);
+        return;
+    }
+    WriteMovie(request, movie.writePath(), audioPath, lines, outcome, progress);
+    if (outcome.writerResult != 0 || outcome.cancelled || !request.compression)
+        movie.discard();
+    else if (!movie.commit(&reason)) {
+        outcome.messages.append(ProgramMessage(reason));
+        outcome.writerResult = 1;
+    }
 }
 
 } // namespace
@@ -110,11 +201,12 @@ ConversionOutcome RunConversion(const ConversionRequest& request,
     }
 
     const QByteArray audioPath = ConversionAudioPath(settings);
-    // The movie replaces its file before the sound is read: a sound taken from
-    // that same file would be lost with it.
-    if (IsSameFile(audioPath, request.outputPath)) {
-        outcome.messages.append(ProgramMessage(
-            Texts::tr("Audioのwavファイルと同じファイルにはAVIファイルを作成できません。")));
+    if (std::optional<QString> problem = OutputProblem(request, audioPath)) {
+        outcome.messages.append(ProgramMessage(*problem));
+        return outcome;
+    }
+    if (std::optional<QString> problem = SoundProblem(audioPath)) {
+        outcome.messages.append(ProgramMessage(*problem));
         return outcome;
     }
 
@@ -135,7 +227,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request,
         return outcome;
     }
 
-    WriteMovie(request, audioPath, frameFile.file(), outcome, progress);
+    WriteMovieInPlace(request, audioPath, frameFile.file(), outcome, progress);
     outcome.status = ConversionStatus::Finished;
 
     frameFile.remove();

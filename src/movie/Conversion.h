@@ -16,11 +16,15 @@
 #include <QList>
 #include <QString>
 
+#include <climits>
 #include <functional>
 #include <optional>
 
 // The largest width or height a movie may have.
 inline constexpr quint32 kMaxMovieSide = 16384;
+// (width + 128) x (height + 128) stays below this: the largest picture
+// FFmpeg's readers open.
+inline constexpr quint64 kMaxMovieArea = quint64(INT_MAX) / 8;
 
 // Why these settings and rows cannot make a movie, as the message to show;
 // nothing when they can. The window asks it before the user picks a file
@@ -32,7 +36,12 @@ std::optional<QString> ConversionInputProblem(const ProjectSettings& settings,
 QByteArray ConversionAudioPath(const ProjectSettings& settings);
 
 struct ConversionRequest {
-    QByteArray outputPath; // the movie file, completed with ".avi" by the caller
+    // The movie file, completed with ".avi" by the caller. The movie is
+    // written beside it under a temporary name and takes its place only when
+    // complete (PendingMovieFile.h): a failed or cancelled conversion leaves
+    // the file that was there as it was.
+    QByteArray outputPath;
+    QByteArray projectPath; // the project file, which the movie may not replace; empty: none
     ProjectSettings settings;
     QList<QByteArray> rows; // the list's row paths, empty for a blank row
     // The compressor; std::nullopt when the user cancelled the compression

@@ -11,10 +11,12 @@ DecodeOptions ImageDecodeOptions(const ProjectSettings& settings) {
     return {.applyOrientation = settings.applyOrientation};
 }
 
-void DrawFrameLine(const QByteArray& path, DrawMode mode, DecodeOptions options,
+bool DrawFrameLine(const QByteArray& path, DrawMode mode, DecodeOptions options,
                    PixelBuffer& frame) {
     std::optional<PixelBuffer> picture;
-    if (!path.isEmpty() && path != kBlankFrameMarker)
+    const bool image = !path.isEmpty() && path != kBlankFrameMarker;
+    if (image)
         picture = DecodeImageFile(path.toStdString(), options);
     RenderFrame(picture ? &*picture : nullptr, mode, frame);
+    return !image || picture.has_value();
 }

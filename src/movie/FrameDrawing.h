@@ -18,6 +18,7 @@ DecodeOptions ImageDecodeOptions(const ProjectSettings& settings);
 
 // The frame of one line of the frame file: white, with the image at `path`
 // decoded (ImageFile.h) with `options` and drawn by `mode`. The blank-frame
-// marker, a missing or undecodable file leave the frame white.
-void DrawFrameLine(const QByteArray& path, DrawMode mode, DecodeOptions options,
+// marker, a missing or undecodable file leave the frame white. False when
+// the line named an image that could not be decoded.
+bool DrawFrameLine(const QByteArray& path, DrawMode mode, DecodeOptions options,
                    PixelBuffer& frame);

@@ -89,6 +89,8 @@ std::optional<MovieFrame> FramePipeline::next() {
         current_ = std::move(slot.frame);
     }
     lock.unlock();
+    if (slot.unreadable && unreadable_)
+        unreadable_(slot.position, slot.path);
     readAhead(); // a place came free
     // A line that reuses a frame that failed fails too.
     return MovieFrame{slot.position, current_ ? &*current_ : nullptr, slot.sameAsBefore};
@@ -122,9 +124,10 @@ void FramePipeline::work() {
             path = window_[size_t(line - base_)].path;
         }
         std::optional<PixelBuffer> frame = takeFrame();
+        bool drawn = true;
         if (frame) {
             try {
-                DrawFrameLine(path, mode_, options_, *frame);
+                drawn = DrawFrameLine(path, mode_, options_, *frame);
             } catch (const std::bad_alloc&) {
                 frame.reset();
             }
@@ -135,6 +138,7 @@ void FramePipeline::work() {
             // is ready, and the destructor joins before the window goes.
             Slot& slot = window_[size_t(line - base_)];
             slot.frame = std::move(frame);
+            slot.unreadable = !drawn;
             slot.ready = true;
         }
         doneCv_.notify_all();

@@ -26,6 +26,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -47,12 +48,20 @@ public:
     // The next line's frame, waiting while it is still being drawn.
     std::optional<MovieFrame> next() override;
 
+    // Told, on the thread that calls next() and in line order, of each line
+    // whose image could not be decoded (its frame is white): its position
+    // and path. A line that reuses the frame before is not told again.
+    void onUnreadable(std::function<void(long position, const QByteArray& path)> told) {
+        unreadable_ = std::move(told);
+    }
+
 private:
     struct Slot {
         long position = 0;
         QByteArray path;
         bool sameAsBefore = false; // reuses the frame before
         bool ready = false;
+        bool unreadable = false;          // the image could not be decoded
         std::optional<PixelBuffer> frame; // nullopt when ready and failed
     };
     void readAhead();
@@ -67,6 +76,7 @@ private:
     const DrawMode mode_;
     const DecodeOptions options_;
     size_t depth_ = 0;
+    std::function<void(long, const QByteArray&)> unreadable_;
 
     // The writer's thread only.
     long linesRead_ = 0;

@@ -1,5 +1,7 @@
 #include "movie/IntermediateFrameFile.h"
 
+#include "movie/TemporaryFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -202,6 +204,7 @@ bool IntermediateFrameFile::create(const QByteArray& directory,
             return false;
         }
         path_ = candidate;
+        RememberTemporaryFile(path_);
         return true;
     }
     return false;
@@ -235,6 +238,7 @@ bool IntermediateFrameFile::remove() {
     if (path_.isEmpty())
         return true;
     const bool gone = ::unlink(path_.constData()) == 0 || errno == ENOENT;
+    ForgetTemporaryFile(path_);
     path_.clear();
     return gone;
 }

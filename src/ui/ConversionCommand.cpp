@@ -147,6 +147,8 @@ void ConversionCommand::start() {
     if (!output)
         return;
     request.outputPath = *output;
+    if (!project_->isUntitled())
+        request.projectPath = project_->path();
     running_ = true;
     emit started();
     QApplication::setOverrideCursor(Qt::WaitCursor);
