@@ -96,6 +96,14 @@ QList<long> StoredPositions(const QString& movie) {
 
 const QByteArray kOldMovie = "the movie that was there before";
 
+// A shell command line of the program and its arguments.
+QString KShell(const QString& program, const QStringList& args) {
+    QString line = program;
+    for (const QString& a : args)
+        line += " '" + a + "'";
+    return line;
+}
+
 } // namespace
 
 class TestConversion : public QObject {
@@ -221,35 +229,6 @@ private slots:
         QCOMPARE(MediaInfoTrack(movie, "Video")["FrameRate"].toString().toDouble(), 8.0);
     }
 
-    // The demo project names its images relative to its own folder: they are
-    // found whether the converter runs there or anywhere else.
-    void demoFromAnyFolder_data() {
-        QTest::addColumn<QString>("project");
-        QTest::addColumn<QString>("workingDirectory");
-        const QString examples = QStringLiteral(VISTROM_SOURCE_DIR "/examples");
-        QTest::newRow("run in the project's folder") << "demo.fsq" << examples;
-        QTest::newRow("run from the root") << examples + "/demo.fsq"
-                                           << "/";
-    }
-
-    void demoFromAnyFolder() {
-        QFETCH(QString, project);
-        QFETCH(QString, workingDirectory);
-        const QString movie = dir_.filePath("demo.avi");
-        const ProgramRun r =
-            RunVistrom({"--convert", project, "--output", movie}, workingDirectory);
-        QCOMPARE(r.exitCode, 0);
-        QVERIFY2(!r.err.contains("could not be read"), r.err.constData());
-        // Seven images, four hold lines and the blank frame.
-        QCOMPARE(StoredPositions(movie), (QList<long>{0, 1, 2, 3, 5, 6, 7, 8, 9, 10, 12, 13}));
-        // No frame of the demo is plain white but the closing one: every image was drawn.
-        const std::vector<QByteArray> frames = DecodeBgr24(movie, 320, 240);
-        QCOMPARE(frames.size(), size_t(12));
-        for (size_t i = 0; i + 1 < frames.size(); ++i)
-            QVERIFY2(Difference(frames[i], Flat(320, 240, Qt::white)) > 0,
-                     qPrintable(QString::number(i)));
-    }
-
     void commandLine_data() {
         // In args: P the project (image rows), M the movie, R the image r, W a WAV file,
         // F a FIFO, D a folder. M holds an older movie before each run.
@@ -305,6 +284,12 @@ private slots:
             {"uncompressed", "Full Frames (Uncompressed)", "\nmjpeg "}, {"--list-codecs"});
         row("--help", good, "r", {}, 0, {"--convert PROJECT.fsq --output MOVIE.avi", "--strict"},
             {"--help"});
+        // The demo names its images relative to its own folder: found from anywhere.
+        row("demo, run from the root", good, "r", {}, 0, {"wrote", "12 frames"},
+            {"--convert", VISTROM_SOURCE_DIR "/examples/demo.fsq", "--output", "M"});
+        // On a terminal: one line, rewritten in place.
+        row("on a terminal", good, QByteArray(39, 'r'), {"TTY"}, 0,
+            {"\rvistrom: frame 40 of 40 (100 %), ", " fps, 0:00 left\x1b[K\r\n", "#1"});
         // Written: the compressor and the sound the arguments ask for; progress
         // on a pipe is a line at every tenth; --quiet keeps the converter still.
         row("mjpeg with sound", good, "r.g",
@@ -344,11 +329,20 @@ private slots:
         for (QString& a : args)
             a = names.value(a, a);
         const QByteArray redBytes = ReadAll(red), projectBytes = ReadAll(project);
-        const ProgramRun r = RunVistrom(args);
+        // Every run from the root: relative paths must not depend on where it runs.
+        ProgramRun r =
+            args.removeAll("TTY")
+                ? RunProgram("script", {"-qefc", KShell(kVistrom, args), "/dev/null"}, "/")
+                : RunVistrom(args, "/");
+        if (r.err.isEmpty())
+            std::swap(r.out, r.err); // script gives the terminal's output on its own
         QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.err.contains("could not be read"), texts.contains("row 1: "));
         for (const QByteArray& text : texts)
-            QVERIFY2(text.startsWith('#') ? r.err.count("vistrom: frame ") == text.mid(1).toInt()
-                                          : r.out.contains(text) || r.err.contains(text),
+            QVERIFY2(text.startsWith('#')
+                         ? QString::fromUtf8(r.err).split('\n').filter("vistrom: frame ").size() ==
+                               text.mid(1).toInt()
+                         : r.out.contains(text) || r.err.contains(text),
                      r.err.constData());
         for (char c : r.out + r.err)
             QVERIFY2(uchar(c) < 128, r.err.constData()); // English only

@@ -30,278 +30,263 @@ const QString Finished = QStringLiteral("message: AVI変換処理が終了しま
 class TestConvertCommand : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void movieName_data();
-    void movieName();
-    void conversion_data();
-    void conversion();
-    void outcomes_data();
-    void outcomes();
-
-private:
     QTemporaryDir dir_, temp_;
     QByteArray savedTmp_;
+
+private slots:
+    void init() {
+        // The intermediate file goes to a folder of our own, so we see it go.
+        savedTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp_.path()));
+        QImage image(20, 10, QImage::Format_RGB32);
+        image.fill(QColor(255, 0, 0));
+        QVERIFY(image.save(dir_.filePath("red.png")));
+    }
+
+    void cleanup() {
+        qputenv("TMPDIR", savedTmp_);
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(QDir(temp_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    // The name is completed with ".avi" unless it ends so; a completed name that
+    // exists is replaced only after a Yes (the dialog asked about the name typed).
+    void movieName_data() {
+        QTest::addColumn<QString>("chosen"); // null: the dialog is cancelled
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("name"); // null: none
+        QTest::newRow("no extension") << "movie" << QStringList() << "movie.avi";
+        QTest::newRow(".AVI") << "movie.AVI" << QStringList() << "movie.AVI";
+        QTest::newRow(".Avi") << "movie.Avi" << QStringList() << "movie.Avi";
+        QTest::newRow(".avi.bak") << "movie.avi.bak" << QStringList() << "movie.avi.bak.avi";
+        QTest::newRow("avi without dot") << "movieavi" << QStringList() << "movieavi.avi";
+        QTest::newRow("cancelled") << QString() << QStringList() << QString();
+        QTest::newRow("completed name exists, No") << "old" << QStringList{"no"} << QString();
+        QTest::newRow("completed name exists, dismissed")
+            << "old" << QStringList{"dismiss"} << QString();
+        QTest::newRow("completed name exists, Yes") << "old" << QStringList{"yes"} << "old.avi";
+    }
+
+    void movieName() {
+        QFETCH(QString, chosen);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, name);
+        QFile existing(dir_.filePath("old.avi"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        ScriptedDialogs dialogs;
+        dialogs.files << (chosen.isNull()
+                              ? std::nullopt
+                              : std::optional(QFile::encodeName(dir_.filePath(chosen))));
+        for (const QString& a : answers)
+            dialogs.yesNo << ScriptedDialogs::answer(a);
+        const std::optional<QByteArray> answered = AskMovieFileName(dialogs, "/start/here");
+        QCOMPARE(answered.has_value(), !name.isNull());
+        if (answered)
+            QCOMPARE(*answered, QFile::encodeName(dir_.filePath(name)));
+        QCOMPARE(dialogs.logged("question: ").size(), answers.size());
+        const UserDialogs::FileRequest& r = dialogs.fileRequests[0];
+        QVERIFY(r.save && r.overwritePrompt && r.defaultExtension.isEmpty());
+        QCOMPARE(r.initialName, QStringLiteral("*.avi"));
+        QCOMPARE(r.filter, QStringLiteral("AVI-type file (*.avi)|  ||"));
+        QCOMPARE(r.title, QStringLiteral("AVIファイルの保存先"));
+        QCOMPARE(r.startFolder, QByteArray("/start/here"));
+    }
+
+    void conversion_data() {
+        QTest::addColumn<int>("images");    // image rows, each followed by a blank row
+        QTest::addColumn<QString>("movie"); // the name chosen; empty: the dialog is cancelled
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<QStringList>("log"); // "~..." a pattern
+        QTest::addColumn<int>("frames"); // in the movie; 0: the older file stays, -1: not checked
+        const QStringList done{"file", "compression", Finished};
+        auto row = [](const char* name, int images, const char* movie, const char* trouble,
+                      QStringList log, int frames) {
+            QTest::newRow(name) << images << movie << trouble << log << frames;
+        };
+        const QString cancelled =
+            "message: AVI変換をキャンセルしました。\n%1 フレーム中 %2 フレームを"
+            "書き込んだところで中止しました。";
+        // Images at 0, 2, 4; hold lines at 1, 3, 5; the blank frame at 6.
+        row("converted", 3, "movie", "", done, 7);
+        // The images are looked for in the project's folder, wherever the program runs.
+        row("relative paths", 3, "relative", "relative", done, 7);
+        row("name cancelled", 2, "", "", {"file"}, -1);
+        // The writer says nothing about a cancelled dialog; cancelling it cancels the conversion.
+        row("compression cancelled", 2, "c.avi", "cancel compression",
+            {"file", "compression", cancelled.arg(5).arg(0)}, 0);
+        // Long enough that the worker cannot be done before the click.
+        row("cancel in the progress dialog", 20000, "s.avi", "cancel",
+            {"file", "compression", "~" + cancelled.arg(40001).arg("[0-9]+")}, 0);
+        row("unwritable output", 1, "/nonexistent-folder/m.avi", "",
+            {"file", "compression", "plain: CannotOpenAviFile / Error",
+             "plain: WritingERR / AVI ERR",
+             "message: AVI変換に失敗しました。\n/nonexistent-folder/m.avi\nNo such file or "
+             "directory"},
+            0);
+        // Settings or rows that cannot make a movie are refused before the name is asked.
+        row("0 fps", 1, "never.avi", "0 fps",
+            {"message: フレームレート 0 fps ではAVIファイルを作成できません。\nFPSの設定を 1 以上に"
+             "してください。"},
+            0);
+    }
+
+    void conversion() {
+        QFETCH(int, images);
+        QFETCH(QString, movie);
+        QFETCH(QString, trouble);
+        QFETCH(QStringList, log);
+        QFETCH(int, frames);
+        ScriptedDialogs dialogs;
+        Project project;
+        QWidget window;
+        window.show();
+        ConversionCommand command(&project, &dialogs, &window);
+        ProjectSettings settings = project.settings();
+        settings.width = 40;
+        settings.height = 30;
+        settings.depth = ColourDepth::Bits24;
+        settings.fps = trouble == "0 fps" ? 0 : 8;
+        project.changeSettings(settings);
+        QList<QByteArray> rows;
+        const bool relative = trouble == "relative";
+        for (int i = 0; i < images; ++i)
+            rows << (relative ? QByteArray("red.png") : QFile::encodeName(dir_.filePath("red.png")))
+                 << QByteArray();
+        project.frameList()->resetRows(rows);
+        if (relative)
+            QCOMPARE(project.saveAs(QFile::encodeName(dir_.filePath("p.fsq"))),
+                     ProjectResult::Done);
+        project.undoStack()->clear();
+        const QString working = QDir::currentPath();
+        QDir::setCurrent(relative ? temp_.path() : working);
+        const QString path = movie.startsWith('/') ? movie : dir_.filePath(movie);
+        const QString written = movie.endsWith(".avi") ? path : path + ".avi";
+        if (movie.endsWith(
+                ".avi")) // the save dialog asked; a failed or cancelled conversion keeps it
+            Save(written, "older movie");
+        dialogs.files << (movie.isEmpty() ? std::nullopt : std::optional(QFile::encodeName(path)));
+        if (trouble == "cancel compression")
+            dialogs.compression = std::nullopt;
+        bool cursorWhileAsked = false, progressWhileAsked = false;
+        dialogs.duringCompression = [&] {
+            cursorWhileAsked = QApplication::overrideCursor() &&
+                               QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            progressWhileAsked = window.findChild<QProgressDialog*>() != nullptr;
+        };
+
+        QSignalSpy finished(&command, &ConversionCommand::finished);
+        command.start();
+        // The command has returned: a worker converts behind the progress dialog.
+        auto* progress = window.findChild<QProgressDialog*>("conversionProgress");
+        QCOMPARE(command.isRunning(), progress != nullptr);
+        if (progress) {
+            // Not modal, so that closing the window reaches the window (tst_mainwindow).
+            QVERIFY(progress->isVisible() && progress->windowModality() == Qt::NonModal);
+            QSignalSpy shown(progress->findChild<QProgressBar*>(), &QProgressBar::valueChanged);
+            command.start(); // one conversion at a time
+            if (trouble == "cancel") {
+                QPushButton* cancel = progress->findChild<QPushButton*>();
+                QCOMPARE(cancel->text(), QStringLiteral("キャンセル"));
+                cancel->click();
+            }
+            QVERIFY(finished.wait(60000));
+            if (frames > 0) { // the last count the worker gave was shown
+                QVERIFY(!shown.isEmpty());
+                QCOMPARE(shown.last()[0].toInt(), frames);
+            }
+        }
+        QDir::setCurrent(working);
+        QCOMPARE(dialogs.log.size(), log.size());
+        for (qsizetype i = 0; i < log.size(); ++i)
+            QVERIFY2(
+                log[i].startsWith('~')
+                    ? QRegularExpression("^" + log[i].mid(1) + "$").match(dialogs.log[i]).hasMatch()
+                    : dialogs.log[i] == log[i],
+                qPrintable(dialogs.log[i]));
+        QCOMPARE(cursorWhileAsked, log.contains("compression"));
+        QVERIFY(!progressWhileAsked); // progress shows once the conversion runs
+        QVERIFY(!command.isRunning());
+        QVERIFY(!project.isModified()); // the conversion neither saves nor marks the project
+        if (frames == 0 && QFileInfo(written).dir().exists())
+            QCOMPARE(ReadAll(written), QByteArray("older movie"));
+        QVERIFY(QFileInfo(written).dir().entryList({".*"}, QDir::Hidden | QDir::Files).isEmpty());
+        if (frames > 0 && HaveTool("ffprobe")) {
+            const QJsonObject probe = Probe(written);
+            QCOMPARE(StreamOf(probe, "video")["width"].toInt(), 40);
+            QCOMPARE(PacketsOf(probe, "video").size(), frames);
+            // The first frame shows the red image at its middle, not white.
+            const QByteArray first = DecodeBgr24(written, 40, 30).at(0);
+            QCOMPARE(first.mid((15 * 40 + 20) * 3, 3), QByteArray("\0\0\xff", 3));
+        }
+    }
+
+    // What the window tells after a conversion, from the outcome alone: the
+    // closing message only for a movie that was written; a failure says so with
+    // the movie's name and the reasons the outcome carries, after the writer's
+    // own boxes; a cancel says how far it got; unreadable images are summed up
+    // in one box. "<7 unreadable>": rows 1, 3, ... 13 could not be read.
+    void outcomes_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("writerResult");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QStringList>("messages"); // "writer: T/C", "program: T", "closing: T"
+        QTest::addColumn<QStringList>("log");
+        const int finished = int(ConversionStatus::Finished);
+        const QString closing = "closing: AVI変換処理が終了しました。";
+        QTest::newRow("worked") << finished << 0 << false << QStringList{closing}
+                                << QStringList{Finished};
+        QTest::newRow("failed, with the reason")
+            << finished << 1 << false
+            << QStringList{"writer: CannotOpenAviFile/Error", "program: Permission denied",
+                           "writer: WritingERR/AVI ERR", closing}
+            << QStringList{"plain: CannotOpenAviFile / Error", "plain: WritingERR / AVI ERR",
+                           "message: AVI変換に失敗しました。\n/out/m.avi\nPermission denied"};
+        QTest::newRow("cancelled")
+            << finished << 0 << true << QStringList{closing}
+            << QStringList{"message: AVI変換をキャンセルしました。\n10 フレーム中 "
+                           "3 フレームを書き込んだところで中止しました。"};
+        QTest::newRow("unreadable images")
+            << finished << 0 << false << QStringList{"<7 unreadable>", closing}
+            << QStringList{"message: 7 行の画像を読み込めなかったため、白いフレームにしました。\n"
+                           "1 行目: /i/1.png (no such file)\n3 行目: /i/3.png\n5 行目: /i/5.png\n"
+                           "7 行目: /i/7.png\n9 行目: /i/9.png\nほか 2 行",
+                           Finished};
+        QTest::newRow("refused") << int(ConversionStatus::Refused) << 1 << false
+                                 << QStringList{"program: no"} << QStringList{"message: no"};
+    }
+
+    void outcomes() {
+        QFETCH(QStringList, messages);
+        QFETCH(int, status);
+        QFETCH(int, writerResult);
+        ConversionOutcome outcome;
+        outcome.status = ConversionStatus(status);
+        QFETCH(bool, cancelled);
+        outcome.writerResult = writerResult;
+        outcome.cancelled = cancelled;
+        outcome.lines = 10;
+        outcome.framesWritten = cancelled ? 3 : 10;
+        using K = ConversionMessage::Kind;
+        for (const QString& m : messages) {
+            const QString text = m.section(": ", 1);
+            if (m == "<7 unreadable>")
+                for (long row = 1; row < 14; row += 2)
+                    outcome.unreadableImages.append(
+                        {row, "/i/" + QByteArray::number(qlonglong(row)) + ".png",
+                         row == 1 ? QStringLiteral("no such file") : QString()});
+            else if (m.startsWith("writer"))
+                outcome.messages.append({K::Writer, text.section('/', 0, 0), text.section('/', 1)});
+            else
+                outcome.messages.append(
+                    {m.startsWith("program") ? K::Program : K::Closing, text, {}});
+        }
+        ScriptedDialogs dialogs;
+        ConversionRequest request;
+        request.outputPath = "/out/m.avi";
+        TellConversionOutcome(dialogs, request, outcome);
+        QTEST(dialogs.log, "log");
+    }
 };
-
-void TestConvertCommand::init() {
-    // The intermediate file goes to a folder of our own, so we see it go.
-    savedTmp_ = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(temp_.path()));
-    QImage image(20, 10, QImage::Format_RGB32);
-    image.fill(QColor(255, 0, 0));
-    QVERIFY(image.save(dir_.filePath("red.png")));
-}
-
-void TestConvertCommand::cleanup() {
-    qputenv("TMPDIR", savedTmp_);
-    QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(QDir(temp_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-}
-
-// The name is completed with ".avi" unless it ends so; a completed name that
-// exists is replaced only after a Yes (the dialog asked about the name typed).
-void TestConvertCommand::movieName_data() {
-    QTest::addColumn<QString>("chosen"); // null: the dialog is cancelled
-    QTest::addColumn<QStringList>("answers");
-    QTest::addColumn<QString>("name"); // null: none
-    QTest::newRow("no extension") << "movie" << QStringList() << "movie.avi";
-    QTest::newRow(".AVI") << "movie.AVI" << QStringList() << "movie.AVI";
-    QTest::newRow(".Avi") << "movie.Avi" << QStringList() << "movie.Avi";
-    QTest::newRow(".avi.bak") << "movie.avi.bak" << QStringList() << "movie.avi.bak.avi";
-    QTest::newRow("avi without dot") << "movieavi" << QStringList() << "movieavi.avi";
-    QTest::newRow("cancelled") << QString() << QStringList() << QString();
-    QTest::newRow("completed name exists, No") << "old" << QStringList{"no"} << QString();
-    QTest::newRow("completed name exists, dismissed")
-        << "old" << QStringList{"dismiss"} << QString();
-    QTest::newRow("completed name exists, Yes") << "old" << QStringList{"yes"} << "old.avi";
-}
-
-void TestConvertCommand::movieName() {
-    QFETCH(QString, chosen);
-    QFETCH(QStringList, answers);
-    QFETCH(QString, name);
-    QFile existing(dir_.filePath("old.avi"));
-    QVERIFY(existing.open(QIODevice::WriteOnly));
-    ScriptedDialogs dialogs;
-    dialogs.files << (chosen.isNull() ? std::nullopt
-                                      : std::optional(QFile::encodeName(dir_.filePath(chosen))));
-    for (const QString& a : answers)
-        dialogs.yesNo << ScriptedDialogs::answer(a);
-    const std::optional<QByteArray> answered = AskMovieFileName(dialogs, "/start/here");
-    QCOMPARE(answered.has_value(), !name.isNull());
-    if (answered)
-        QCOMPARE(*answered, QFile::encodeName(dir_.filePath(name)));
-    QCOMPARE(dialogs.logged("question: ").size(), answers.size());
-    const UserDialogs::FileRequest& r = dialogs.fileRequests[0];
-    QVERIFY(r.save && r.overwritePrompt && r.defaultExtension.isEmpty());
-    QCOMPARE(r.initialName, QStringLiteral("*.avi"));
-    QCOMPARE(r.filter, QStringLiteral("AVI-type file (*.avi)|  ||"));
-    QCOMPARE(r.title, QStringLiteral("AVIファイルの保存先"));
-    QCOMPARE(r.startFolder, QByteArray("/start/here"));
-}
-
-void TestConvertCommand::conversion_data() {
-    QTest::addColumn<int>("images");    // image rows, each followed by a blank row
-    QTest::addColumn<QString>("movie"); // the name chosen; empty: the dialog is cancelled
-    QTest::addColumn<QString>("trouble");
-    QTest::addColumn<QStringList>("log"); // "~..." a pattern
-    QTest::addColumn<int>("frames");      // in the movie; 0: the older file stays, -1: not checked
-    const QStringList done{"file", "compression", Finished};
-    // Images at 0, 2, 4; hold lines at 1, 3, 5; the blank frame at 6.
-    QTest::newRow("converted") << 3 << "movie"
-                               << "" << done << 7;
-    // The images are looked for in the project's folder, wherever the program runs.
-    QTest::newRow("relative paths") << 3 << "relative"
-                                    << "relative" << done << 7;
-    QTest::newRow("name cancelled") << 2 << ""
-                                    << "" << QStringList{"file"} << -1;
-    // The writer says nothing about a cancelled dialog; cancelling it cancels the conversion.
-    QTest::newRow("compression cancelled")
-        << 2 << "c.avi"
-        << "cancel compression"
-        << QStringList{"file", "compression",
-                       "message: AVI変換をキャンセルしました。\n5 フレーム中 0 フレームを"
-                       "書き込んだところで中止しました。"}
-        << 0;
-    // Long enough that the worker cannot be done before the click.
-    QTest::newRow("cancel in the progress dialog")
-        << 20000 << "s.avi"
-        << "cancel"
-        << QStringList{"file", "compression",
-                       "~message: AVI変換をキャンセルしました。\n40001 フレーム中 [0-9]+ フレームを"
-                       "書き込んだところで中止しました。"}
-        << 0;
-    QTest::newRow("unwritable output")
-        << 1 << "/nonexistent-folder/m.avi"
-        << ""
-        << QStringList{"file", "compression", "plain: CannotOpenAviFile / Error",
-                       "plain: WritingERR / AVI ERR",
-                       "message: AVI変換に失敗しました。\n/nonexistent-folder/m.avi\n"
-                       "No such file or directory"}
-        << 0;
-    // Settings or rows that cannot make a movie are refused before the name is asked.
-    QTest::newRow("0 fps") << 1 << "never.avi"
-                           << "0 fps"
-                           << QStringList{"message: フレームレート 0 fps ではAVIファイルを作成で"
-                                          "きません。\nFPSの設定を 1 以上にしてください。"}
-                           << 0;
-}
-
-void TestConvertCommand::conversion() {
-    QFETCH(int, images);
-    QFETCH(QString, movie);
-    QFETCH(QString, trouble);
-    QFETCH(QStringList, log);
-    QFETCH(int, frames);
-    ScriptedDialogs dialogs;
-    Project project;
-    QWidget window;
-    window.show();
-    ConversionCommand command(&project, &dialogs, &window);
-    ProjectSettings settings = project.settings();
-    settings.width = 40;
-    settings.height = 30;
-    settings.depth = ColourDepth::Bits24;
-    settings.fps = trouble == "0 fps" ? 0 : 8;
-    project.changeSettings(settings);
-    QList<QByteArray> rows;
-    const bool relative = trouble == "relative";
-    for (int i = 0; i < images; ++i)
-        rows << (relative ? QByteArray("red.png") : QFile::encodeName(dir_.filePath("red.png")))
-             << QByteArray();
-    project.frameList()->resetRows(rows);
-    if (relative)
-        QCOMPARE(project.saveAs(QFile::encodeName(dir_.filePath("p.fsq"))), ProjectResult::Done);
-    project.undoStack()->clear();
-    const QString working = QDir::currentPath();
-    QDir::setCurrent(relative ? temp_.path() : working);
-    const QString path = movie.startsWith('/') ? movie : dir_.filePath(movie);
-    const QString written = movie.endsWith(".avi") ? path : path + ".avi";
-    if (movie.endsWith(".avi")) // the save dialog asked; a failed or cancelled conversion keeps it
-        Save(written, "older movie");
-    dialogs.files << (movie.isEmpty() ? std::nullopt : std::optional(QFile::encodeName(path)));
-    if (trouble == "cancel compression")
-        dialogs.compression = std::nullopt;
-    bool cursorWhileAsked = false, progressWhileAsked = false;
-    dialogs.duringCompression = [&] {
-        cursorWhileAsked = QApplication::overrideCursor() &&
-                           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-        progressWhileAsked = window.findChild<QProgressDialog*>() != nullptr;
-    };
-
-    QSignalSpy finished(&command, &ConversionCommand::finished);
-    command.start();
-    // The command has returned: a worker converts behind the progress dialog.
-    auto* progress = window.findChild<QProgressDialog*>("conversionProgress");
-    QCOMPARE(command.isRunning(), progress != nullptr);
-    if (progress) {
-        // Not modal, so that closing the window reaches the window (tst_mainwindow).
-        QVERIFY(progress->isVisible() && progress->windowModality() == Qt::NonModal);
-        QSignalSpy shown(progress->findChild<QProgressBar*>(), &QProgressBar::valueChanged);
-        command.start(); // one conversion at a time
-        if (trouble == "cancel") {
-            QPushButton* cancel = progress->findChild<QPushButton*>();
-            QCOMPARE(cancel->text(), QStringLiteral("キャンセル"));
-            cancel->click();
-        }
-        QVERIFY(finished.wait(60000));
-        if (frames > 0) { // the last count the worker gave was shown
-            QVERIFY(!shown.isEmpty());
-            QCOMPARE(shown.last()[0].toInt(), frames);
-        }
-    }
-    QDir::setCurrent(working);
-    QCOMPARE(dialogs.log.size(), log.size());
-    for (qsizetype i = 0; i < log.size(); ++i)
-        QVERIFY2(
-            log[i].startsWith('~')
-                ? QRegularExpression("^" + log[i].mid(1) + "$").match(dialogs.log[i]).hasMatch()
-                : dialogs.log[i] == log[i],
-            qPrintable(dialogs.log[i]));
-    QCOMPARE(cursorWhileAsked, log.contains("compression"));
-    QVERIFY(!progressWhileAsked); // progress shows once the conversion runs
-    QVERIFY(!command.isRunning());
-    QVERIFY(!project.isModified()); // the conversion neither saves nor marks the project
-    if (frames == 0 && QFileInfo(written).dir().exists())
-        QCOMPARE(ReadAll(written), QByteArray("older movie"));
-    QVERIFY(QFileInfo(written).dir().entryList({".*"}, QDir::Hidden | QDir::Files).isEmpty());
-    if (frames > 0 && HaveTool("ffprobe")) {
-        const QJsonObject probe = Probe(written);
-        QCOMPARE(StreamOf(probe, "video")["width"].toInt(), 40);
-        QCOMPARE(PacketsOf(probe, "video").size(), frames);
-        // The first frame shows the red image at its middle, not white.
-        const QByteArray first = DecodeBgr24(written, 40, 30).at(0);
-        QCOMPARE(first.mid((15 * 40 + 20) * 3, 3), QByteArray("\0\0\xff", 3));
-    }
-}
-
-// What the window tells after a conversion, from the outcome alone: the
-// closing message only for a movie that was written; a failure says so with
-// the movie's name and the reasons the outcome carries, after the writer's
-// own boxes; a cancel says how far it got; unreadable images are summed up
-// in one box. "<7 unreadable>": rows 1, 3, ... 13 could not be read.
-void TestConvertCommand::outcomes_data() {
-    QTest::addColumn<int>("status");
-    QTest::addColumn<int>("writerResult");
-    QTest::addColumn<bool>("cancelled");
-    QTest::addColumn<QStringList>("messages"); // "writer: T/C", "program: T", "closing: T"
-    QTest::addColumn<QStringList>("log");
-    const int finished = int(ConversionStatus::Finished);
-    const QString closing = "closing: AVI変換処理が終了しました。";
-    QTest::newRow("worked") << finished << 0 << false << QStringList{closing}
-                            << QStringList{Finished};
-    QTest::newRow("failed, with the reason")
-        << finished << 1 << false
-        << QStringList{"writer: CannotOpenAviFile/Error", "program: Permission denied",
-                       "writer: WritingERR/AVI ERR", closing}
-        << QStringList{"plain: CannotOpenAviFile / Error", "plain: WritingERR / AVI ERR",
-                       "message: AVI変換に失敗しました。\n/out/m.avi\nPermission denied"};
-    QTest::newRow("cancelled") << finished << 0 << true << QStringList{closing}
-                               << QStringList{
-                                      "message: AVI変換をキャンセルしました。\n10 フレーム中 "
-                                      "3 フレームを書き込んだところで中止しました。"};
-    QTest::newRow("unreadable images")
-        << finished << 0 << false << QStringList{"<7 unreadable>", closing}
-        << QStringList{"message: 7 行の画像を読み込めなかったため、白いフレームにしました。\n"
-                       "1 行目: /i/1.png (no such file)\n3 行目: /i/3.png\n5 行目: /i/5.png\n"
-                       "7 行目: /i/7.png\n9 行目: /i/9.png\nほか 2 行",
-                       Finished};
-    QTest::newRow("refused") << int(ConversionStatus::Refused) << 1 << false
-                             << QStringList{"program: no"} << QStringList{"message: no"};
-}
-
-void TestConvertCommand::outcomes() {
-    QFETCH(QStringList, messages);
-    QFETCH(int, status);
-    QFETCH(int, writerResult);
-    ConversionOutcome outcome;
-    outcome.status = ConversionStatus(status);
-    QFETCH(bool, cancelled);
-    outcome.writerResult = writerResult;
-    outcome.cancelled = cancelled;
-    outcome.lines = 10;
-    outcome.framesWritten = cancelled ? 3 : 10;
-    using K = ConversionMessage::Kind;
-    for (const QString& m : messages) {
-        const QString text = m.section(": ", 1);
-        if (m == "<7 unreadable>")
-            for (long row = 1; row < 14; row += 2)
-                outcome.unreadableImages.append(
-                    {row, "/i/" + QByteArray::number(qlonglong(row)) + ".png",
-                     row == 1 ? QStringLiteral("no such file") : QString()});
-        else if (m.startsWith("writer"))
-            outcome.messages.append({K::Writer, text.section('/', 0, 0), text.section('/', 1)});
-        else
-            outcome.messages.append({m.startsWith("program") ? K::Program : K::Closing, text, {}});
-    }
-    ScriptedDialogs dialogs;
-    ConversionRequest request;
-    request.outputPath = "/out/m.avi";
-    TellConversionOutcome(dialogs, request, outcome);
-    QTEST(dialogs.log, "log");
-}
 
 QTEST_MAIN(TestConvertCommand)
 #include "tst_convertcommand.moc"
