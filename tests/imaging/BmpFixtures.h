@@ -18,13 +18,11 @@
 
 namespace fixtures {
 
-inline void Put16(QByteArray& b, uint16_t v) {
-    b.append(char(v & 255));
-    b.append(char(v >> 8));
-}
-inline void Put32(QByteArray& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 255));
+// Appends each value as little-endian bytes, as many as its digit in sizes.
+inline void Put(QByteArray& b, const char* sizes, std::initializer_list<uint32_t> values) {
+    for (uint32_t v : values)
+        for (int i = 0, n = *sizes++ - '0'; i < n; ++i)
+            b.append(char(v >> (8 * i)));
 }
 inline void Poke32(QByteArray& b, int at, uint32_t v) {
     for (int i = 0; i < 4; ++i)
@@ -47,48 +45,24 @@ struct BmpLayout {
 
 inline QByteArray MakeBmp(const BmpLayout& s) {
     QByteArray info;
-    if (s.headerSize == 12) {
-        Put32(info, 12);
-        Put16(info, uint16_t(s.width));
-        Put16(info, uint16_t(s.height));
-        Put16(info, 1);
-        Put16(info, s.bitCount);
-    } else {
-        Put32(info, s.headerSize);
-        Put32(info, uint32_t(s.width));
-        Put32(info, uint32_t(s.height));
-        Put16(info, 1);
-        Put16(info, s.bitCount);
-        Put32(info, s.compression);
-        Put32(info, uint32_t(s.pixels.size()));
-        Put32(info, 2835);
-        Put32(info, 2835);
-        Put32(info, s.clrUsed);
-        Put32(info, 0);
-        if (s.headerSize > 40) {
-            for (size_t i = 0; i < 4; ++i)
-                Put32(info, i < s.masks.size() ? s.masks[i] : 0);
-            while (uint32_t(info.size()) < s.headerSize)
-                info.append(char(0x5a)); // colour space fields: junk the reader must skip
-        } else {
-            for (uint32_t m : s.masks)
-                Put32(info, m);
-        }
-    }
-    for (uint32_t c : s.palette) {
-        info.append(char(c & 255));
-        info.append(char((c >> 8) & 255));
-        info.append(char((c >> 16) & 255));
-        if (s.headerSize != 12)
-            info.append(char(0));
-    }
+    const uint32_t w = uint32_t(s.width), h = uint32_t(s.height), core = s.headerSize == 12;
+    if (core)
+        Put(info, "42222", {12, w, h, 1, s.bitCount});
+    else
+        Put(info, "44422444444",
+            {s.headerSize, w, h, 1, s.bitCount, s.compression, uint32_t(s.pixels.size()), 2835,
+             2835, s.clrUsed, 0});
+    for (size_t i = 0; !core && i < (s.headerSize > 40 ? 4 : s.masks.size()); ++i)
+        Put(info, "4", {i < s.masks.size() ? s.masks[i] : 0});
+    if (s.headerSize > 40) // colour space fields: junk the reader must skip
+        info.append(QByteArray(s.headerSize - info.size(), char(0x5a)));
+    for (uint32_t c : s.palette) // B, G, R[, 0]
+        Put(info, core ? "3" : "4", {c});
     info.append(QByteArray(s.gap, char(0xa5)));
-    const uint32_t offBits = s.bfOffBits.value_or(uint32_t(14 + info.size()));
-    const uint32_t size = s.bfSize.value_or(uint32_t(14 + info.size() + s.pixels.size()));
     QByteArray file("BM");
-    Put32(file, size);
-    Put32(file, 0);
-    Put32(file, offBits);
+    Put(file, "444",
+        {s.bfSize.value_or(uint32_t(14 + info.size() + s.pixels.size())), 0,
+         s.bfOffBits.value_or(uint32_t(14 + info.size()))});
     return file + info + s.pixels;
 }
 

@@ -26,7 +26,6 @@ private slots:
                           MakePng({.width = 9, .height = 7, .samples = RgbBytes(Pattern(9, 7))})));
         QVERIFY(WriteFile(dir_.filePath("wide.bmp"), MakeBmp24(1500, 3, Pattern(1500, 3))));
     }
-
     void shows_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("size"); // of the image; (0, 0): none shown
@@ -37,7 +36,6 @@ private slots:
         QTest::newRow("missing file") << "missing.png" << QSize(0, 0) << 1280;
         QTest::newRow("empty path") << QString() << QSize(0, 0) << 1280;
     }
-
     // Each after another image was shown, which it replaces.
     void shows() {
         QFETCH(QString, name);

@@ -17,21 +17,21 @@ namespace {
 
 constexpr uint32_t White = 0xffffffffu;
 
-// The test pattern as a picture: Xrgb32 top-down, or Bgr24 bottom-up as a
-// plug-in leaves it.
-PixelBuffer Picture(int width, int height, PixelFormat format) {
+// The test pattern (or a flat colour) as a picture: Xrgb32 top-down, or Bgr24
+// bottom-up as a plug-in leaves it.
+PixelBuffer Picture(int width, int height, PixelFormat format, uint32_t flat) {
     const RowOrder order = format == PixelFormat::Xrgb32 ? RowOrder::TopDown : RowOrder::BottomUp;
     PixelBuffer picture = *PixelBuffer::allocate(width, height, format, order);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const uint32_t c = 0xff000000u | PatternColour(x, y);
+            const uint32_t c = flat ? flat : 0xff000000u | PatternColour(x, y);
             std::memcpy(picture.row(y) + x * PixelBits(format) / 8, &c, PixelBits(format) / 8);
         }
     return picture;
 }
 
 // What frame pixel (x, y) shows: a picture pixel, or white.
-uint32_t Meant(QSize picture, QSize frame, DrawMode mode, int x, int y) {
+uint32_t Meant(QSize picture, QSize frame, DrawMode mode, int x, int y, uint32_t flat) {
     int sx = x, sy = y;
     if (mode == DrawMode::Stretch) {
         sx = (2 * x + 1) * picture.width() / (2 * frame.width());
@@ -41,7 +41,7 @@ uint32_t Meant(QSize picture, QSize frame, DrawMode mode, int x, int y) {
         sy -= frame.height() / 2 - picture.height() / 2;
     }
     const bool inside = sx >= 0 && sy >= 0 && sx < picture.width() && sy < picture.height();
-    return inside ? 0xff000000u | PatternColour(sx, sy) : White;
+    return !inside ? White : flat ? flat : 0xff000000u | PatternColour(sx, sy);
 }
 
 // A pixel's bytes in a frame format.
@@ -71,6 +71,8 @@ private slots:
     void draws_data() {
         QTest::addColumn<QSize>("picture");
         QTest::addColumn<QSize>("frame");
+        QTest::addColumn<uint>("flat");  // a colour; 0: the pattern
+        QTest::addColumn<bool>("exact"); // in the movie palette
         const QSize cases[][2] = {{{37, 23}, {61, 47}}, {{131, 97}, {61, 47}}, {{61, 47}, {61, 47}},
                                   {{1, 1}, {20, 21}},   {{300, 5}, {21, 20}},  {{5, 300}, {33, 20}},
                                   {{2, 2}, {4, 4}},     {{4, 4}, {2, 3}},      {{9, 1}, {4, 1}},
@@ -78,18 +80,26 @@ private slots:
         for (const auto& [picture, frame] : cases)
             QTest::addRow("%dx%d on %dx%d", picture.width(), picture.height(), frame.width(),
                           frame.height())
-                << picture << frame;
+                << picture << frame << 0u << false;
+        // Pure colours and the extremes are in the movie palette; a mid colour is
+        // dithered between its neighbours and averages out.
+        for (uint32_t c : {White, 0xff000000u, 0xff0000ffu, 0xff66cc33u, 0xff808080u, 0xff1e8cdcu})
+            QTest::addRow("flat #%06x", c & 0xffffff)
+                << QSize(4, 4) << QSize(4, 4) << c << (c != 0xff808080u && c != 0xff1e8cdcu);
     }
-
     // Every mode, frame format and picture format; a frame that held another
-    // picture is painted whole, and its row padding is left as it was.
+    // picture is painted whole, and its row padding is left as it was. The
+    // movie palette that 8-bit frames use has 256 different colours.
     void draws() {
         QFETCH(QSize, picture);
         QFETCH(QSize, frame);
+        QFETCH(uint, flat);
+        QFETCH(bool, exact);
         const PixelFormat frameFormats[] = {PixelFormat::Xrgb32, PixelFormat::Bgr24,
                                             PixelFormat::Rgb555, PixelFormat::Indexed8};
         for (PixelFormat pictureFormat : {PixelFormat::Xrgb32, PixelFormat::Bgr24}) {
-            const PixelBuffer source = Picture(picture.width(), picture.height(), pictureFormat);
+            const PixelBuffer source =
+                Picture(picture.width(), picture.height(), pictureFormat, flat);
             for (DrawMode mode : {DrawMode::Stretch, DrawMode::Centre, DrawMode::TopLeft})
                 for (PixelFormat format : frameFormats) {
                     PixelBuffer drawn = *PixelBuffer::allocate(frame.width(), frame.height(),
@@ -101,7 +111,7 @@ private slots:
                     for (int y = 0; y < frame.height(); ++y) {
                         QByteArray meant;
                         for (int x = 0; x < frame.width(); ++x)
-                            meant += Stored(Meant(picture, frame, mode, x, y), format, x, y);
+                            meant += Stored(Meant(picture, frame, mode, x, y, flat), format, x, y);
                         meant += QByteArray(int(drawn.stride()) - used, 0);
                         const QByteArray got(reinterpret_cast<const char*>(drawn.row(y)),
                                              qsizetype(drawn.stride()));
@@ -114,8 +124,18 @@ private slots:
                     }
                 }
         }
+        const auto& palette = MoviePalette();
+        QCOMPARE(QSet<uint32_t>(palette.begin(), palette.end()).size(), 256);
+        double sum[3] = {};
+        for (int i = 0; i < 16 && flat; ++i) {
+            const uint32_t p = palette[MoviePaletteIndex(flat, i % 4, i / 4)];
+            QVERIFY(!exact || p == (flat & 0xffffff));
+            for (int k = 0; k < 3; ++k)
+                sum[k] += (p >> (8 * k)) & 255;
+        }
+        for (int k = 0; k < 3 && flat; ++k)
+            QVERIFY(qAbs(sum[k] / 16 - double((flat >> (8 * k)) & 255)) < 4);
     }
-
     // No picture, an empty one, or one of a format no decoder makes: white.
     void noPictureLeavesWhite() {
         const PixelBuffer empty,
@@ -128,28 +148,6 @@ private slots:
             for (int y = 0; y < 4; ++y)
                 for (int x = 0; x < 5; ++x)
                     QCOMPARE(frame.xrgbRow(y)[x], White);
-        }
-    }
-
-    void moviePalette() {
-        const auto& palette = MoviePalette();
-        QCOMPARE(QSet<uint32_t>(palette.begin(), palette.end()).size(), 256); // no wasted colours
-        // Pure colours and the extremes map exactly wherever they are; a flat
-        // mid colour is dithered between its neighbours and averages out.
-        for (uint32_t c :
-             {White, 0xff000000u, 0xff0000ffu, 0xff66cc33u, 0xff808080u, 0xff1e8cdcu}) {
-            const bool exact = c != 0xff808080u && c != 0xff1e8cdcu;
-            double sum[3] = {0, 0, 0};
-            for (int y = 0; y < 4; ++y)
-                for (int x = 0; x < 4; ++x) {
-                    const uint32_t p = palette[MoviePaletteIndex(c, x, y)];
-                    if (exact)
-                        QCOMPARE(p, c & 0xffffffu);
-                    for (int k = 0; k < 3; ++k)
-                        sum[k] += (p >> (8 * k)) & 255;
-                }
-            for (int k = 0; k < 3; ++k)
-                QVERIFY(qAbs(sum[k] / 16 - double((c >> (8 * k)) & 255)) < 4);
         }
     }
 };
