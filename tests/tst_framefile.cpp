@@ -73,7 +73,6 @@ private slots:
         }
         QTest::newRow("70000 images") << many.join('|') << QByteArray() << lines + "70000,*\n";
     }
-
     // Walked, written to the file on disk and read back: the same lines.
     void frameLines() {
         QFETCH(QByteArray, rows);
@@ -96,7 +95,6 @@ private slots:
         QCOMPARE(ReadAll(QString::fromLocal8Bit(file.path())), expected);
         QCOMPARE(ReadBack(file.file()), expected);
     }
-
     // "%ld" skips white space and takes a sign; the path then stays empty.
     void acceptanceRule_data() {
         QTest::addColumn<QByteArray>("line");
@@ -113,7 +111,6 @@ private slots:
             QTest::newRow(QByteArray(line).replace('\r', "\\r").replace('\n', "\\n").constData())
                 << QByteArray(line) << position << QByteArray(path);
     }
-
     // The reader stops at the first line refused, holding the line before.
     void acceptanceRule() {
         QFETCH(QByteArray, line);
@@ -133,7 +130,6 @@ private slots:
         QVERIFY(text.startsWith("0,/a b.png\n"));
         QCOMPARE(text.endsWith("9,/z\n"), position != -99);
     }
-
     // Created exclusively, 0600, under a number drawn anew while the name is
     // taken: a planted file and a planted symbolic link are never opened or
     // followed; a missing folder, or $TMPDIR naming one, is a failure.
@@ -169,7 +165,6 @@ private slots:
         qputenv("TMPDIR", saved);
         QVERIFY(!created);
     }
-
     void uncarriableRows() {
         QCOMPARE(FirstUncarriableRow({"/a", "", " lead.png", "a b"}), -1L);
         QCOMPARE(FirstUncarriableRow({"/a", "", "/b\nc"}), 2L);

@@ -27,119 +27,110 @@ QByteArray ReadAll(const QString& path) {
 class TestInstall : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void files();
-    void desktopEntry();
-    void appStream();
-    void projectType();
-    void installedConverter();
-
-private:
     QString installed(const QString& relative) const { return prefix_ + '/' + relative; }
     QTemporaryDir root_;
     QString prefix_; // the staged /usr
-};
 
-void TestInstall::initTestCase() {
-    QVERIFY(root_.isValid());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DESTDIR", root_.path());
-    const ProgramRun r = RunProgram(VISTROM_CMAKE_COMMAND,
-                                    {"--install", VISTROM_BUILD_DIR, "--prefix", "/usr"}, {}, env);
-    QVERIFY2(r.exitCode == 0, r.err.constData());
-    prefix_ = root_.path() + "/usr";
-}
-
-// Every decoder plug-in built, the scalable icon and the manual page (the
-// other files are checked by the tests below).
-void TestInstall::files() {
-    const QStringList plugins = QDir(VISTROM_BIN_DIR).entryList({"*.spi"}, QDir::Files);
-    QVERIFY(plugins.contains("ifjpeg.spi") && plugins.contains("ifheif.spi"));
-    QStringList paths{VISTROM_INSTALL_DATADIR "/icons/hicolor/scalable/apps/" + kAppId + ".svg",
-                      VISTROM_INSTALL_MANDIR "/man1/vistrom.1.gz"};
-    for (const QString& plugin : plugins)
-        paths << VISTROM_PLUGIN_INSTALL_SUBDIR "/" + plugin;
-    for (const QString& path : paths)
-        QVERIFY2(QFileInfo(installed(path)).size() > 0, qPrintable(path));
-    const QImage png(
-        installed(VISTROM_INSTALL_DATADIR "/icons/hicolor/48x48/apps/" + kAppId + ".png"));
-    QCOMPARE(png.size(), QSize(48, 48));
-    QVERIFY(png.hasAlphaChannel() && png.pixelColor(0, 0).alpha() == 0);
-}
-
-void TestInstall::desktopEntry() {
-    const QString file = installed(VISTROM_INSTALL_DATADIR "/applications/" + kAppId + ".desktop");
-    const ProgramRun r = RunProgram("desktop-file-validate", {file});
-    QVERIFY2(r.exitCode == 0 && r.out.isEmpty(), (r.out + r.err).constData());
-    // Opened from a file manager: the project's path as the one argument.
-    const QByteArrayList lines = ReadAll(file).split('\n');
-    QVERIFY(lines.contains("Exec=vistrom %f"));
-    QVERIFY(lines.contains("MimeType=application/x-vistrom-project;"));
-    QVERIFY(lines.contains("Icon=" + kAppId.toUtf8()));
-}
-
-void TestInstall::appStream() {
-    // validate-tree also finds the menu entry the metainfo launches.
-    for (const QString& command : {QStringLiteral("validate"), QStringLiteral("validate-tree")}) {
-        const QString target =
-            command == "validate"
-                ? installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml")
-                : root_.path();
+private slots:
+    void initTestCase() {
+        QVERIFY(root_.isValid());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DESTDIR", root_.path());
+        const ProgramRun r = RunProgram(
+            VISTROM_CMAKE_COMMAND, {"--install", VISTROM_BUILD_DIR, "--prefix", "/usr"}, {}, env);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        prefix_ = root_.path() + "/usr";
+    }
+    // Every decoder plug-in built, the scalable icon and the manual page (the
+    // other files are checked by the tests below).
+    void files() {
+        const QStringList plugins = QDir(VISTROM_BIN_DIR).entryList({"*.spi"}, QDir::Files);
+        QVERIFY(plugins.contains("ifjpeg.spi") && plugins.contains("ifheif.spi"));
+        QStringList paths{VISTROM_INSTALL_DATADIR "/icons/hicolor/scalable/apps/" + kAppId + ".svg",
+                          VISTROM_INSTALL_MANDIR "/man1/vistrom.1.gz"};
+        for (const QString& plugin : plugins)
+            paths << VISTROM_PLUGIN_INSTALL_SUBDIR "/" + plugin;
+        for (const QString& path : paths)
+            QVERIFY2(QFileInfo(installed(path)).size() > 0, qPrintable(path));
+        const QImage png(
+            installed(VISTROM_INSTALL_DATADIR "/icons/hicolor/48x48/apps/" + kAppId + ".png"));
+        QCOMPARE(png.size(), QSize(48, 48));
+        QVERIFY(png.hasAlphaChannel() && png.pixelColor(0, 0).alpha() == 0);
+    }
+    void desktopEntry() {
+        const QString file =
+            installed(VISTROM_INSTALL_DATADIR "/applications/" + kAppId + ".desktop");
+        const ProgramRun r = RunProgram("desktop-file-validate", {file});
+        QVERIFY2(r.exitCode == 0 && r.out.isEmpty(), (r.out + r.err).constData());
+        // Opened from a file manager: the project's path as the one argument.
+        const QByteArrayList lines = ReadAll(file).split('\n');
+        QVERIFY(lines.contains("Exec=vistrom %f"));
+        QVERIFY(lines.contains("MimeType=application/x-vistrom-project;"));
+        QVERIFY(lines.contains("Icon=" + kAppId.toUtf8()));
+    }
+    void appStream() {
+        // validate-tree also finds the menu entry the metainfo launches.
+        for (const QString& command :
+             {QStringLiteral("validate"), QStringLiteral("validate-tree")}) {
+            const QString target =
+                command == "validate"
+                    ? installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml")
+                    : root_.path();
+            const ProgramRun r =
+                RunProgram("appstreamcli", {command, "--no-net", "--no-color", target});
+            QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
+        }
+    }
+    // The project type by name in any case, else by the first line, from the
+    // installed package compiled into a database as the desktop does it, read by
+    // Qt beside the system's (XDG_DATA_DIRS, set before its first use).
+    void projectType() {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root_.path() + "/home"));
+        qputenv("XDG_DATA_DIRS",
+                QFile::encodeName(installed(VISTROM_INSTALL_DATADIR) + ":/usr/share"));
         const ProgramRun r =
-            RunProgram("appstreamcli", {command, "--no-net", "--no-color", target});
-        QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
+            RunProgram("update-mime-database", {installed(VISTROM_INSTALL_DATADIR "/mime")});
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), r.err.constData());
+        const std::tuple<const char*, QByteArray, bool> files[] = {
+            {"MOVIE.FSQ", "", true},
+            {"movie", "!F 30\r\n!S 320,240\r\nf.bmp\r\n", true},
+            {"notes", "frame1.bmp\r\n", false},
+            {"movie.txt", "!F 30\r\n", false},
+            {"library", "!<arch>\nfile.o/         0           0     0     644     0         `\n",
+             false}};
+        for (const auto& [name, content, project] : files) {
+            const QString file = root_.path() + '/' + name;
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+            f.close();
+            const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
+            QVERIFY2((type.name() == "application/x-vistrom-project") == project, name);
+            QVERIFY(!project || type.inherits("text/plain"));
+        }
     }
-}
-
-// The installed package compiled into a database as the desktop does it, read
-// by Qt beside the system's (XDG_DATA_DIRS, set before its first use).
-void TestInstall::projectType() {
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root_.path() + "/home"));
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(installed(VISTROM_INSTALL_DATADIR) + ":/usr/share"));
-    const ProgramRun r =
-        RunProgram("update-mime-database", {installed(VISTROM_INSTALL_DATADIR "/mime")});
-    QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), r.err.constData());
-    const std::tuple<const char*, QByteArray, bool> files[] = {
-        {"movie.fsq", "frame1.bmp\r\n", true},
-        {"MOVIE.FSQ", "", true},
-        {"movie", "!F 30\r\n!S 320,240\r\nf.bmp\r\n", true},
-        {"notes", "frame1.bmp\r\n", false},
-        {"movie.txt", "!F 30\r\n", false},
-        {"library", "!<arch>\nfile.o/         0           0     0     644     0         `\n",
-         false}};
-    for (const auto& [name, content, project] : files) {
-        const QString file = root_.path() + '/' + name;
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
-        f.close();
-        const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
-        QVERIFY2((type.name() == "application/x-vistrom-project") == project, name);
-        QVERIFY(!project || type.inherits("text/plain"));
+    void installedConverter() {
+        // Run as a user would: no plug-in folder in the environment, from the
+        // demo's folder (its image paths are relative).
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("VISTROM_PLUGIN_DIR");
+        const QString movie = root_.filePath("installed.avi");
+        ProgramRun r = RunProgram(installed(VISTROM_INSTALL_BINDIR "/vistrom"),
+                                  {"--convert", "demo.fsq", "--output", movie}, kDemoDir, env);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        // Read back by ffmpeg: only the closing blank frame is white. Without its
+        // plug-ins the program would draw every JPEG and PNG row white.
+        r = RunProgram("ffmpeg", {"-v", "error", "-i", movie, "-fps_mode", "passthrough", "-f",
+                                  "rawvideo", "-pix_fmt", "rgb24", "-"});
+        QCOMPARE(r.exitCode, 0);
+        const qsizetype frameSize = 320 * 240 * 3;
+        QCOMPARE(r.out.size(), 12 * frameSize);
+        for (qsizetype i = 0; i < 12; ++i) {
+            const QByteArray frame = r.out.mid(i * frameSize, frameSize);
+            QVERIFY2((frame.count('\xff') == frameSize) == (i == 11),
+                     qPrintable(QString::number(i)));
+        }
     }
-}
-
-void TestInstall::installedConverter() {
-    // Run as a user would: no plug-in folder in the environment, from the
-    // demo's folder (its image paths are relative).
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("VISTROM_PLUGIN_DIR");
-    const QString movie = root_.filePath("installed.avi");
-    ProgramRun r = RunProgram(installed(VISTROM_INSTALL_BINDIR "/vistrom"),
-                              {"--convert", "demo.fsq", "--output", movie}, kDemoDir, env);
-    QVERIFY2(r.exitCode == 0, r.err.constData());
-    // Read back by ffmpeg: only the closing blank frame is white. Without its
-    // plug-ins the program would draw every JPEG and PNG row white.
-    r = RunProgram("ffmpeg", {"-v", "error", "-i", movie, "-fps_mode", "passthrough", "-f",
-                              "rawvideo", "-pix_fmt", "rgb24", "-"});
-    QCOMPARE(r.exitCode, 0);
-    const qsizetype frameSize = 320 * 240 * 3;
-    QCOMPARE(r.out.size(), 12 * frameSize);
-    for (qsizetype i = 0; i < 12; ++i) {
-        const QByteArray frame = r.out.mid(i * frameSize, frameSize);
-        QVERIFY2((frame.count('\xff') == frameSize) == (i == 11), qPrintable(QString::number(i)));
-    }
-}
+};
 
 QTEST_GUILESS_MAIN(TestInstall)
 #include "tst_install.moc"
