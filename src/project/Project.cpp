@@ -91,6 +91,16 @@ Project::Project(QObject* parent)
     list_->setMarks(marks_);
     connect(undoStack_, &QUndoStack::cleanChanged, this,
             [this](bool clean) { emit modifiedChanged(!clean); });
+    connect(list_, &QAbstractItemModel::rowsRemoved, this, [this] { followPreview(true); });
+    connect(list_, &QAbstractItemModel::rowsInserted, this, [this] { followPreview(false); });
+    connect(list_, &QAbstractItemModel::modelReset, this, [this] { followPreview(false); });
+    connect(list_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                // A new frame rate relabels the rows; the pictures stay.
+                if (bottomRight.column() != FrameList::LabelColumn &&
+                    topLeft.row() <= previewRowNumber_)
+                    followPreview(false);
+            });
     replace({}, QList<QByteArray>(10));
 }
 
@@ -121,6 +131,7 @@ QList<QByteArray> Project::selectedPaths() const {
 }
 
 void Project::replace(const ProjectSettings& settings, const QList<QByteArray>& rows) {
+    clearPreview(); // another project's picture has no place here
     settings_ = settings;
     list_->setFps(settings_.fps);
     list_->resetRows(rows);
@@ -413,18 +424,48 @@ void Project::revealChangedRows(const QUndoCommand* step) {
             emit revealRows(first, last);
 }
 
-bool Project::showRowImage(int row) {
+QByteArray Project::pictureAt(int row) const {
     if (row < 0)
+        return {};
+    for (row = std::min(row, list_->size() - 1); row >= 0; --row)
+        if (!list_->isBlank(row))
+            return resolvedPath(list_->path(row));
+    return {};
+}
+
+bool Project::showRowImage(int row) {
+    const QByteArray path = pictureAt(row);
+    if (path.isEmpty())
         return false;
-    for (row = std::min(row, list_->size() - 1); row >= 0; --row) {
-        if (!list_->isBlank(row)) {
-            emit showImage(resolvedPath(list_->path(row)));
-            return true;
-        }
-    }
-    return false;
+    row = std::min(row, list_->size() - 1);
+    previewRow_ = list_->index(row, 0);
+    previewRowNumber_ = row;
+    previewPath_ = path;
+    emit showImage(path);
+    return true;
 }
 
 void Project::clearPreview() {
+    previewRow_ = QPersistentModelIndex();
+    previewRowNumber_ = -1;
+    previewPath_.clear();
     emit showImage(QByteArray());
+}
+
+void Project::followPreview(bool rowGone) {
+    if (previewRowNumber_ < 0)
+        return;
+    const int row = previewRow_.isValid() ? previewRow_.row() : rowGone ? -1 : previewRowNumber_;
+    const QByteArray path = row < list_->size() ? pictureAt(row) : QByteArray();
+    if (path.isEmpty()) {
+        clearPreview();
+        return;
+    }
+    if (!previewRow_.isValid())
+        previewRow_ = list_->index(row, 0);
+    previewRowNumber_ = row;
+    if (path == previewPath_)
+        return;
+    previewPath_ = path;
+    emit showImage(path);
 }

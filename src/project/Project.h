@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QList>
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
 
 class QItemSelectionModel;
@@ -133,9 +134,15 @@ public:
 
     // Shows the picture the movie shows at row: its own, or that of the
     // nearest filled row above, its path resolved. False, and nothing shown,
-    // when there is none.
+    // when there is none. The preview then follows that row: an edit that
+    // changes its picture shows it again (a changed image, undo, redo), one
+    // that leaves it none or takes the row away clears it, and so do New and
+    // a load.
     bool showRowImage(int row);
     void clearPreview();
+    // The resolved path of the picture the movie shows at row; empty when
+    // there is none.
+    QByteArray pictureAt(int row) const;
 
 signals:
     // New, or a load, replaced every row.
@@ -159,6 +166,9 @@ private:
     QList<QByteArray> selectedPaths() const;
     // Tells the views which rows the undo or redo step just run changed.
     void revealChangedRows(const QUndoCommand* step);
+    // After an edit of the rows: shows the followed row's picture when it
+    // changed, or clears the preview when it has none (or rowGone).
+    void followPreview(bool rowGone);
 
     FrameList* list_;
     QItemSelectionModel* marks_;
@@ -167,4 +177,9 @@ private:
     QByteArray path_;
     bool untitled_ = true;
     FileFailure lastFailure_;
+    // The row the preview shows (by number when a rebuild of the list lost
+    // its index; -1 when none) and the picture shown for it.
+    QPersistentModelIndex previewRow_;
+    int previewRowNumber_ = -1;
+    QByteArray previewPath_;
 };
