@@ -209,7 +209,6 @@ void TestMainWindow::keys_data() {
         QTest::newRow(name) << int(k) << modifiers << after << steps << log << shown << copied;
     };
     key("Space", Qt::Key_Space, 0, "a [-] [-*] d", 1, quiet);
-    key("Ctrl+Space is not blanking", Qt::Key_Space, ctrl, "a [b] c* d", 0, quiet);
     key("Delete", Qt::Key_Delete, 0, "a [d*]", 1, quiet);
     key("Ctrl+D", Qt::Key_D, ctrl, "a [d*]", 1, quiet);
     key("Return", Qt::Key_Return, 0, all, 0, quiet, "b");

@@ -7,12 +7,17 @@ namespace {
 using C = Command;
 using M = Menu;
 constexpr KeyScope List = KeyScope::List;
+constexpr KeyScope Window = KeyScope::Window;
+constexpr auto Unchecked = CommandEntry::Unchecked;
+constexpr auto Checked = CommandEntry::Checked;
 
 const MenuEntry Menus[] = {
     {M::File, QT_TRANSLATE_NOOP("CommandTable", "ﾌｧｲﾙ(&F)")},
     {M::Edit, QT_TRANSLATE_NOOP("CommandTable", "編集(&E)")},
+    {M::View, QT_TRANSLATE_NOOP("CommandTable", "表示(&V)")},
     {M::Settings, QT_TRANSLATE_NOOP("CommandTable", "設定(&S)")},
     {M::Convert, QT_TRANSLATE_NOOP("CommandTable", "変換(&C)")},
+    {M::Playback, QT_TRANSLATE_NOOP("CommandTable", "再生(&P)")},
     {M::Help, QT_TRANSLATE_NOOP("CommandTable", "ヘルプ(&H)")},
 };
 
@@ -66,12 +71,21 @@ const CommandEntry Commands[] = {
      "Return|Enter", List, QT_TRANSLATE_NOOP("CommandTable", "画像を変更")},
     {C::ChangeImage, M::Edit, QT_TRANSLATE_NOOP("CommandTable", "画像変更...(&E)\tShift+Enter"),
      "Shift+Return|Shift+Enter", List},
+    {C::ShowThumbnails, M::View, QT_TRANSLATE_NOOP("CommandTable", "サムネイル"), "", Window,
+     nullptr, Checked},
     {C::FrameRateAndSize, M::Settings,
      QT_TRANSLATE_NOOP("CommandTable", "FPS && Size...(&F)\tCtrl+F"), "Ctrl+F"},
     {C::AudioSettings, M::Settings, QT_TRANSLATE_NOOP("CommandTable", "Audio ... (S)\tCtrl+E"),
      "Ctrl+E"},
     {C::ConvertToMovie, M::Convert, QT_TRANSLATE_NOOP("CommandTable", "Vistrom...(&B)\tCtrl+B"),
      "Ctrl+B"},
+    // Space belongs to the list (blanking); Ctrl+Space and Ctrl+. nowhere else.
+    {C::PlayPause, M::Playback, QT_TRANSLATE_NOOP("CommandTable", "再生/一時停止\tCtrl+Space"),
+     "Ctrl+Space"},
+    {C::StopPlayback, M::Playback, QT_TRANSLATE_NOOP("CommandTable", "停止\tCtrl+."), "Ctrl+."},
+    {C::Separator, M::Playback, "", ""},
+    {C::LoopPlayback, M::Playback, QT_TRANSLATE_NOOP("CommandTable", "ループ再生"), "", Window,
+     nullptr, Unchecked},
     {C::About, M::Help, QT_TRANSLATE_NOOP("CommandTable", "バージョン情報(Vistrom) (&A)..."), ""},
     // Keys without a menu item.
     {C::Print, M::None, QT_TRANSLATE_NOOP("CommandTable", "印刷"), "Ctrl+P"},

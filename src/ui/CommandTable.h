@@ -51,13 +51,17 @@ enum class Command : int {
     AudioSettings = 32791,
     ImportFileList = 32792,
     ChangeImage = 32793,
+    ShowThumbnails = 32810,
+    PlayPause = 32811,
+    StopPlayback = 32812,
+    LoopPlayback = 32813,
 };
 
 inline size_t qHash(Command id, size_t seed = 0) {
     return ::qHash(int(id), seed);
 }
 
-enum class Menu { File, Edit, Settings, Convert, Help, None };
+enum class Menu { File, Edit, View, Settings, Convert, Playback, Help, None };
 
 // Where a command's keys work: anywhere in the window, or only while the list
 // (or its menu) has the focus; the list also claims them before any shortcut.
@@ -70,6 +74,7 @@ struct CommandEntry {
     const char* keys; // QKeySequence::PortableText, "|" between; "" for none
     KeyScope scope = KeyScope::Window;
     const char* statusTip = nullptr;
+    enum Check { NoCheck, Unchecked, Checked } check = NoCheck; // a check item, and how it starts
 };
 
 struct MenuEntry {

@@ -4,7 +4,10 @@
 #include "ui/FrameListView.h"
 
 #include "dialogs/UserDialogs.h"
+#include "imaging/ThumbnailCache.h"
+#include "movie/FrameDrawing.h"
 #include "project/Project.h"
+#include "project/ProjectFile.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -54,13 +57,44 @@ QIcon BlankRowIcon() {
 
 // Shows each row's icon (FrameList::IconRole) in the label column, always
 // 16 x 16 so that the labels line up whatever the icon; a filled row whose
-// file is missing shows the warning icon instead.
+// file is missing shows the warning icon instead. With thumbnails on, a
+// filled row's path follows its thumbnail (asked for as the row is painted,
+// so only rows on screen ask).
 class RowIconDelegate : public QStyledItemDelegate {
 public:
     RowIconDelegate(const QIcon (&icons)[3], const QIcon& missing,
-                    std::function<bool(const QByteArray&)> isMissing, QObject* parent)
+                    std::function<bool(const QByteArray&)> isMissing,
+                    std::function<ThumbnailCache*()> thumbnails, QObject* parent)
         : QStyledItemDelegate(parent), icons_(icons), missing_(missing),
-          isMissing_(std::move(isMissing)) {}
+          isMissing_(std::move(isMissing)), thumbnails_(std::move(thumbnails)) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        ThumbnailCache* cache = thumbnails_();
+        if (!cache || index.column() == FrameList::LabelColumn) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem whole = option;
+        initStyleOption(&whole, index);
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &whole, painter, widget);
+        const QByteArray path = index.data(FrameList::PathBytesRole).toByteArray();
+        if (!path.isEmpty()) {
+            const QImage thumbnail = cache->thumbnail(path);
+            const QRect box(option.rect.left() + 2, option.rect.top(), ThumbnailCache::MaxWidth,
+                            option.rect.height());
+            if (!thumbnail.isNull())
+                painter->drawImage(
+                    QRect(QPoint(box.left(), box.center().y() - thumbnail.height() / 2),
+                          thumbnail.size()),
+                    thumbnail);
+        }
+        QStyleOptionViewItem text = option;
+        text.rect.setLeft(option.rect.left() + ThumbnailCache::MaxWidth + 8);
+        QStyledItemDelegate::paint(painter, text, index);
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -84,6 +118,7 @@ private:
     const QIcon (&icons_)[3];
     const QIcon& missing_;
     std::function<bool(const QByteArray&)> isMissing_;
+    std::function<ThumbnailCache*()> thumbnails_;
 };
 
 QIcon RowIcons[3];
@@ -146,7 +181,7 @@ FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* pa
     delete own;
     setItemDelegate(new RowIconDelegate(
         RowIcons, MissingFileIcon, [this](const QByteArray& path) { return isMissing(path); },
-        this));
+        [this] { return thumbnailsShown_ ? thumbnails_ : nullptr; }, this));
     setIconSize(QSize(16, 16));
     // Whole rows, any number of them; never sorted, never edited in place.
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -165,6 +200,7 @@ FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* pa
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(qMax(18, fontMetrics().height() + 4));
     verticalHeader()->hide();
+    setUpThumbnails();
     setColumnWidth(FrameList::LabelColumn, 100);
     fitLabelColumn();
     // Cheap when nothing changed shape: one label is formatted and compared.
@@ -183,6 +219,38 @@ FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* pa
         scrollTo(model()->index(last, 0), QAbstractItemView::EnsureVisible);
         scrollTo(model()->index(first, 0), QAbstractItemView::EnsureVisible);
     });
+}
+
+void FrameListView::setUpThumbnails() {
+    plainRowHeight_ = verticalHeader()->defaultSectionSize();
+    thumbnails_ = new ThumbnailCache(this);
+    const auto takeProject = [this] {
+        thumbnails_->setResolver([folder = project_->folder()](const QByteArray& path) {
+            return ResolveProjectPath(path, folder);
+        });
+        thumbnails_->setDecodeOptions(ImageDecodeOptions(project_->settings()));
+    };
+    takeProject();
+    connect(project_, &Project::titleChanged, this, takeProject);
+    connect(project_, &Project::settingsChanged, this, takeProject);
+    connect(thumbnails_, &ThumbnailCache::ready, viewport(), qOverload<>(&QWidget::update));
+    // A row given a path shows that file as it is now.
+    connect(project_->frameList(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                if (bottomRight.column() == FrameList::LabelColumn ||
+                    bottomRight.row() - topLeft.row() > 1000)
+                    return;
+                for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
+                    thumbnails_->forget(project_->frameList()->path(row));
+            });
+    setThumbnailsShown(true);
+}
+
+void FrameListView::setThumbnailsShown(bool shown) {
+    thumbnailsShown_ = shown;
+    verticalHeader()->setDefaultSectionSize(
+        shown ? std::max(plainRowHeight_, ThumbnailCache::Height + 4) : plainRowHeight_);
+    viewport()->update();
 }
 
 // Asked only for the rows painted, so a long list costs no more than the

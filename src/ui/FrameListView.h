@@ -11,6 +11,9 @@
 // selection) move along the rows. Shift with the right button, the menu key
 // or Shift+F10 opens the context menu the window gives; the plain right click
 // shows the row's image.
+//
+// With thumbnails on (the default) rows are tall enough for a thumbnail
+// beside each filled row's path (ThumbnailCache, made off this thread).
 
 #include <QByteArray>
 #include <QHash>
@@ -19,6 +22,7 @@
 
 class Project;
 class QMenu;
+class ThumbnailCache;
 class UserDialogs;
 
 class FrameListView : public QTableView {
@@ -43,6 +47,10 @@ public:
     // Forgets what was found about the files and repaints; done whenever the
     // window is activated and when another project is loaded.
     void recheckFiles();
+
+    void setThumbnailsShown(bool shown);
+    bool thumbnailsShown() const { return thumbnailsShown_; }
+    ThumbnailCache* thumbnails() const { return thumbnails_; }
 
 public slots:
     // Blank rows, delete, clear, go to, range.
@@ -90,10 +98,14 @@ private:
     // Widens or narrows the label column to the longest label of the list,
     // when that label's shape (its digits and the frame rate) changed.
     void fitLabelColumn();
+    void setUpThumbnails();
 
     Project* project_;
     UserDialogs* dialogs_;
     QMenu* contextMenu_ = nullptr;
     QString labelShape_; // the longest label with its digits made alike
     mutable QHash<QByteArray, bool> missingFiles_;
+    ThumbnailCache* thumbnails_ = nullptr;
+    bool thumbnailsShown_ = true;
+    int plainRowHeight_ = 18;
 };

@@ -3,12 +3,16 @@
 #include "dialogs/AboutDialog.h"
 #include "dialogs/AppIcon.h"
 #include "dialogs/UserDialogs.h"
+#include "movie/Conversion.h"
 #include "movie/FrameDrawing.h"
+#include "movie/Playback.h"
 #include "project/BytePathFile.h"
 #include "project/Project.h"
+#include "project/ProjectFile.h"
 #include "ui/ConversionCommand.h"
 #include "ui/FrameListPrinting.h"
 #include "ui/FrameListView.h"
+#include "ui/MediaPlayerSound.h"
 #include "ui/PreviewPane.h"
 
 #include <QAction>
@@ -71,7 +75,8 @@ MainWindow::MainWindow(Project* project, UserDialogs* dialogs, QWidget* parent)
     : QMainWindow(parent), project_(project), dialogs_(dialogs),
       splitter_(new QSplitter(Qt::Horizontal, this)),
       list_(new FrameListView(project, dialogs, splitter_)), preview_(new PreviewPane(splitter_)),
-      conversion_(new ConversionCommand(project, dialogs, this)) {
+      conversion_(new ConversionCommand(project, dialogs, this)), playback_(new Playback(this)),
+      sound_(new MediaPlayerSound(this)) {
     setWindowIcon(VistromAppIcon());
     splitter_->setObjectName(QStringLiteral("splitter"));
     splitter_->addWidget(list_);
@@ -93,11 +98,26 @@ MainWindow::MainWindow(Project* project, UserDialogs* dialogs, QWidget* parent)
     showTitle(project_->title());
     connect(project_, &Project::titleChanged, this, showTitle);
     connect(project_, &Project::showImage, preview_, &PreviewPane::showImage);
+    connect(project_, &Project::showImage, this, [this](const QByteArray& path) {
+        if (!path.isEmpty())
+            openPreview();
+    });
     const auto takeDecodeOptions = [this] {
         preview_->setDecodeOptions(ImageDecodeOptions(project_->settings()));
     };
     takeDecodeOptions();
     connect(project_, &Project::settingsChanged, this, takeDecodeOptions);
+    // Playback shows each position in the preview, and the list's focus
+    // follows the row playing; it ends with another project.
+    playback_->setSound(sound_);
+    connect(playback_, &Playback::frameShown, this,
+            [this](long, int row, const PixelBuffer& frame) {
+                openPreview();
+                preview_->showMovieFrame(frame);
+                if (project_->goToRow(quint32(row)))
+                    list_->scrollTo(list_->model()->index(row, 0));
+            });
+    connect(project_, &Project::rowsReplaced, playback_, &Playback::stop);
     // While a movie is written the panes and menus stay still, as behind a
     // modal dialog, but a request to close the window still reaches it.
     connect(conversion_, &ConversionCommand::started, this, [this] { setBusy(true); });
@@ -152,6 +172,12 @@ void MainWindow::bindHandlers() {
         {Command::Print, [this] { print(); }},
         {Command::NextPane, [this] { switchPane(); }},
         {Command::PreviousPane, [this] { switchPane(); }},
+        {Command::ShowThumbnails,
+         [this] { list_->setThumbnailsShown(actions_[Command::ShowThumbnails]->isChecked()); }},
+        {Command::PlayPause, [this] { playOrPause(); }},
+        {Command::StopPlayback, [this] { playback_->stop(); }},
+        {Command::LoopPlayback,
+         [this] { playback_->setLoop(actions_[Command::LoopPlayback]->isChecked()); }},
     };
 }
 
@@ -174,6 +200,8 @@ void MainWindow::buildMenus() {
         action->setObjectName(QStringLiteral("cmd%1").arg(int(entry.id)));
         action->setShortcuts(CommandKeys(entry));
         action->setAutoRepeat(false);
+        action->setCheckable(entry.check != CommandEntry::NoCheck);
+        action->setChecked(entry.check == CommandEntry::Checked);
         if (entry.statusTip)
             action->setStatusTip(QCoreApplication::translate("CommandTable", entry.statusTip));
         if (const std::function<void()> handler = handlers_.value(entry.id))
@@ -203,6 +231,13 @@ void MainWindow::buildMenus() {
     connect(stack, &QUndoStack::canUndoChanged, actions_[Command::Undo], &QAction::setEnabled);
     actions_[Command::Redo]->setEnabled(stack->canRedo());
     connect(stack, &QUndoStack::canRedoChanged, actions_[Command::Redo], &QAction::setEnabled);
+}
+
+void MainWindow::openPreview() {
+    const QList<int> sizes = splitter_->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (sizes.value(1) * 2 < total)
+        splitter_->setSizes({total - (total + 1) / 2, (total + 1) / 2});
 }
 
 void MainWindow::showFailure(ProjectResult result) {
@@ -343,6 +378,28 @@ void MainWindow::switchPane() {
         preview_->setFocus(Qt::OtherFocusReason);
     else
         list_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::playOrPause() {
+    if (playback_->isActive()) {
+        if (playback_->isPaused())
+            playback_->resume();
+        else
+            playback_->pause();
+        return;
+    }
+    const ProjectSettings& settings = project_->settings();
+    const QList<QByteArray> rows = project_->frameList()->paths();
+    if (const std::optional<QString> problem = ConversionInputProblem(settings, rows)) {
+        dialogs_->showMessage(*problem);
+        return;
+    }
+    const QByteArray sound = ConversionAudioPath(settings);
+    playback_->start(rows, settings, std::max(project_->focusedRow(), 0),
+                     sound.isEmpty() ? sound : project_->resolvedPath(sound),
+                     [folder = project_->folder()](const QByteArray& path) {
+                         return ResolveProjectPath(path, folder);
+                     });
 }
 
 // During a conversion the window asks whether to stop it: Yes stops after

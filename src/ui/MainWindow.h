@@ -1,7 +1,8 @@
 #pragma once
 
 // The main window: a splitter with the list pane on the left (400 wide) and
-// the preview pane on the right (collapsed at first), the menus and keys of
+// the preview pane on the right (collapsed at first, opened to at least half
+// of the window whenever it has something to show), the menus and keys of
 // the command table, and the commands that are the window's rather than the
 // list's: File, settings, conversion, printing, About, pane switching. Files
 // dropped on the window outside the list go to the list when the first one is
@@ -17,6 +18,8 @@
 
 class ConversionCommand;
 class FrameListView;
+class MediaPlayerSound;
+class Playback;
 class PreviewPane;
 class Project;
 enum class ProjectResult;
@@ -37,6 +40,7 @@ public:
     PreviewPane* preview() const { return preview_; }
     QSplitter* splitter() const { return splitter_; }
     ConversionCommand* conversion() const { return conversion_; }
+    Playback* playback() const { return playback_; }
     // The action of a command id, or nullptr; whether the id has a handler.
     QAction* commandAction(Command id) const { return actions_.value(id); }
     bool handles(Command id) const { return handlers_.contains(id); }
@@ -66,6 +70,8 @@ public slots:
     void audioSettings();
     void about();
     void switchPane(); // F6 and Shift+F6: with two panes, both go to the other one
+    // Plays the movie from the focus row (or the first), pauses, resumes.
+    void playOrPause();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,6 +86,9 @@ private:
     void showFailure(ProjectResult result);
     // False when path is write-protected and the user would not replace it.
     bool mayReplace(const QByteArray& path);
+    // Gives the preview pane at least half of the window, when it has
+    // something to show.
+    void openPreview();
     // Keeps the panes and menus still while a conversion runs.
     void setBusy(bool busy);
 
@@ -89,6 +98,8 @@ private:
     FrameListView* list_;
     PreviewPane* preview_;
     ConversionCommand* conversion_;
+    Playback* playback_;
+    MediaPlayerSound* sound_;
     QHash<Command, std::function<void()>> handlers_;
     QHash<Command, QAction*> actions_;
     bool closeAfterConversion_ = false;

@@ -10,10 +10,12 @@
 
 #include <algorithm>
 
-// The scroll page: white, with the preview's picture at the top-left corner.
+// The scroll page: white, with the preview's picture at the top-left corner,
+// or the movie frame scaled to fit.
 class PreviewPane::Page : public QWidget {
 public:
-    Page(const PixelBuffer& picture, QWidget* parent) : QWidget(parent), picture_(picture) {
+    Page(const PreviewPane* pane, QWidget* parent)
+        : QWidget(parent), pane_(pane), picture_(pane->picture_) {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
@@ -21,6 +23,11 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
         painter.fillRect(event->rect(), Qt::white);
+        if (!pane_->movieFrame_.isNull()) {
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(pane_->movieFrameRect(), pane_->movieFrame_);
+            return;
+        }
         if (picture_.isEmpty())
             return;
         // Wraps the picture's pixels; nothing is copied.
@@ -30,6 +37,7 @@ protected:
     }
 
 private:
+    const PreviewPane* pane_;
     const PixelBuffer& picture_;
 };
 
@@ -41,7 +49,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QScrollArea(parent) {
     viewport()->setAutoFillBackground(true);
     setFrameShape(QFrame::NoFrame);
 
-    page_ = new Page(picture_, this);
+    page_ = new Page(this, this);
     page_->resize(PageWidth, PageHeight);
     setWidget(page_);
     setWidgetResizable(false);
@@ -59,7 +67,34 @@ void PreviewPane::setDecodeOptions(DecodeOptions options) {
         draw();
 }
 
+QRect PreviewPane::movieFrameRect() const {
+    if (movieFrame_.isNull())
+        return {};
+    const QSize area = viewport()->size();
+    const QSize fitted = movieFrame_.size().scaled(area, Qt::KeepAspectRatio);
+    return QRect(QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2),
+                 fitted);
+}
+
+void PreviewPane::showMovieFrame(const PixelBuffer& frame) {
+    if (frame.isEmpty() || frame.format() != PixelFormat::Xrgb32)
+        return;
+    if (movieFrame_.isNull()) { // the page becomes the pane, nothing to scroll
+        horizontalScrollBar()->setValue(0);
+        verticalScrollBar()->setValue(0);
+        setWidgetResizable(true);
+    }
+    movieFrame_ = QImage(frame.row(0), frame.width(), frame.height(), qsizetype(frame.stride()),
+                         QImage::Format_RGB32)
+                      .copy();
+    page_->update();
+}
+
 void PreviewPane::showImage(const QByteArray& path) {
+    if (!movieFrame_.isNull()) {
+        movieFrame_ = QImage();
+        setWidgetResizable(false);
+    }
     path_ = path;
     draw();
     horizontalScrollBar()->setValue(0);

@@ -6,11 +6,16 @@
 // clears it. The image is decoded and drawn once into a frame of its own size
 // that the page paints from directly (wrapped in a QImage, not copied), so
 // scrolling and repainting do not touch the file again.
+//
+// During playback the pane shows movie frames instead: scaled to fit the
+// pane with their aspect ratio kept, centred on the white page, without
+// scrolling. Showing an image (or clearing) leaves that mode.
 
 #include "imaging/DecodeOptions.h"
 #include "imaging/PixelBuffer.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QScrollArea>
 #include <QSize>
 
@@ -31,6 +36,11 @@ public:
     const PixelBuffer& picture() const { return picture_; }
     QSize pageSize() const;
 
+    // The movie frame shown (null when the pane shows an image instead).
+    const QImage& movieFrame() const { return movieFrame_; }
+    // Where the movie frame is drawn in the pane.
+    QRect movieFrameRect() const;
+
     // How images are decoded (the project's settings say); a change redraws
     // the image shown, keeping the scroll position.
     void setDecodeOptions(DecodeOptions options);
@@ -38,6 +48,8 @@ public:
 public slots:
     // Shows the image file at path; an empty path clears the preview.
     void showImage(const QByteArray& path);
+    // Shows a movie frame (Xrgb32, top-down); the pane keeps a copy.
+    void showMovieFrame(const PixelBuffer& frame);
 
 private:
     class Page;
@@ -48,5 +60,6 @@ private:
     QByteArray path_;
     DecodeOptions options_;
     PixelBuffer picture_;
+    QImage movieFrame_;
     Page* page_ = nullptr;
 };
