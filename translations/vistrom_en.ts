@@ -62,6 +62,30 @@
         <translation>&amp;Convert</translation>
     </message>
     <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>再生(&amp;P)</source>
+        <translation>&amp;Playback</translation>
+    </message>
+    <message>
+        <source>サムネイル</source>
+        <translation>Thumbnails</translation>
+    </message>
+    <message>
+        <source>再生/一時停止	Ctrl+Space</source>
+        <translation>Play/Pause	Ctrl+Space</translation>
+    </message>
+    <message>
+        <source>停止	Ctrl+.</source>
+        <translation>Stop	Ctrl+.</translation>
+    </message>
+    <message>
+        <source>ループ再生</source>
+        <translation>Loop</translation>
+    </message>
+    <message>
         <source>ヘルプ(&amp;H)</source>
         <translation>&amp;Help</translation>
     </message>
