@@ -2,6 +2,7 @@
 
 #include "language/Language.h"
 #include "movie/Codecs.h"
+#include "movie/Containers.h"
 #include "movie/Conversion.h"
 #include "movie/IntermediateFrameFile.h"
 #include "movie/TemporaryFiles.h"
@@ -62,10 +63,13 @@ const char kUsage[] =
     "      English (default: the desktop's language).\n"
     "  vistrom --convert PROJECT.fsq --output MOVIE.avi [--codec NAME] [--quality Q]\n"
     "          [--audio FILE | --no-audio] [--strict] [--quiet]\n"
-    "      Converts the project's frame list to an AVI movie without a window.\n"
+    "      Converts the project's frame list to a movie without a window: MOVIE's\n"
+    "      extension picks the container (.avi, .mp4, .mov, .mkv, .webm, .gif;\n"
+    "      any other name is an AVI file).\n"
     "      Relative image and sound paths in the project are taken from the\n"
     "      project file's folder, else from the current folder.\n"
-    "      --codec NAME   a compressor from --list-codecs (default: uncompressed)\n"
+    "      --codec NAME   a compressor --list-codecs offers for the container\n"
+    "                     (default: the container's first)\n"
     "      --quality Q    1 to 100, for compressors with a quality setting\n"
     "      --audio FILE   use FILE as the audio track (overrides the project)\n"
     "      --no-audio     leave the audio track out (overrides the project)\n"
@@ -75,7 +79,7 @@ const char kUsage[] =
     "      The movie is written beside MOVIE.avi under a temporary name and takes\n"
     "      its place only when complete.\n"
     "  vistrom --list-codecs\n"
-    "      Lists the compressors this installation offers.\n"
+    "      Lists the compressors this installation offers, per container.\n"
     "  vistrom --help\n"
     "      Shows this text.\n"
     "Exit status: 0 when the movie was written, 1 when the conversion failed,\n"
@@ -193,10 +197,17 @@ QString ParseOptions(int argc, char** argv, Options& options) {
 }
 
 int ListCodecs() {
-    for (const CodecInfo& codec : OfferedCodecs()) {
-        const std::string name = codec.name.empty() ? kUncompressedName : codec.name;
-        std::printf("%-14s %s%s\n", name.c_str(), codec.description.c_str(),
-                    codec.hasQuality ? " (quality 1-100)" : "");
+    for (const MovieContainer container : MovieContainers()) {
+        std::printf("%s%s (.%s%s):\n", container == MovieContainer::Avi ? "" : "\n",
+                    ContainerDescription(container), ContainerExtension(container),
+                    container == MovieContainer::Avi ? ", and any other name" : "");
+        bool first = true;
+        for (const CodecInfo& codec : ContainerCodecs(container)) {
+            const std::string name = codec.name.empty() ? kUncompressedName : codec.name;
+            std::printf("%-14s %s%s%s\n", name.c_str(), codec.description.c_str(),
+                        codec.hasQuality ? " (quality 1-100)" : "", first ? ", the default" : "");
+            first = false;
+        }
     }
     return 0;
 }
@@ -271,14 +282,26 @@ void PrintMessages(const QList<ConversionMessage>& messages) {
 // none that is offered.
 std::optional<CompressionChoice> ChooseCompression(const Options& options) {
     CompressionChoice choice;
+    const MovieContainer container = ContainerForPath(options.output.toStdString());
     if (options.codec) {
         const std::string name =
             *options.codec == kUncompressedName ? std::string() : *options.codec;
-        const CodecInfo* codec = FindOfferedCodec(name);
+        const CodecInfo* codec = name.empty() && container != MovieContainer::Avi
+                                     ? nullptr
+                                     : FindContainerCodec(container, name);
         if (!codec) {
-            Print(QStringLiteral(
-                      "unknown codec \"%1\"; `vistrom --list-codecs` shows the ones offered")
-                      .arg(QString::fromStdString(*options.codec)));
+            const bool elsewhere = name.empty() || FindOfferedCodec(name) ||
+                                   std::any_of(MovieContainers().begin(), MovieContainers().end(),
+                                               [&name](MovieContainer c) {
+                                                   return FindContainerCodec(c, name) != nullptr;
+                                               });
+            Print(QStringLiteral("%1 codec \"%2\"%3; `vistrom --list-codecs` shows the ones "
+                                 "offered per container")
+                      .arg(elsewhere ? QStringLiteral("the") : QStringLiteral("unknown"),
+                           QString::fromStdString(*options.codec),
+                           elsewhere ? QStringLiteral(" cannot go in a .%1 file")
+                                           .arg(QLatin1String(ContainerExtension(container)))
+                                     : QString()));
             return std::nullopt;
         }
         choice.encoder = codec->name;
@@ -291,8 +314,16 @@ std::optional<CompressionChoice> ChooseCompression(const Options& options) {
             choice.quality = *options.quality;
         }
     } else if (options.quality) {
-        Print(QStringLiteral("uncompressed frames have no quality setting; pick a --codec"));
-        return std::nullopt;
+        const CodecInfo* codec = FindContainerCodec(container, {});
+        if (!codec || !codec->hasQuality) {
+            Print(QStringLiteral("%1 have no quality setting; pick a --codec")
+                      .arg(codec && !codec->name.empty()
+                               ? QStringLiteral("the frames of \"%1\"")
+                                     .arg(QString::fromStdString(codec->name))
+                               : QStringLiteral("uncompressed frames")));
+            return std::nullopt;
+        }
+        choice.quality = *options.quality;
     }
     return choice;
 }

@@ -1,6 +1,8 @@
 #include "movie/Conversion.h"
 
 #include "movie/AviWriter.h"
+#include "movie/ContainerWriter.h"
+#include "movie/Containers.h"
 #include "movie/FrameDrawing.h"
 #include "movie/FramePipeline.h"
 #include "movie/IntermediateFrameFile.h"
@@ -121,21 +123,25 @@ void WriteMovie(const ConversionRequest& request, const QByteArray& path,
     movie.compression = request.compression;
     movie.audioPath = audioPath.toStdString();
     FrameLineReader reader(lines);
+    // The colour depth shapes AVI's frames only; other containers take 24 bits.
+    const MovieContainer container = ContainerForPath(request.outputPath.toStdString());
+    const bool avi = container == MovieContainer::Avi;
     FramePipeline frames(reader, outcome.lines, settings.width, settings.height,
-                         *MovieFrameFormat(settings.depth), FrameDrawMode(settings),
-                         ImageDecodeOptions(settings));
+                         *MovieFrameFormat(avi ? settings.depth : ColourDepth::Bits24),
+                         FrameDrawMode(settings), ImageDecodeOptions(settings));
     // An image line's position is its row.
     frames.onUnreadable([&outcome](long position, const QByteArray& image) {
         outcome.unreadableImages.append({position, image, UnreadableReason(image)});
     });
-    const MovieResult written =
-        WriteAviMovie(movie, frames, [&progress, &outcome](long framesWritten) {
-            outcome.framesWritten = framesWritten;
-            if (!progress || progress(framesWritten, outcome.lines))
-                return true;
-            outcome.cancelled = true;
-            return false;
-        });
+    auto onFrame = [&progress, &outcome](long framesWritten) {
+        outcome.framesWritten = framesWritten;
+        if (!progress || progress(framesWritten, outcome.lines))
+            return true;
+        outcome.cancelled = true;
+        return false;
+    };
+    const MovieResult written = avi ? WriteAviMovie(movie, frames, onFrame)
+                                    : WriteContainerMovie(movie, container, frames, onFrame);
     for (const MovieMessage& message : written.messages)
         outcome.messages.append({ConversionMessage::Kind::Writer,
                                  QString::fromStdString(message.text),
@@ -216,8 +222,10 @@ ConversionOutcome RunConversion(const ConversionRequest& request,
         outcome.messages.append(ProgramMessage(IntermediateFileError()));
         return outcome;
     }
-    outcome.lines =
-        frameFile.writeLines(request.rows, settings.trimAviSize, settings.noTrailingBlank);
+    // Held frames cost nothing outside AVI: there is nothing to trim.
+    const bool trim = settings.trimAviSize &&
+                      ContainerForPath(request.outputPath.toStdString()) == MovieContainer::Avi;
+    outcome.lines = frameFile.writeLines(request.rows, trim, settings.noTrailingBlank);
     // A short write (a full disk) would silently drop the frames after it.
     if (outcome.lines < 0 || !frameFile.rewindForReading()) {
         outcome.lines = 0;

@@ -1,0 +1,268 @@
+// Movies in MP4, MOV, Matroska, WebM and GIF through the command line
+// converter: each picture's start and the movie's length read back by
+// ffprobe, decoded colours compared with the pictures meant, the sound as
+// the container carries it, GStreamer playing the file to its end; AVI
+// output pinned byte for byte; the codec lists and refusals.
+
+#include "movie_writer_tools.h"
+#include "program_run.h"
+
+#include <QCryptographicHash>
+#include <QImage>
+#include <QTest>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+using namespace moviecheck;
+
+namespace {
+
+const QString kVistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
+
+ProgramRun RunVistrom(const QStringList& args) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    return RunProgram(kVistrom, args, {}, env);
+}
+
+// The pictures by letter: red, green, blue, yellow; '.' is a blank row.
+const QHash<char, QRgb> kColours{{'r', qRgb(220, 20, 20)},
+                                 {'g', qRgb(20, 200, 40)},
+                                 {'b', qRgb(30, 40, 210)},
+                                 {'y', qRgb(230, 220, 30)}};
+
+// Starts (in positions) and colours of the pictures a list means: a blank
+// row holds the picture before, the closing white one follows the last row,
+// and the movie ends one position after the last row or the closing frame.
+struct Meant {
+    QList<long> starts;
+    QList<QRgb> colours;
+    long end = 0;
+};
+
+Meant MeantFor(const QByteArray& rows, bool closingBlank) {
+    Meant m;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (rows[i] != '.') {
+            if (m.starts.isEmpty() && i > 0)
+                m.starts << 0, m.colours << qRgb(255, 255, 255); // white before the first
+            m.starts << long(i), m.colours << kColours[rows[i]];
+        }
+    m.end = rows.size();
+    if (closingBlank)
+        m.starts << m.end++, m.colours << qRgb(255, 255, 255);
+    return m;
+}
+
+int Distance(const uchar* bgr, QRgb c) {
+    return std::max(
+        {std::abs(bgr[2] - qRed(c)), std::abs(bgr[1] - qGreen(c)), std::abs(bgr[0] - qBlue(c))});
+}
+
+} // namespace
+
+class TestContainers : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString wav_;
+
+    // A project at 10 fps, 64 x 48, images stretched; the movie's path.
+    QString Convert(const QByteArray& rows, const QString& name, bool noBlank, bool trim,
+                    bool sound, const QStringList& extra = {}, ProgramRun* run = nullptr) {
+        QByteArray text = "!F 10\r\n!S 64,48\r\n!X 1\r\n!B 2\r\n!W " + QByteArray::number(noBlank) +
+                          "\r\n!D " + QByteArray::number(trim) + "\r\n";
+        if (sound)
+            text += "!A 1\r\n!A1 " + QFile::encodeName(wav_) + "\r\n";
+        for (char c : rows)
+            text += (c == '.' ? QByteArray() : QFile::encodeName(dir_.filePath(QString(c)))) +
+                    (c == '.' ? "" : ".bmp") + "\r\n";
+        const QString project = dir_.filePath(name + ".fsq"), movie = dir_.filePath(name);
+        Save(project, text);
+        const ProgramRun r =
+            RunVistrom(QStringList{"--convert", project, "--output", movie} + extra);
+        if (run)
+            *run = r;
+        return r.exitCode == 0 ? movie : QString();
+    }
+
+private slots:
+    void initTestCase() {
+        if (!QFile::exists(kVistrom) || !HaveTool("ffprobe") || !HaveTool("ffmpeg"))
+            QSKIP("the vistrom program, ffmpeg and ffprobe are needed");
+        QVERIFY(dir_.isValid());
+        for (auto it = kColours.begin(); it != kColours.end(); ++it) {
+            QImage image(16, 12, QImage::Format_RGB32);
+            image.fill(it.value());
+            QVERIFY(image.save(dir_.filePath(QString(it.key())) + ".bmp", "BMP"));
+        }
+        wav_ = dir_.filePath("sound.wav");
+        QVERIFY(Save(wav_, MakeWav(16, 2, 44100, 44100 * 3 / 2).file));
+    }
+
+    void containers_data() {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QByteArray>("rows");
+        QTest::addColumn<bool>("noBlank");
+        QTest::addColumn<bool>("trim");
+        QTest::addColumn<bool>("sound");
+        QTest::addColumn<QString>("audioCodec"); // "" for none
+        QTest::addColumn<int>("tolerance");
+        const QByteArray holds = "r....gb..y...";
+        QTest::newRow("mp4 holds") << "mp4" << holds << false << false << false << "" << 16;
+        QTest::newRow("mp4 sound, trim ignored")
+            << "mp4" << holds << false << true << true << "aac" << 16;
+        QTest::newRow("mov sound copied")
+            << "mov" << holds << true << false << true << "pcm_s16le" << 16;
+        QTest::newRow("mkv lossless") << "mkv" << holds << false << false << false << "" << 0;
+        QTest::newRow("mkv sound copied, leading blank")
+            << "mkv" << QByteArray("..rg...") << true << false << true << "pcm_s16le" << 0;
+        QTest::newRow("webm") << "webm" << holds << false << false << false << "" << 16;
+        QTest::newRow("webm sound") << "webm" << holds << true << true << true << "opus" << 16;
+        QTest::newRow("gif") << "gif" << holds << false << false << false << "" << 4;
+        QTest::newRow("gif sound left out")
+            << "gif" << QByteArray("rgby") << true << false << true << "" << 4;
+    }
+
+    // Each picture is stored once, starts at its position / fps and lasts
+    // until the next; the movie lasts as long as the list.
+    void containers() {
+        QFETCH(QString, extension);
+        QFETCH(QByteArray, rows);
+        QFETCH(bool, noBlank);
+        QFETCH(bool, trim);
+        QFETCH(bool, sound);
+        QFETCH(QString, audioCodec);
+        QFETCH(int, tolerance);
+        ProgramRun run;
+        const QString movie = Convert(rows, QTest::currentDataTag() + QString(".") + extension,
+                                      noBlank, trim, sound, {}, &run);
+        QVERIFY2(!movie.isEmpty(), run.err.constData());
+        QCOMPARE(run.err.contains("left out") || run.err.contains("サウンドなし"),
+                 sound && audioCodec.isEmpty());
+        const Meant meant = MeantFor(rows, !noBlank);
+        const QJsonObject probe =
+            QJsonDocument::fromJson(Run("ffprobe", {"-v", "error", "-of", "json", "-show_frames",
+                                                    "-show_format", "-show_streams", movie}))
+                .object();
+        QList<long> starts;
+        for (const auto& f : probe["frames"].toArray())
+            if (f.toObject()["media_type"] == "video")
+                starts << qRound(f.toObject()["best_effort_timestamp_time"].toString().toDouble() *
+                                 10);
+        QCOMPARE(starts, meant.starts);
+        const QJsonObject video = StreamOf(probe, "video");
+        const double videoEnd =
+            video["start_time"].toString().toDouble() + video["duration"].toString().toDouble();
+        if (extension != "mkv" && extension != "webm") // Matroska keeps no stream duration
+            QCOMPARE(qRound(videoEnd * 10), int(meant.end));
+        if (audioCodec.isEmpty())
+            QCOMPARE(probe["format"]["duration"].toString().toDouble(), meant.end / 10.0);
+        QCOMPARE(StreamOf(probe, "audio")["codec_name"].toString(), audioCodec);
+        if (!audioCodec.isEmpty()) // the sound is longer than the pictures
+            QVERIFY(qAbs(probe["format"]["duration"].toString().toDouble() - 1.5) < 0.05);
+        if (audioCodec == "pcm_s16le")
+            QCOMPARE(AudioBytes(movie, "s16le"), MakeWav(16, 2, 44100, 44100 * 3 / 2).data);
+
+        const std::vector<QByteArray> frames = DecodeBgr24(movie, 64, 48);
+        QCOMPARE(long(frames.size()), long(meant.colours.size()));
+        for (size_t i = 0; i < frames.size(); ++i)
+            for (int at : {0, 64 * 24 + 32, 64 * 48 - 1})
+                QVERIFY2(Distance(reinterpret_cast<const uchar*>(frames[i].constData()) + at * 3,
+                                  meant.colours[int(i)]) <= tolerance,
+                         qPrintable(QString("frame %1 pixel %2").arg(i).arg(at)));
+
+        if (extension != "gif" && extension != "mov" && HaveTool("gst-launch-1.0")) {
+            bool played = false;
+            Run("gst-launch-1.0",
+                {"-q", "playbin", "uri=file://" + movie, "video-sink=fakesink sync=false",
+                 "audio-sink=fakesink sync=false"},
+                &played);
+            QVERIFY2(played, "GStreamer did not play the movie to its end");
+        }
+    }
+
+    void codecs_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<QString>("codec"); // as ffprobe names it
+        QTest::newRow("mp4 MPEG-4 Part 2") << "a.mp4" << QStringList{"--codec", "mpeg4"} << "mpeg4";
+        QTest::newRow("mp4 quality") << "b.mp4" << QStringList{"--quality", "90"} << "h264";
+        QTest::newRow("mkv H.264") << "c.mkv" << QStringList{"--codec", "libx264"} << "h264";
+        QTest::newRow("webm VP8") << "d.webm" << QStringList{"--codec", "libvpx"} << "vp8";
+        QTest::newRow("MOV upper case") << "e.MOV" << QStringList{} << "h264";
+    }
+
+    void codecs() {
+        QFETCH(QString, name);
+        QFETCH(QStringList, extra);
+        QFETCH(QString, codec);
+        ProgramRun run;
+        const QString movie = Convert("rg.b", name, false, false, false, extra, &run);
+        QVERIFY2(!movie.isEmpty(), run.err.constData());
+        QCOMPARE(StreamOf(Probe(movie), "video")["codec_name"].toString(), codec);
+        QCOMPARE(long(DecodeBgr24(movie, 64, 48).size()), 4L);
+    }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArrayList>("texts");
+        QTest::newRow("list") << QStringList{"--list-codecs"} << 0
+                              << QByteArrayList{
+                                     "AVI movie (.avi, and any other name):\nuncompressed",
+                                     "MP4 video (.mp4):\nlibx264 ", "Matroska video (.mkv):\nffv1 ",
+                                     "WebM video (.webm):\nlibvpx-vp9 ",
+                                     "animated GIF (.gif):\ngif "};
+        QTest::newRow("ffv1 in webm") << QStringList{"--codec", "ffv1", "--output", "x.webm"} << 2
+                                      << QByteArrayList{"the codec \"ffv1\" cannot go in a .webm"};
+        QTest::newRow("uncompressed in mp4")
+            << QStringList{"--codec", "uncompressed", "--output", "x.mp4"} << 2
+            << QByteArrayList{"cannot go in a .mp4 file"};
+        QTest::newRow("quality of gif") << QStringList{"--quality", "5", "--output", "x.gif"} << 2
+                                        << QByteArrayList{"no quality setting"};
+    }
+
+    void commandLine() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArrayList, texts);
+        if (args.contains("--output"))
+            args = QStringList{"--convert", dir_.filePath("none.fsq")} + args;
+        const ProgramRun r = RunVistrom(args);
+        QCOMPARE(r.exitCode, exitCode);
+        for (const QByteArray& text : texts)
+            QVERIFY2((r.out + r.err).contains(text), (r.out + r.err).constData());
+    }
+
+    // AVI files stay byte for byte what this version of libavformat wrote
+    // before the other containers came.
+    void aviPinned_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("sha256");
+        QTest::newRow("24 bits, sound, holds")
+            << "pin.avi"
+            << QByteArray("5d30b820f52b7b44c8f45d9e5dfa6d8b0997869f04c190bae3f1934b16580c87");
+        QTest::newRow("any other name")
+            << "pin.movie"
+            << QByteArray("71095ea1aa94e0218753d02e290ba0f1511fe65283e760c775b2b25bfdfc0179");
+    }
+
+    void aviPinned() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, sha256);
+        if (QByteArray(LIBAVFORMAT_IDENT) != "Lavf59.27.100")
+            QSKIP("pinned with libavformat 59.27.100");
+        const QString movie =
+            Convert("rg...by.", name, false, name.endsWith(".movie"), name.endsWith(".avi"));
+        QVERIFY(!movie.isEmpty());
+        QCOMPARE(QCryptographicHash::hash(ReadAll(movie), QCryptographicHash::Sha256).toHex(),
+                 sha256);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContainers)
+#include "tst_containers.moc"
