@@ -234,6 +234,29 @@
     </message>
 </context>
 <context>
+    <name>ContainerWriter</name>
+    <message>
+        <source>フレームを作成できませんでした。</source>
+        <translation>The frames could not be made.</translation>
+    </message>
+    <message>
+        <source>%1 ファイルには圧縮形式 %2 を使えません。</source>
+        <translation>A %1 file cannot hold the codec %2.</translation>
+    </message>
+    <message>
+        <source>動画ファイル %1 を作成できません。</source>
+        <translation>Cannot create the movie file %1.</translation>
+    </message>
+    <message>
+        <source>サウンドをこの形式の動画に入れられないため、サウンドなしで作成しました。</source>
+        <translation>The sound cannot go in a movie of this type; the movie was made without it (sound left out).</translation>
+    </message>
+    <message>
+        <source>動画ファイルの書き込みに失敗しました (%1)。</source>
+        <translation>Writing the movie file failed (%1).</translation>
+    </message>
+</context>
+<context>
     <name>Conversion</name>
     <message>
         <source>フレームレート %1 fps ではAVIファイルを作成できません。
