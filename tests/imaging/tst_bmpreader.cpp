@@ -41,13 +41,11 @@ void AddCase(const char* name, const BmpLayout& layout, const Pixels& expected) 
 // Masks go after a 40-byte header, or inside a larger one; a palette is the
 // colour table, 0x00RRGGBB.
 BmpLayout Layout(int width, int height, int bits, const QByteArray& pixels = {},
-                 uint32_t compression = 0, const Pixels& masksOrPalette = {}) {
-    BmpLayout s;
-    s.width = width;
-    s.height = height;
-    s.bitCount = uint16_t(bits);
+                 uint32_t compression = 0, const Pixels& masksOrPalette = {}, uint32_t clrUsed = 0,
+                 uint32_t headerSize = 40, int gap = 0) {
+    BmpLayout s{width, height, uint16_t(bits), compression, clrUsed, headerSize};
     s.pixels = pixels;
-    s.compression = compression;
+    s.gap = gap;
     (bits <= 8 ? s.palette : s.masks) = masksOrPalette;
     return s;
 }
@@ -83,20 +81,10 @@ private slots:
         for (auto [bits, width] : {std::pair{1, 13}, {1, 32}, {4, 7}, {4, 8}, {8, 5}, {8, 1}})
             for (int height : {3, -3})
                 AddIndexed(Layout(width, height, bits, {}, 0, Palette(1 << bits)), 1u << bits);
-        BmpLayout s = Layout(9, 4, 8, {}, 0, Palette(16));
-        s.clrUsed = 16;
-        AddIndexed(s, 40, "biClrUsed 16");
-        s = Layout(5, 2, 4, {}, 0, Palette(3));
-        s.clrUsed = 3;
-        AddIndexed(s, 5, "biClrUsed 3");
-        s = Layout(6, 2, 8, {}, 0, Palette(256));
-        s.headerSize = 12;
-        AddIndexed(s, 256, "core header");
-        s = Layout(3, -3, 8, {}, 0, Palette(9));
-        s.clrUsed = 9;
-        s.headerSize = 124;
-        s.gap = 4;
-        AddIndexed(s, 9, "V5 header");
+        AddIndexed(Layout(9, 4, 8, {}, 0, Palette(16), 16), 40, "biClrUsed 16");
+        AddIndexed(Layout(5, 2, 4, {}, 0, Palette(3), 3), 5, "biClrUsed 3");
+        AddIndexed(Layout(6, 2, 8, {}, 0, Palette(256), 0, 12), 256, "core header");
+        AddIndexed(Layout(3, -3, 8, {}, 0, Palette(9), 9, 124, 4), 9, "V5 header");
         // 16 bits: 5-5-5 (top bit ignored) unless BITFIELDS gives other masks.
         Pixels w555, e555, w565, e565;
         for (uint32_t i = 0; i < 14; ++i) {
@@ -108,14 +96,13 @@ private slots:
         }
         AddCase("16 bpp 5-5-5", Layout(7, 2, 16, PackRows(w555, 7, 2, 16)), e555);
         AddCase("16 bpp 5-5-5, top-down", Layout(7, -2, 16, PackRows(w555, 7, 2, 16, true)), e555);
-        s = Layout(7, 2, 16, PackRows(w565, 7, 2, 16), 3, {0xf800, 0x07e0, 0x001f});
-        AddCase("16 bpp 5-6-5 BITFIELDS, 40-byte header", s, e565);
-        s.headerSize = 124;
-        s.gap = 6;
-        AddCase("16 bpp 5-6-5 BITFIELDS, V5 header and a gap", s, e565);
-        s.headerSize = 56;
-        s.gap = 0;
-        AddCase("16 bpp 5-6-5 BITFIELDS, V3 header", s, e565);
+        for (auto [header, gap] : {std::pair{40u, 0}, {124u, 6}, {56u, 0}})
+            AddCase(
+                qPrintable(
+                    QString("16 bpp 5-6-5 BITFIELDS, %1-byte header, gap %2").arg(header).arg(gap)),
+                Layout(7, 2, 16, PackRows(w565, 7, 2, 16), 3, {0xf800, 0x07e0, 0x001f}, 0, header,
+                       gap),
+                e565);
         for (int width : {1, 2, 3, 5, 8})
             for (bool topDown : {false, true})
                 AddCase(QByteArray("24 bpp, width " + QByteArray::number(width) +
@@ -125,9 +112,7 @@ private slots:
                                PackRows(Pattern(width, 4), width, 4, 24, topDown)),
                         Pattern(width, 4, Opaque));
         // The pixel array is where bfOffBits says, not where the table ends.
-        s = Layout(5, 3, 24, PackRows(Pattern(5, 3), 5, 3, 24));
-        s.headerSize = 124;
-        s.gap = 13;
+        BmpLayout s = Layout(5, 3, 24, PackRows(Pattern(5, 3), 5, 3, 24), 0, {}, 0, 124, 13);
         AddCase("24 bpp, V5 header and a gap", s, Pattern(5, 3, Opaque));
         s.headerSize = 40;
         AddCase("24 bpp, 40-byte header and a gap", s, Pattern(5, 3, Opaque));
@@ -148,8 +133,7 @@ private slots:
         }
         s = Layout(3, 3, 32, PackRows(withAlpha, 3, 3, 32));
         AddCase("32 bpp", s, Pattern(3, 3, Opaque));
-        s = Layout(3, 3, 32, s.pixels, 3, {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000});
-        s.headerSize = 108;
+        s = Layout(3, 3, 32, s.pixels, 3, {0xff0000, 0xff00, 0xff, 0xff000000u}, 0, 108);
         AddCase("32 bpp BITFIELDS, V4 header", s, Pattern(3, 3, Opaque));
         AddCase("32 bpp BITFIELDS swapped, top-down",
                 Layout(3, -3, 32, PackRows(swapped, 3, 3, 32, true), 3, {0xff, 0xff00, 0xff0000}),
@@ -195,13 +179,9 @@ private slots:
         // the missing bytes read as zeros.
         QByteArray file = MakeBmp24(2, 3, Pattern(2, 3));
         file.chop(8 + 5); // the top row, and the middle row's padding and last pixel
-        QTest::newRow("file shorter than its rows") << file << 2 << 3
-                                                    << Pixels{Opaque,
-                                                              Opaque,
-                                                              Opaque | PatternColour(0, 1),
-                                                              Opaque,
-                                                              Opaque | PatternColour(0, 2),
-                                                              Opaque | PatternColour(1, 2)};
+        Pixels shorter = Pattern(2, 3, Opaque);
+        shorter[0] = shorter[1] = shorter[3] = Opaque;
+        QTest::newRow("file shorter than its rows") << file << 2 << 3 << shorter;
         // Colour table cut short: the missing entries read as black.
         file = MakeBmp(Layout(2, 1, 8, QByteArray::fromHex("0001ffff"))).left(14 + 40);
         Poke32(file, 2, 14 + 40 + 1024 + 4);
