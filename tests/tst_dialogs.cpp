@@ -197,12 +197,11 @@ private slots:
     // presets set only the size edits; Cancel stores nothing.
     void depthAndOptions() {
         ScriptedDialogs seam;
-        ProjectSettings settings;
-        settings.depth = ColourDepth::Bits16;
-        settings.noTrailingBlank = true;
-        settings.applyOrientation = true;
-        settings.audioPath = "/a.wav";
-        const ProjectSettings stored = settings;
+        ProjectSettings settings{.depth = ColourDepth::Bits16,
+                                 .noTrailingBlank = true,
+                                 .audioPath = "/a.wav",
+                                 .applyOrientation = true};
+        ProjectSettings vga = settings;
         for (const char* step : {"show, OK", "SVGA, untick, Cancel", "VGA, OK"}) {
             FrameRateSizeDialog dialog(settings, seam);
             QVERIFY(dialog.depthRadio(1)->isChecked() &&
@@ -220,7 +219,6 @@ private slots:
             QCOMPARE(dialog.fpsEdit()->text(), QStringLiteral("8"));
             Click(QByteArray(step).endsWith("OK") ? dialog.okButton() : dialog.cancelButton());
         }
-        ProjectSettings vga = stored;
         vga.width = 640;
         vga.height = 480;
         QCOMPARE(settings, vga);

@@ -25,16 +25,6 @@ Q_DECLARE_METATYPE(ProjectReadResult)
 
 using S = ProjectSettings;
 
-// Shown when a comparison of settings fails.
-char* toString(const ProjectSettings& s) {
-    return qstrdup(QString::asprintf("F %u S %u,%u B %d W %d X %d D %d O %d A %d A1 '%s'", s.fps,
-                                     s.width, s.height, int(s.depth), s.noTrailingBlank,
-                                     s.scaleImages, s.trimAviSize, s.applyOrientation,
-                                     s.audioEnabled, s.audioPath.constData())
-                       .toUtf8()
-                       .constData());
-}
-
 namespace {
 
 const QByteArray kSettingsLines = "!F 8\r\n!S 320,240\r\n!X 0\r\n!B 0\r\n!W 0\r\n!D 0\r\n";
