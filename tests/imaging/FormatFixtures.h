@@ -26,7 +26,8 @@
 
 namespace fixtures {
 
-inline std::vector<uint8_t> RgbaBytes(const std::vector<uint32_t>& argb, bool alpha = true) {
+// R, G, B[, A] bytes of 0xAARRGGBB colours.
+inline std::vector<uint8_t> RgbBytes(const std::vector<uint32_t>& argb, bool alpha = false) {
     std::vector<uint8_t> out;
     for (uint32_t c : argb) {
         out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
@@ -34,9 +35,6 @@ inline std::vector<uint8_t> RgbaBytes(const std::vector<uint32_t>& argb, bool al
             out.push_back(uint8_t(c >> 24));
     }
     return out;
-}
-inline std::vector<uint8_t> RgbBytes(const std::vector<uint32_t>& colours) {
-    return RgbaBytes(colours, false);
 }
 
 // samples: height rows of width x components bytes (RGB, grey or CMYK).
@@ -115,7 +113,7 @@ inline QByteArray MakePng(const PngSpec& s) {
 }
 
 inline QByteArray MakeWebp(int width, int height, const std::vector<uint32_t>& argb) {
-    const std::vector<uint8_t> rgba = RgbaBytes(argb);
+    const std::vector<uint8_t> rgba = RgbBytes(argb, true);
     uint8_t* out = nullptr;
     const size_t n = WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out);
     QByteArray file(reinterpret_cast<const char*>(out), qsizetype(n));
@@ -267,7 +265,7 @@ inline QByteArray MakeHeif(heif_compression_format format, int width, int height
     heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    const std::vector<uint8_t> bytes = RgbaBytes(argb, alpha);
+    const std::vector<uint8_t> bytes = RgbBytes(argb, alpha);
     const int rowBytes = width * (alpha ? 4 : 3);
     for (int y = 0; y < height; ++y)
         std::copy_n(&bytes[size_t(y) * rowBytes], rowBytes, plane + size_t(y) * stride);

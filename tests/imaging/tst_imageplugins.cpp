@@ -367,7 +367,7 @@ void TestImagePlugins::decodes_data() {
     const Pixels overWhite = {0xffc80a14u, White, 0xffbcbcbcu};
     Row("PNG RGB, odd width", PatternPng(7, 5), "a.png", 7, pattern);
     Row("PNG RGB, interlaced", PatternPng(7, 5, true), "a.PNG", 7, pattern);
-    Row("PNG RGBA", Png(3, PNG_COLOR_TYPE_RGB_ALPHA, 8, RgbaBytes(translucent)), "a.png", 3,
+    Row("PNG RGBA", Png(3, PNG_COLOR_TYPE_RGB_ALPHA, 8, RgbBytes(translucent, true)), "a.png", 3,
         overWhite, 2);
     const Pixels rgbGrey = {0xffff0000u, 0xff00ff00u, 0xff0000ffu, 0xff808080u};
     Row("PNG palette 2-bit with tRNS",
@@ -402,7 +402,8 @@ void TestImagePlugins::decodes_data() {
         PatternTiff(37, 20, {.tile = 16, .compression = COMPRESSION_ADOBE_DEFLATE}), "a.TIFF", 37,
         Pattern(37, 20, Black));
     Row("TIFF, unassociated alpha",
-        MakeTiff({.width = 3, .alpha = EXTRASAMPLE_UNASSALPHA, .samples = RgbaBytes(translucent)}),
+        MakeTiff(
+            {.width = 3, .alpha = EXTRASAMPLE_UNASSALPHA, .samples = RgbBytes(translucent, true)}),
         "a.tif", 3, overWhite, 2);
     std::vector<uint16_t> map(48, 0x8080); // red, green, blue for indices 0, 1, 2; the rest grey
     for (int i : {0, 1, 2})
