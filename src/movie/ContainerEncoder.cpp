@@ -82,6 +82,10 @@ void SetCodecOptions(AVCodecContext* c, const std::string& name) {
         av_opt_set_int(c->priv_data, "preset", 8, 0);
         setenv("SVT_LOG", "1", 0); // errors only: SVT-AV1 prints on its own
     }
+    // A held picture is no reason to spend more bits on it: rate control
+    // counts frames, not their durations (the timestamps pass through).
+    if (name == "libx264")
+        av_opt_set(c->priv_data, "x264-params", "force-cfr=1", 0);
     if (name == "libx265")
         av_opt_set(c->priv_data, "x265-params", "log-level=error", 0);
 }
