@@ -344,13 +344,8 @@ void TestMainWindow::questions() {
     QTEST(asked, "asked");
     QCOMPARE(w.dialogs.unexpected, 0);
     QCOMPARE(w.project.isModified(), ParseState(before).paths != ParseState(after).paths);
-    for (const UserDialogs::FileRequest& request : w.dialogs.fileRequests) {
-        const bool image = command == int(Command::ChangeImage);
-        QVERIFY(!request.save && request.defaultExtension.isEmpty() && !request.overwritePrompt);
-        QCOMPARE(request.initialName, image ? QStringLiteral("*.bmp") : QStringLiteral("*.txt"));
-        QVERIFY(image || request.filter == "Text File (*.txt)|*.txt|All Files (*.*)|*.*||");
+    for (const UserDialogs::FileRequest& request : w.dialogs.fileRequests)
         QCOMPARE(request.startFolder, QFile::encodeName(dir.path()));
-    }
 }
 
 // A right click shows the image of the row under the pointer (a blank row the
@@ -642,13 +637,7 @@ void TestMainWindow::fileCommands() {
     QCOMPARE(w.dialogs.log, log);
     QCOMPARE(w.dialogs.unexpected, 0);
     for (const UserDialogs::FileRequest& r : w.dialogs.fileRequests) {
-        QCOMPARE(r.filter, QStringLiteral("Vistrom-type file (*.fsq)| *.fsq ||"));
-        QCOMPARE(r.initialName, r.save ? QStringLiteral("untitled") : QStringLiteral("*.fsq"));
-        QCOMPARE(r.defaultExtension, r.save ? QStringLiteral("fsq") : QString());
-        QCOMPARE(r.overwritePrompt, r.save);
         QCOMPARE(r.save, command != int(Command::OpenProject) || answers.startsWith("yes"));
-        QCOMPARE(r.title, r.save ? QStringLiteral("プロジェクトに名前を付けて保存")
-                                 : QStringLiteral("プロジェクトを開く"));
         // The project's folder; untitled, the seam's last used folder.
         QCOMPARE(r.startFolder, opened ? QFile::encodeName(dir.filePath("sub")) : QByteArray());
     }

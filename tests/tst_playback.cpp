@@ -30,7 +30,9 @@ Paths Pictures(const QTemporaryDir& dir) {
     for (const auto& [size, colour] : made) {
         QImage image(size, QImage::Format_RGB32);
         image.fill(colour);
-        const QString path = dir.filePath(QStringLiteral("%1.bmp").arg(paths.size()));
+        // A PNG too: the plug-ins hand over rows stored bottom-up.
+        const QString path = dir.filePath(
+            QStringLiteral("%1.%2").arg(paths.size()).arg(colour == Qt::blue ? "png" : "bmp"));
         image.save(path);
         paths << QFile::encodeName(path);
     }

@@ -6,8 +6,7 @@
 
 ThumbnailCache::ThumbnailCache(QObject* parent, qsizetype byteBound) : QObject(parent) {
     cache_.setMaxCost(byteBound);
-    // One core stays with the window.
-    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
 }
 
 ThumbnailCache::~ThumbnailCache() {
@@ -63,12 +62,14 @@ QImage ThumbnailCache::Make(const QByteArray& file, DecodeOptions options) {
                                       : QImage::Format_Invalid;
     if (format == QImage::Format_Invalid)
         return {};
-    const QImage whole(picture->row(0), picture->width(), picture->height(),
-                       qsizetype(picture->stride()), format);
+    // Rows stored bottom-up: the block starts with the last row, and the
+    // picture read from there comes out upside down.
+    const bool bottomUp = picture->rowOrder() == RowOrder::BottomUp;
+    const QImage whole(picture->row(bottomUp ? picture->height() - 1 : 0), picture->width(),
+                       picture->height(), qsizetype(picture->stride()), format);
     const QImage fitted =
         whole.scaled(QSize(MaxWidth, Height), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    // Rows stored bottom-up come out upside down from row(0) onwards.
-    return picture->rowOrder() == RowOrder::BottomUp ? fitted.mirrored() : fitted.copy();
+    return bottomUp ? fitted.mirrored() : fitted.copy();
 }
 
 void ThumbnailCache::startJobs() {

@@ -45,7 +45,7 @@ public:
 
     // The sound output; not owned; null: silent.
     void setSound(PlaybackSound* sound) { sound_ = sound; }
-    // Threads drawing ahead; 0: one per core, less one.
+    // Threads drawing ahead; 0: one per core.
     void setThreads(int threads) { threads_ = threads; }
 
     // Plays the list's rows with settings, from the position of startRow

@@ -17,7 +17,7 @@ PlaybackFrames::PlaybackFrames(const PlaybackSchedule& schedule, int width, int 
     : schedule_(schedule), width_(width), height_(height), mode_(mode), options_(options),
       resolve_(std::move(resolve)) {
     if (threads <= 0)
-        threads = int(std::max(1u, std::thread::hardware_concurrency() - 1));
+        threads = int(std::max(1u, std::thread::hardware_concurrency()));
     const size_t frameBytes =
         std::max<size_t>(PixelBuffer::strideFor(width, PixelFormat::Xrgb32) * size_t(height), 1);
     const size_t affordable = std::max<size_t>(byteBound / frameBytes, 4);

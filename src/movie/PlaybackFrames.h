@@ -34,8 +34,9 @@ public:
     // from the project's folder); called on the workers.
     using PathResolver = std::function<QByteArray(const QByteArray&)>;
 
-    // The schedule must outlive this object. threads 0: one per core, less
-    // one for the window. resolve: none takes the paths as they are.
+    // The schedule must outlive this object. threads 0: one per core (the
+    // window's thread only shows the frames). resolve: none takes the paths
+    // as they are.
     PlaybackFrames(const PlaybackSchedule& schedule, int width, int height, DrawMode mode,
                    DecodeOptions options, PathResolver resolve = {}, int threads = 0,
                    size_t byteBound = DefaultByteBound);
