@@ -254,7 +254,7 @@ private slots:
         refused("width too large", {8, 16385, 48, 0, 2}, "16385");
         refused("too large for players", {8, 16384, 16384, 0, 2},
                 "16384 x 16384 pixels cannot be opened by players: (width + 128) x "
-                "(height + 128) must stay below 268435455");
+                "(height + 128) must stay below 268435456");
         refused("depth 3", {8, 64, 48, 0, 3}, "depth index of 3");
         refused("depth negative", {8, 64, 48, 0, -1}, "depth index of -1");
         row("unwritable output", good, "r", {}, 1,

@@ -3,6 +3,7 @@
 // GStreamer, MediaInfo); and the conversion's frame pipeline, against the
 // pictures its lines name.
 
+#include "movie/Conversion.h"
 #include "movie/FramePipeline.h"
 #include "movie/IntermediateFrameFile.h"
 
@@ -18,6 +19,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
 }
 
 using namespace moviecheck;
@@ -460,6 +462,17 @@ private slots:
         const GstBuffers g = GstRead(movie, 8, {}, "audio_0");
         QVERIFY(g.ok);
         QCOMPARE(std::accumulate(g.bytes.begin(), g.bytes.end(), QByteArray()), wav.data);
+    }
+
+    // Sizes are refused exactly where FFmpeg's readers refuse them.
+    void sizeLimit() {
+        for (quint32 w : {16255u, 16256u, 16384u})
+            for (quint32 h : {16128u, 16129u, 16255u, 16256u}) {
+                ProjectSettings s;
+                std::tie(s.width, s.height) = std::pair{w, h};
+                QCOMPARE(!ConversionInputProblem(s, {}),
+                         av_image_check_size(w, h, 0, nullptr) == 0);
+            }
     }
 
     void pipeline_data() {

@@ -36,7 +36,7 @@ QString SettingsProblem(const ProjectSettings& settings) {
             .arg(qint32(settings.height))
             .arg(kMaxMovieSide);
     // FFmpeg's readers, and players built on them, refuse a picture whose
-    // (width + 128) x (height + 128) reaches INT_MAX / 8 (av_image_check_size).
+    // (width + 128) x (height + 128) x 8 reaches INT_MAX (av_image_check_size).
     if ((quint64(settings.width) + 128) * (quint64(settings.height) + 128) >= kMaxMovieArea)
         return Texts::tr("画像サイズ %1 x %2 のAVIファイルは再生ソフトで開けません。\n"
                          "(幅 + 128) × (高さ + 128) を %3 より小さくしてください。")

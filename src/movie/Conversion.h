@@ -22,9 +22,9 @@
 
 // The largest width or height a movie may have.
 inline constexpr quint32 kMaxMovieSide = 16384;
-// (width + 128) x (height + 128) stays below this: the largest picture
-// FFmpeg's readers open.
-inline constexpr quint64 kMaxMovieArea = quint64(INT_MAX) / 8;
+// (width + 128) x (height + 128) stays below this: FFmpeg's readers open no
+// larger picture (8 x that product must stay below INT_MAX).
+inline constexpr quint64 kMaxMovieArea = quint64(INT_MAX) / 8 + 1;
 
 // Why these settings and rows cannot make a movie, as the message to show;
 // nothing when they can. The window asks it before the user picks a file
