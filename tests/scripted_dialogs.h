@@ -27,8 +27,9 @@ public:
     QStringList log; // "message: ...", "question: ...", "value: ...", "file", ...
     QList<quint32> valueInitials, valueMaxima;
     QList<FileRequest> fileRequests;
-    QByteArrayList audioFolders; // the start folder of each audio dialog
-    QList<bool> foreground;      // per message
+    QList<QSize> compressionSizes; // the frame size each compression question was for
+    QByteArrayList audioFolders;   // the start folder of each audio dialog
+    QList<bool> foreground;        // per message
     int unexpected = 0;
 
     // The texts logged with a prefix, in order, without the prefix.
@@ -72,8 +73,9 @@ public:
         audioFolders << startFolder;
         return audioDialog && audioDialog(settings);
     }
-    std::optional<CompressionChoice> askCompression() override {
+    std::optional<CompressionChoice> askCompression(QSize frameSize) override {
         log << QStringLiteral("compression");
+        compressionSizes << frameSize;
         if (duringCompression)
             duringCompression();
         return compression;

@@ -204,6 +204,8 @@ private slots:
                     : dialogs.log[i] == log[i],
                 qPrintable(dialogs.log[i]));
         QCOMPARE(cursorWhileAsked, log.contains("compression"));
+        // The compression dialog is told the movie's size, to grey out what cannot write it.
+        QCOMPARE(dialogs.compressionSizes, QList<QSize>(log.count("compression"), QSize(40, 30)));
         QVERIFY(!progressWhileAsked); // progress shows once the conversion runs
         QVERIFY(!command.isRunning());
         QVERIFY(!project.isModified()); // the conversion neither saves nor marks the project

@@ -290,6 +290,18 @@ private slots:
         QVERIFY(!dialog.qualitySpin()->isEnabled());
         QCOMPARE(dialog.choice().quality, -1);
         QCOMPARE(CompressionDialog(nullptr, codecs).codecList()->currentRow(), 0);
+        // A compressor that cannot write the movie's size is shown, greyed out, with the reason.
+        const std::vector<CodecInfo> sized{{"", "Full Frames (Uncompressed)", false},
+                                           {"cinepak", "Cinepak", false, 4}};
+        for (const auto& [size, usable] :
+             {std::pair{QSize(322, 242), false}, std::pair{QSize(320, 240), true}}) {
+            const CompressionDialog sizedDialog(nullptr, sized, size);
+            const QListWidgetItem* item = sizedDialog.codecList()->item(1);
+            QCOMPARE(item->flags().testFlag(Qt::ItemIsEnabled), usable);
+            QCOMPARE(
+                item->text().contains(QStringLiteral("322x242では使えません(幅と高さは4の倍数)")),
+                !usable);
+        }
     }
     // The filters the program builds as Qt shows them; in Qt's own dialog
     // "*.*" lists names without a dot as well, as it always did.

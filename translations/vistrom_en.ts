@@ -232,6 +232,10 @@
         <source>圧縮の品質(&amp;Q):</source>
         <translation>Compression &amp;quality:</translation>
     </message>
+    <message>
+        <source> ― %1x%2では使えません(幅と高さは%3の倍数)</source>
+        <translation> ― not at %1x%2 (width and height must be multiples of %3)</translation>
+    </message>
 </context>
 <context>
     <name>ContainerWriter</name>

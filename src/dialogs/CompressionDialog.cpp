@@ -13,7 +13,8 @@ namespace {
 constexpr int kDefaultQuality = 75;
 }
 
-CompressionDialog::CompressionDialog(QWidget* parent, std::vector<CodecInfo> codecs)
+CompressionDialog::CompressionDialog(QWidget* parent, std::vector<CodecInfo> codecs,
+                                     QSize frameSize)
     : QDialog(parent), codecs_(std::move(codecs)) {
     setWindowTitle(tr("ビデオの圧縮"));
     // The uncompressed entry always heads the list, even if a caller forgot it.
@@ -29,7 +30,19 @@ CompressionDialog::CompressionDialog(QWidget* parent, std::vector<CodecInfo> cod
         QString text = QString::fromStdString(codec.description);
         if (!codec.name.empty())
             text += QStringLiteral("  [%1]").arg(QString::fromStdString(codec.name));
-        list_->addItem(text);
+        const bool fits =
+            frameSize.isEmpty() ||
+            CodecAcceptsSize(codec, unsigned(frameSize.width()), unsigned(frameSize.height()));
+        if (!fits)
+            text += tr(" ― %1x%2では使えません(幅と高さは%3の倍数)")
+                        .arg(frameSize.width())
+                        .arg(frameSize.height())
+                        .arg(codec.sizeMultiple);
+        auto* item = new QListWidgetItem(text, list_);
+        if (!fits) {
+            item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+            item->setToolTip(text);
+        }
     }
     list_->setCurrentRow(0);
     // Wide enough for every entry whole: no codec's name is cut short.
@@ -85,8 +98,8 @@ CompressionChoice CompressionDialog::choice() const {
     return chosen;
 }
 
-std::optional<CompressionChoice> CompressionDialog::ask(QWidget* parent) {
-    CompressionDialog dialog(parent);
+std::optional<CompressionChoice> CompressionDialog::ask(QWidget* parent, QSize frameSize) {
+    CompressionDialog dialog(parent, OfferedCodecs(), frameSize);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.choice();

@@ -9,6 +9,7 @@
 #include "movie/Codecs.h"
 
 #include <QDialog>
+#include <QSize>
 
 #include <optional>
 #include <vector>
@@ -22,14 +23,17 @@ class CompressionDialog : public QDialog {
     Q_OBJECT
 
 public:
+    // Compressors that cannot write frames of frameSize are listed greyed out
+    // with the reason; an empty size greys out none.
     explicit CompressionDialog(QWidget* parent = nullptr,
-                               std::vector<CodecInfo> codecs = OfferedCodecs());
+                               std::vector<CodecInfo> codecs = OfferedCodecs(),
+                               QSize frameSize = {});
 
     // The choice the dialog shows now.
     CompressionChoice choice() const;
 
     // Runs the dialog: the choice on OK, std::nullopt on Cancel.
-    static std::optional<CompressionChoice> ask(QWidget* parent);
+    static std::optional<CompressionChoice> ask(QWidget* parent, QSize frameSize);
 
     // For tests: the list of compressors and the quality controls.
     QListWidget* codecList() const { return list_; }

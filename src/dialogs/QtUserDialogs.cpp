@@ -129,6 +129,6 @@ bool QtUserDialogs::runAudioDialog(ProjectSettings& settings, const QByteArray& 
     return AudioDialog::run(owner_, settings, *this, startFolder);
 }
 
-std::optional<CompressionChoice> QtUserDialogs::askCompression() {
-    return CompressionDialog::ask(owner_);
+std::optional<CompressionChoice> QtUserDialogs::askCompression(QSize frameSize) {
+    return CompressionDialog::ask(owner_, frameSize);
 }

@@ -8,6 +8,7 @@
 #include "settings/ProjectSettings.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -52,8 +53,9 @@ public:
     // settings may change even when this answers false; its file dialog starts
     // in startFolder (empty: the folder last used).
     virtual bool runAudioDialog(ProjectSettings& settings, const QByteArray& startFolder) = 0;
-    // The compression options dialog; std::nullopt on Cancel.
-    virtual std::optional<CompressionChoice> askCompression() = 0;
+    // The compression options dialog for frames of frameSize (compressors that
+    // cannot write that size are shown unavailable); std::nullopt on Cancel.
+    virtual std::optional<CompressionChoice> askCompression(QSize frameSize) = 0;
 };
 
 // A seam that shows nothing and answers every question as a user who cancels:
@@ -70,5 +72,5 @@ public:
     }
     bool runFrameRateDialog(ProjectSettings&) override { return false; }
     bool runAudioDialog(ProjectSettings&, const QByteArray&) override { return false; }
-    std::optional<CompressionChoice> askCompression() override { return std::nullopt; }
+    std::optional<CompressionChoice> askCompression(QSize) override { return std::nullopt; }
 };

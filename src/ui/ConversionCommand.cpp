@@ -153,7 +153,8 @@ void ConversionCommand::start() {
     emit started();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // A new choice at every conversion: the dialog starts from uncompressed frames.
-    request.compression = dialogs_->askCompression();
+    request.compression =
+        dialogs_->askCompression(QSize(int(request.settings.width), int(request.settings.height)));
 
     progress_ =
         new QProgressDialog(tr("AVIファイルを作成しています..."), tr("キャンセル"), 0, 0, window_);
