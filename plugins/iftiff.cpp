@@ -109,16 +109,10 @@ struct ColourIndex {
     }
 };
 
-int Decode(spi::Input& input, bool orient, spi::DibBlocks& dib, SpiProgressCallback progress,
-           long lData) {
-    unsigned char magic[4] = {};
-    if (input.read(magic, 4) != 4 || !input.seek(0) ||
-        !((std::memcmp(magic, "II", 2) == 0 && (magic[2] == 42 || magic[2] == 43) && !magic[3]) ||
-          (std::memcmp(magic, "MM", 2) == 0 && !magic[2] && (magic[3] == 42 || magic[3] == 43))))
-        return SPI_UNKNOWN_FORMAT;
-
-    Source source{input}; // outlives the handles, which libtiff's close may use
-    Handles h;
+// Opens the file through libtiff's client procedures, within its allocation
+// bound and without its messages. An uncompressed tiled file on disk is read
+// into memory first and opened again from there.
+int OpenTiff(spi::Input& input, Source& source, Handles& h) {
     h.options = TIFFOpenOptionsAlloc();
     if (!h.options)
         return SPI_NO_MEMORY;
@@ -148,8 +142,84 @@ int Decode(spi::Input& input, bool orient, spi::DibBlocks& dib, SpiProgressCallb
     if (!h.tif || !TIFFRGBAImageOK(h.tif, message))
         return SPI_BROKEN_DATA;
     h.begun = TIFFRGBAImageBegin(&h.image, h.tif, 1, message) != 0;
-    if (!h.begun)
-        return SPI_BROKEN_DATA;
+    return h.begun ? SPI_OK : SPI_BROKEN_DATA;
+}
+
+// A band is as many whole strips or tiles as BandBytes of raster holds, or
+// one of them where that takes more, up to what libtiff may allocate at
+// once; only taller strips are cut into bands of rows (libtiff then
+// decodes each such strip again from its start for every band).
+uint32_t BandRows(TIFF* tif, uint32_t width, uint32_t height) {
+    uint32_t unit = 0;
+    if (!TIFFGetFieldDefaulted(tif, TIFFIsTiled(tif) ? TIFFTAG_TILELENGTH : TIFFTAG_ROWSPERSTRIP,
+                               &unit) ||
+        unit == 0 || unit > height)
+        unit = height;
+    const uint64_t rowBytes = uint64_t(width) * 4, unitBytes = rowBytes * unit;
+    uint64_t band = BandBytes / unitBytes * unit;
+    if (band == 0)
+        band = unitBytes <= uint64_t(MaxLibtiffAllocation) ? unit : BandBytes / rowBytes;
+    return band > height ? height : uint32_t(band);
+}
+
+// How the picture's rows are stored in the DIB: grey levels, palette indexes
+// (found back from libtiff's RGBA), or 24-bit colour over white.
+struct RowFormat {
+    bool grey = false;
+    bool palette = false;
+    ColourIndex indices;
+
+    void convert(const uint32_t* from, unsigned char* to, uint32_t width) const {
+        if (grey)
+            for (uint32_t x = 0; x < width; ++x)
+                to[x] = uint8_t(TIFFGetR(from[x]));
+        else if (palette)
+            for (uint32_t x = 0; x < width; ++x)
+                to[x] = uint8_t(indices.find(from[x] & 0xffffff));
+        else
+            for (uint32_t x = 0; x < width; ++x, to += 3) {
+                const uint32_t v = from[x];
+                const auto a = uint8_t(TIFFGetA(v));
+                to[0] = spi::PremultipliedOverWhite(uint8_t(TIFFGetB(v)), a);
+                to[1] = spi::PremultipliedOverWhite(uint8_t(TIFFGetG(v)), a);
+                to[2] = spi::PremultipliedOverWhite(uint8_t(TIFFGetR(v)), a);
+            }
+    }
+};
+
+// Allocates the DIB for the picture, with its colour table for a palette.
+int PrepareDib(const TIFFRGBAImage& image, spi::DibBlocks& dib, RowFormat& format) {
+    const bool oneSample = image.samplesperpixel == 1 && image.bitspersample <= 8;
+    format.grey = oneSample && (image.photometric == PHOTOMETRIC_MINISBLACK ||
+                                image.photometric == PHOTOMETRIC_MINISWHITE);
+    format.palette = oneSample && image.photometric == PHOTOMETRIC_PALETTE;
+    const int allocated =
+        dib.allocate(image.width, image.height, format.grey || format.palette ? 8 : 24);
+    if (allocated != SPI_OK || !format.palette)
+        return allocated;
+    // libtiff has brought its copy of the colour map to 8 bits by now.
+    for (unsigned i = 0; i < 1u << image.bitspersample; ++i) {
+        unsigned char* e = dib.colour(i);
+        e[0] = uint8_t(image.bluecmap[i]);
+        e[1] = uint8_t(image.greencmap[i]);
+        e[2] = uint8_t(image.redcmap[i]);
+        format.indices.add(e[2] | e[1] << 8 | uint32_t(e[0]) << 16, i);
+    }
+    return SPI_OK;
+}
+
+int Decode(spi::Input& input, bool orient, spi::DibBlocks& dib, SpiProgressCallback progress,
+           long lData) {
+    unsigned char magic[4] = {};
+    if (input.read(magic, 4) != 4 || !input.seek(0) ||
+        !((std::memcmp(magic, "II", 2) == 0 && (magic[2] == 42 || magic[2] == 43) && !magic[3]) ||
+          (std::memcmp(magic, "MM", 2) == 0 && !magic[2] && (magic[3] == 42 || magic[3] == 43))))
+        return SPI_UNKNOWN_FORMAT;
+
+    Source source{input}; // outlives the handles, which libtiff's close may use
+    Handles h;
+    if (const int opened = OpenTiff(input, source, h); opened != SPI_OK)
+        return opened;
     TIFFRGBAImage& image = h.image;
     const uint32_t width = image.width, height = image.height;
     if (width > SPI_MAX_DIMENSION || height > SPI_MAX_DIMENSION)
@@ -157,68 +227,22 @@ int Decode(spi::Input& input, bool orient, spi::DibBlocks& dib, SpiProgressCallb
     // Rows as stored, top first; the tag is applied below, to the finished picture.
     const unsigned orientation = image.orientation;
     image.orientation = image.req_orientation = ORIENTATION_TOPLEFT;
+    RowFormat format;
+    if (const int prepared = PrepareDib(image, dib, format); prepared != SPI_OK)
+        return prepared;
 
-    const bool oneSample = image.samplesperpixel == 1 && image.bitspersample <= 8;
-    const bool grey = oneSample && (image.photometric == PHOTOMETRIC_MINISBLACK ||
-                                    image.photometric == PHOTOMETRIC_MINISWHITE);
-    const bool palette = oneSample && image.photometric == PHOTOMETRIC_PALETTE;
-    const int allocated = dib.allocate(width, height, grey || palette ? 8 : 24);
-    if (allocated != SPI_OK)
-        return allocated;
-    ColourIndex indices;
-    if (palette) {
-        // libtiff has brought its copy of the colour map to 8 bits by now.
-        for (unsigned i = 0; i < 1u << image.bitspersample; ++i) {
-            unsigned char* e = dib.colour(i);
-            e[0] = uint8_t(image.bluecmap[i]);
-            e[1] = uint8_t(image.greencmap[i]);
-            e[2] = uint8_t(image.redcmap[i]);
-            indices.add(e[2] | e[1] << 8 | uint32_t(e[0]) << 16, i);
-        }
-    }
-
-    // A band is as many whole strips or tiles as BandBytes of raster holds, or
-    // one of them where that takes more, up to what libtiff may allocate at
-    // once; only taller strips are cut into bands of rows (libtiff then
-    // decodes each such strip again from its start for every band).
-    uint32_t unit = 0;
-    if (!TIFFGetFieldDefaulted(
-            h.tif, TIFFIsTiled(h.tif) ? TIFFTAG_TILELENGTH : TIFFTAG_ROWSPERSTRIP, &unit) ||
-        unit == 0 || unit > height)
-        unit = height;
-    const uint64_t rowBytes = uint64_t(width) * 4, unitBytes = rowBytes * unit;
-    uint64_t band = BandBytes / unitBytes * unit;
-    if (band == 0)
-        band = unitBytes <= uint64_t(MaxLibtiffAllocation) ? unit : BandBytes / rowBytes;
-    if (band > height)
-        band = height;
+    const uint32_t band = BandRows(h.tif, width, height);
     h.raster = static_cast<uint32_t*>(std::malloc(size_t(width) * band * 4));
     if (!h.raster)
         return SPI_NO_MEMORY;
-    for (uint32_t y = 0; y < height; y += uint32_t(band)) {
-        const uint32_t rows = height - y < band ? height - y : uint32_t(band);
+    for (uint32_t y = 0; y < height; y += band) {
+        const uint32_t rows = height - y < band ? height - y : band;
         image.row_offset = int(y);
         image.col_offset = 0;
         if (!TIFFRGBAImageGet(&image, h.raster, width, rows))
             return SPI_BROKEN_DATA;
-        for (uint32_t r = 0; r < rows; ++r) {
-            const uint32_t* from = h.raster + size_t(r) * width;
-            unsigned char* to = dib.rowFromTop(y + r);
-            if (grey)
-                for (uint32_t x = 0; x < width; ++x)
-                    to[x] = uint8_t(TIFFGetR(from[x]));
-            else if (palette)
-                for (uint32_t x = 0; x < width; ++x)
-                    to[x] = uint8_t(indices.find(from[x] & 0xffffff));
-            else
-                for (uint32_t x = 0; x < width; ++x, to += 3) {
-                    const uint32_t v = from[x];
-                    const auto a = uint8_t(TIFFGetA(v));
-                    to[0] = spi::PremultipliedOverWhite(uint8_t(TIFFGetB(v)), a);
-                    to[1] = spi::PremultipliedOverWhite(uint8_t(TIFFGetG(v)), a);
-                    to[2] = spi::PremultipliedOverWhite(uint8_t(TIFFGetR(v)), a);
-                }
-        }
+        for (uint32_t r = 0; r < rows; ++r)
+            format.convert(h.raster + size_t(r) * width, dib.rowFromTop(y + r), width);
         if (progress && progress(int(y + rows), int(height), lData) != 0)
             return SPI_ABORT;
     }
