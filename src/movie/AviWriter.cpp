@@ -8,17 +8,6 @@ const MovieMessage MakeDibError{"MAKEDIB ERROR!", "AVI ERR"};
 const MovieMessage CannotOpenFile{"CannotOpenAviFile", "Error"};
 const MovieMessage WritingError{"WritingERR", "AVI ERR"};
 
-void QuietLibav() {
-    // libav's informational lines (x264's statistics and the like) are noise
-    // here; errors still reach standard error.
-    static const bool once = [] {
-        if (av_log_get_level() > AV_LOG_ERROR)
-            av_log_set_level(AV_LOG_ERROR);
-        return true;
-    }();
-    (void)once;
-}
-
 // Whether frames of the movie's size and depth can be made at all: one is
 // made and dropped, before anything touches the file.
 bool CanMakeFrames(const MovieDescription& movie) {

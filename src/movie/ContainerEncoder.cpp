@@ -200,19 +200,12 @@ AvStatus ContainerEncoder::flush(const PacketSink& sink) {
 }
 
 AvStatus ContainerEncoder::drain(const PacketSink& sink) {
-    for (;;) {
-        const int ret = avcodec_receive_packet(context_.get(), packet_.get());
-        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF)
-            return {};
-        if (ret < 0)
-            return ret;
-        if (const auto it = durations_.find(packet_->pts); it != durations_.end()) {
-            packet_->duration = it->second;
+    // Each packet leaves with the duration of the frame it holds.
+    return ReceivePackets(context_.get(), packet_.get(), [&](AVPacket* packet) {
+        if (const auto it = durations_.find(packet->pts); it != durations_.end()) {
+            packet->duration = it->second;
             durations_.erase(it);
         }
-        const AvStatus written = sink(packet_.get());
-        av_packet_unref(packet_.get());
-        if (!written.ok())
-            return written;
-    }
+        return sink(packet);
+    });
 }

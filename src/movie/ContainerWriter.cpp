@@ -229,6 +229,7 @@ MovieResult WriteContainerMovie(const MovieDescription& movie, MovieContainer co
     MovieResult result;
     if (!movie.compression)
         return result; // cancelled: nothing is written
+    QuietLibav();
     const CodecInfo* codec = FindContainerCodec(container, movie.compression->encoder);
     if (!codec) {
         result.messages.push_back(

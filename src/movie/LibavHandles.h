@@ -9,9 +9,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -72,3 +74,32 @@ public:
 private:
     int code_ = 0;
 };
+
+// Hands every packet the encoder has ready to sink, in order, until the
+// encoder wants another frame or has finished; stops at the first failure.
+inline AvStatus ReceivePackets(AVCodecContext* context, AVPacket* packet,
+                               const std::function<AvStatus(AVPacket*)>& sink) {
+    for (;;) {
+        const int ret = avcodec_receive_packet(context, packet);
+        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF)
+            return {};
+        if (ret < 0)
+            return ret;
+        const AvStatus written = sink(packet);
+        av_packet_unref(packet);
+        if (!written.ok())
+            return written;
+    }
+}
+
+// libav's informational lines (x264's statistics and the like) are noise to
+// the movie writers' users; errors still reach standard error. Every writer
+// calls this before it opens anything.
+inline void QuietLibav() {
+    static const bool once = [] {
+        if (av_log_get_level() > AV_LOG_ERROR)
+            av_log_set_level(AV_LOG_ERROR);
+        return true;
+    }();
+    (void)once;
+}

@@ -202,15 +202,5 @@ AvStatus VideoEncoder::flush(const PacketSink& sink) {
 }
 
 AvStatus VideoEncoder::drain(const PacketSink& sink) {
-    for (;;) {
-        const int ret = avcodec_receive_packet(context_.get(), packet_.get());
-        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF)
-            return {};
-        if (ret < 0)
-            return ret;
-        const AvStatus written = sink(packet_.get());
-        av_packet_unref(packet_.get());
-        if (!written.ok())
-            return written;
-    }
+    return ReceivePackets(context_.get(), packet_.get(), sink);
 }
