@@ -57,17 +57,7 @@ AVPixelFormat ChooseFormat(const AVCodec* codec, const std::string& name, int wi
         if (Takes(codec, AV_PIX_FMT_YUV444P))
             return AV_PIX_FMT_YUV444P;
     }
-    std::vector<AVPixelFormat> usable;
-    for (const AVPixelFormat* f = codec->pix_fmts; f && *f != AV_PIX_FMT_NONE; ++f) {
-        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(*f);
-        if (*f != AV_PIX_FMT_PAL8 && d && !(d->flags & AV_PIX_FMT_FLAG_ALPHA) &&
-            sws_isSupportedOutput(*f))
-            usable.push_back(*f);
-    }
-    if (usable.empty())
-        return AV_PIX_FMT_NONE;
-    usable.push_back(AV_PIX_FMT_NONE);
-    return avcodec_find_best_pix_fmt_of_list(usable.data(), AV_PIX_FMT_BGR24, 0, nullptr);
+    return ClosestOpaqueFormat(codec);
 }
 
 // The codec's speed and rate settings that are not its quality.

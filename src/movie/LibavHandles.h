@@ -10,12 +10,14 @@ extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct AvOutputContextFree {
     void operator()(AVFormatContext* c) const {
@@ -102,4 +104,22 @@ inline void QuietLibav() {
         return true;
     }();
     (void)once;
+}
+
+// Of the encoder's pixel formats that swscale can make, the one closest to
+// 24-bit BGR, leaving out palettes and formats with an alpha plane: frames
+// carry no alpha, so such a plane only wastes space (and UtVideo's RGBA
+// variant does not read back here). AV_PIX_FMT_NONE when there is none.
+inline AVPixelFormat ClosestOpaqueFormat(const AVCodec* codec) {
+    std::vector<AVPixelFormat> usable;
+    for (const AVPixelFormat* f = codec->pix_fmts; f && *f != AV_PIX_FMT_NONE; ++f) {
+        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(*f);
+        if (*f != AV_PIX_FMT_PAL8 && d && !(d->flags & AV_PIX_FMT_FLAG_ALPHA) &&
+            sws_isSupportedOutput(*f))
+            usable.push_back(*f);
+    }
+    if (usable.empty())
+        return AV_PIX_FMT_NONE;
+    usable.push_back(AV_PIX_FMT_NONE);
+    return avcodec_find_best_pix_fmt_of_list(usable.data(), AV_PIX_FMT_BGR24, 0, nullptr);
 }

@@ -42,19 +42,7 @@ AVPixelFormat ChoosePixelFormat(const AVCodec* codec, const std::string& name, i
         return (width % 2 || height % 2) ? AV_PIX_FMT_YUV444P : AV_PIX_FMT_YUV420P;
     if (!codec->pix_fmts)
         return AV_PIX_FMT_NONE;
-    // Frames carry no alpha: formats with an alpha plane only waste space
-    // (and UtVideo's RGBA variant does not read back here).
-    std::vector<AVPixelFormat> usable;
-    for (const AVPixelFormat* f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f) {
-        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(*f);
-        if (*f != AV_PIX_FMT_PAL8 && d && !(d->flags & AV_PIX_FMT_FLAG_ALPHA) &&
-            sws_isSupportedOutput(*f))
-            usable.push_back(*f);
-    }
-    if (usable.empty())
-        return AV_PIX_FMT_NONE;
-    usable.push_back(AV_PIX_FMT_NONE);
-    return avcodec_find_best_pix_fmt_of_list(usable.data(), AV_PIX_FMT_BGR24, 0, nullptr);
+    return ClosestOpaqueFormat(codec);
 }
 
 // The codec context's settings; answers the lambda every frame is given
