@@ -3,11 +3,13 @@
 // Cases name only the fields they need with designated initializers.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-// Writes JPEG, PNG, WebP, TIFF, GIF and HEIF files for the tests with the
-// libraries' own encoders, so that every colour type, depth and layout the
-// plug-ins meet is made here. Colours are 0xAARRGGBB, top row first.
+// Writes the files the decoder plug-ins read with real writers: Qt's for PNG,
+// the libraries' own for JPEG (CMYK too), WebP, TIFF (palettes, tiles,
+// strips, orientation), GIF and HEIF. Colours are 0xAARRGGBB, top row first.
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImage>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -19,7 +21,6 @@
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <libheif/heif.h>
-#include <png.h>
 #include <tiffio.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
@@ -70,45 +71,15 @@ inline QByteArray MakeJpeg(int width, int height, int components,
     return result;
 }
 
-struct PngSpec {
-    int width = 1, height = 1;
-    int colorType = PNG_COLOR_TYPE_RGB;
-    int bitDepth = 8;
-    bool interlaced = false;
-    std::vector<uint8_t> samples; // packed rows as libpng takes them
-    std::vector<png_color> palette;
-    std::vector<uint8_t> paletteAlpha; // tRNS for palette images
-};
-
-inline void AppendPng(png_structp png, png_bytep data, size_t length) {
-    static_cast<QByteArray*>(png_get_io_ptr(png))
-        ->append(reinterpret_cast<const char*>(data), qsizetype(length));
-}
-
-inline QByteArray MakePng(const PngSpec& s) {
+// A file Qt writes (PNG unless told) of the colours, stored as `format`.
+inline QByteArray QtFile(int width, int height, std::vector<uint32_t> argb,
+                         QImage::Format format = QImage::Format_RGB32, const char* type = "png") {
     QByteArray out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return QByteArray();
-    }
-    png_set_write_fn(png, &out, AppendPng, nullptr);
-    png_set_IHDR(png, info, png_uint_32(s.width), png_uint_32(s.height), s.bitDepth, s.colorType,
-                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!s.palette.empty())
-        png_set_PLTE(png, info, s.palette.data(), int(s.palette.size()));
-    if (!s.paletteAlpha.empty())
-        png_set_tRNS(png, info, s.paletteAlpha.data(), int(s.paletteAlpha.size()), nullptr);
-    png_write_info(png, info);
-    const size_t rowBytes = png_get_rowbytes(png, info);
-    std::vector<png_bytep> rows;
-    for (int y = 0; y < s.height; ++y)
-        rows.push_back(const_cast<png_bytep>(s.samples.data() + size_t(y) * rowBytes));
-    png_write_image(png, rows.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(reinterpret_cast<const uchar*>(argb.data()), width, height, QImage::Format_ARGB32)
+        .convertToFormat(format)
+        .save(&buffer, type);
     return out;
 }
 
@@ -151,7 +122,7 @@ struct TiffSpec {
     int bits = 8, photometric = PHOTOMETRIC_RGB;
     int alpha = 0;        // EXTRASAMPLE_* of a last, alpha channel
     int orientation = 0;  // 0: no tag
-    int tile = 0;         // tile side (a multiple of 16); 0: strips
+    int tile = 0;         // tile height (a multiple of 16, as the width); 0: strips
     int rowsPerStrip = 0; // 0: libtiff's default
     int compression = COMPRESSION_NONE;
     std::vector<uint16_t> colormap; // red, then green, then blue entries
@@ -184,19 +155,12 @@ inline QByteArray MakeTiff(TiffSpec s) {
     }
     const int rowBytes = (s.width * channels * s.bits + 7) / 8;
     std::vector<uint8_t> buffer;
-    if (s.tile) { // contiguous 8-bit samples
-        TIFFSetField(tif, TIFFTAG_TILEWIDTH, s.tile);
+    if (s.tile) { // one column of tiles `tile` rows high, the last one padded
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, s.width);
         TIFFSetField(tif, TIFFTAG_TILELENGTH, s.tile);
-        const int pixel = channels;
-        for (int ty = 0; ty < s.height; ty += s.tile)
-            for (int tx = 0; tx < s.width; tx += s.tile) {
-                buffer.assign(size_t(s.tile) * s.tile * pixel, 0);
-                for (int y = ty; y < std::min(ty + s.tile, s.height); ++y)
-                    for (int x = tx; x < std::min(tx + s.tile, s.width); ++x)
-                        std::copy_n(&s.samples[(size_t(y) * s.width + x) * pixel], pixel,
-                                    &buffer[(size_t(y - ty) * s.tile + (x - tx)) * pixel]);
-                TIFFWriteTile(tif, buffer.data(), uint32_t(tx), uint32_t(ty), 0, 0);
-            }
+        s.samples.resize(size_t(rowBytes) * (s.height + s.tile));
+        for (int y = 0; y < s.height; y += s.tile)
+            TIFFWriteTile(tif, &s.samples[size_t(y) * rowBytes], 0, uint32_t(y), 0, 0);
     } else {
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
                      s.rowsPerStrip ? s.rowsPerStrip : TIFFDefaultStripSize(tif, 0));

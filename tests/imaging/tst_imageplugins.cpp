@@ -24,7 +24,6 @@
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 using namespace fixtures;
 using Pixels = std::vector<uint32_t>;
@@ -33,46 +32,23 @@ namespace {
 
 constexpr uint32_t White = 0xffffffffu, Black = 0xff000000u;
 
-// Four flat 8x8 blocks per 16x16 tile: JPEG keeps flat blocks nearly exact.
-uint32_t Blocks(int x, int y) {
-    static const uint32_t colours[4] = {0xd02010, 0x20b040, 0x3040e0, 0xf0f0f0};
-    return colours[((x / 8) % 2) + 2 * ((y / 8) % 2)];
+// Pictures of cells (16 x 16 pixels unless told) named by letters, rows split
+// by '/': "ABC/DEF". JPEG keeps such flat areas nearly exact.
+uint32_t CellColour(char letter) {
+    static const uint32_t colours[] = {0xe02020, 0x20c040, 0x2040e0, 0xe0e020, 0xe020e0, 0x20e0e0};
+    return Black | colours[letter - 'A'];
 }
-
-Pixels Colours(int width, int height, uint32_t (*colour)(int, int), uint32_t alpha = 0) {
+Pixels Cells(const QByteArray& grid, int cell = 16) {
+    const QList<QByteArray> rows = grid.split('/');
     Pixels out;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            out.push_back(alpha | colour(x, y));
+    for (int y = 0; y < rows.size() * cell; ++y)
+        for (int x = 0; x < rows[0].size() * cell; ++x)
+            out.push_back(CellColour(rows[y / cell][x / cell]));
     return out;
 }
 
-const char* const Plugins[] = {"ifjpeg.spi", "ifpng.spi", "ifwebp.spi",
-                               "iftiff.spi", "ifgif.spi", "ifheif.spi"};
-
-QByteArray BlocksJpeg(bool progressive = false) {
-    return MakeJpeg(32, 16, 3, RgbBytes(Colours(32, 16, Blocks)), progressive);
-}
-
-QByteArray Png(int width, int colorType, int bitDepth, const std::vector<uint8_t>& samples) {
-    return MakePng(
-        {.width = width, .colorType = colorType, .bitDepth = bitDepth, .samples = samples});
-}
-
-QByteArray PatternPng(int width, int height, bool interlaced = false) {
-    return MakePng({.width = width,
-                    .height = height,
-                    .interlaced = interlaced,
-                    .samples = RgbBytes(Pattern(width, height))});
-}
-
-QByteArray Tiff(int width, int bits, int photometric, const std::vector<uint8_t>& samples,
-                const std::vector<uint16_t>& colormap = {}) {
-    return MakeTiff({.width = width,
-                     .bits = bits,
-                     .photometric = photometric,
-                     .colormap = colormap,
-                     .samples = samples});
+QByteArray Tiff(int width, int bits, int photometric, const std::vector<uint8_t>& samples) {
+    return MakeTiff({.width = width, .bits = bits, .photometric = photometric, .samples = samples});
 }
 
 QByteArray PatternTiff(int width, int height, TiffSpec spec) {
@@ -80,21 +56,6 @@ QByteArray PatternTiff(int width, int height, TiffSpec spec) {
     spec.height = height;
     spec.samples = RgbBytes(Pattern(width, height));
     return MakeTiff(spec);
-}
-
-// Pictures of 16 x 16 cells named by letters, rows split by '/': "ABC/DEF".
-constexpr int Cell = 16;
-uint32_t CellColour(QChar letter) {
-    static const uint32_t colours[] = {0xe02020, 0x20c040, 0x2040e0, 0xe0e020, 0xe020e0, 0x20e0e0};
-    return Black | colours[letter.unicode() - 'A'];
-}
-Pixels Cells(const QString& grid) {
-    const QStringList rows = grid.split('/');
-    Pixels out;
-    for (int y = 0; y < rows.size() * Cell; ++y)
-        for (int x = 0; x < rows[0].size() * Cell; ++x)
-            out.push_back(CellColour(rows[y / Cell][x / Cell]));
-    return out;
 }
 
 // Decodes with standard error sent to a file: 1 when a picture came back, 0
@@ -134,25 +95,20 @@ class TestImagePlugins : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    std::vector<std::string> pictures; // one or more for each plug-in
+    std::vector<std::string> pictures; // one for each plug-in
     std::vector<std::string> bitmaps;  // BMP files under each plug-in's extension
     std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
 
 private slots:
     void initTestCase() {
         QVERIFY(dir.isValid() && QDir::setCurrent(dir.path()));
-        std::vector<uint8_t> grey(16 * 8, 40);
-        std::fill(grey.begin() + 64, grey.end(), 200);
-        const Pixels blocks = Colours(32, 16, Blocks, Black);
         const std::pair<const char*, QByteArray> files[] = {
-            {"blocks.jpg", BlocksJpeg()},
-            {"grey.jpeg", MakeJpeg(16, 8, 1, grey)},
-            {"pattern.png", PatternPng(7, 5)},
-            {"picture.webp", MakeWebp(32, 16, blocks)},
+            {"picture.jpg", MakeJpeg(48, 32, 3, RgbBytes(Cells("ABC/DEF")))},
+            {"picture.png", QtFile(7, 5, Pattern(7, 5))},
+            {"picture.webp", MakeWebp(7, 5, Pattern(7, 5, Black))},
             {"picture.tif", PatternTiff(7, 5, {})},
             {"picture.gif", MakeGif(2, 1, {0xff0000, 0x0000ff}, {{.width = 2, .indices = {0, 1}}})},
-            {"picture.heic", MakeHeif(heif_compression_HEVC, 32, 16, blocks, false)},
-            {"picture.avif", MakeHeif(heif_compression_AV1, 32, 16, blocks, false)}};
+            {"picture.heic", MakeHeif(heif_compression_HEVC, 48, 32, Cells("ABC/DEF"), false)}};
         for (const auto& [name, bytes] : files) {
             pictures.push_back(path(name));
             QVERIFY(WriteFile(name, bytes));
@@ -169,7 +125,6 @@ private slots:
         QDir::setCurrent(QCoreApplication::applicationDirPath());
     }
     void decodes_data();
-
     void decodes() {
         QFETCH(QByteArray, file);
         QFETCH(QString, name);
@@ -221,7 +176,8 @@ private slots:
         const bool missing = kind == "missing", bogus = kind == "bogus";
         SetPluginSearchDirsForTesting(missing ? std::vector<std::string>{folder}
                                               : std::vector<std::string>{folder, VISTROM_BIN_DIR});
-        for (const char* plugin : Plugins)
+        for (const char* plugin :
+             {"ifjpeg.spi", "ifpng.spi", "ifwebp.spi", "iftiff.spi", "ifgif.spi", "ifheif.spi"})
             QCOMPARE(IsPluginPresent(plugin), !missing);
         for (const char* name : {"ifbogus.spi", "../bin/ifjpeg.spi", ""}) // bare file names only
             QVERIFY(!IsPluginPresent(name));
@@ -240,15 +196,18 @@ private slots:
         }
     }
     // A FIFO would block a reader that waits for a writer; a folder opens but
-    // is no image; nor are a missing file, the blank-frame marker, no name or
-    // a device.
+    // is no image; nor are an empty file, a missing one, the blank-frame
+    // marker, no name or a device.
     void specialFilesAreRefused() {
-        for (const char* name : {"pipe.jpg", "pipe.png", "pipe.bmp", "pipe.heic"})
-            QCOMPARE(::mkfifo(name, 0600), 0);
-        QVERIFY(QDir().mkdir("folder.jpeg") && QDir().mkdir("folder.tif"));
-        for (const std::string& name : std::vector<std::string>{
-                 "pipe.jpg", "pipe.png", "pipe.bmp", "pipe.heic", "folder.jpeg", "folder.tif",
-                 "missing.bmp", "*", "", "/dev/null", path("")})
+        std::vector<std::string> names = {"missing.bmp", "*", "", "/dev/null", path("")};
+        for (QString ext : {"jpg", "png", "webp", "tif", "gif", "heic", "bmp"}) {
+            QVERIFY(::mkfifo(qPrintable("pipe." + ext), 0600) == 0 &&
+                    QDir().mkdir("folder." + ext));
+            QVERIFY(WriteFile("empty." + ext, {}));
+            for (const char* kind : {"pipe.", "folder.", "empty."})
+                names.push_back((kind + ext).toStdString());
+        }
+        for (const std::string& name : names)
             QVERIFY2(!DecodeImageFile(name, {}), name.c_str());
     }
     // Each plug-in's GetPicture from memory, from a file and from a file at
@@ -310,22 +269,14 @@ private slots:
         std::vector<std::jthread> threads;
         for (size_t t = 0; t < 4; ++t)
             threads.emplace_back([&, t] {
-                for (size_t k = t; k < t + 25; ++k)
-                    wrong += Words(DecodeImageFile(pictures[k % 8], {}).value_or(PixelBuffer())) !=
-                             meant[k % 8];
+                for (size_t k = t; k < t + 24; ++k)
+                    wrong += Words(DecodeImageFile(pictures[k % 6], {}).value_or(PixelBuffer())) !=
+                             meant[k % 6];
             });
         threads.clear(); // joins them
         QCOMPARE(wrong.load(), 0);
     }
 };
-
-// Rows of 0 (black) and 1 (white) pixels.
-Pixels Bilevel(const char* bits) {
-    Pixels out;
-    for (const char* b = bits; *b; ++b)
-        out.push_back(*b == '1' ? White : Black);
-    return out;
-}
 
 void Row(const QString& what, const QByteArray& file, const char* name, int width,
          const Pixels& expected, int tolerance = 0, bool apply = false) {
@@ -342,50 +293,31 @@ void TestImagePlugins::decodes_data() {
     QTest::addColumn<Pixels>("expected");
     QTest::addColumn<int>("tolerance");
     QTest::addColumn<bool>("apply"); // the orientation tag
-    const Pixels blocks = Colours(32, 16, Blocks, Black), pattern = Pattern(7, 5, Black);
-    Row("JPEG colour", BlocksJpeg(), "a.jpg", 32, blocks, 3);
-    Row("JPEG progressive", BlocksJpeg(true), "a.JPEG", 32, blocks, 3);
-    Row("JPEG odd size", MakeJpeg(13, 7, 3, RgbBytes(Pixels(13 * 7, 0xff8000))), "a.jpg", 13,
-        Pixels(13 * 7, 0xffff8000u), 3);
-    // Grey: 8 dark columns, 9 light ones. CMYK as Adobe software writes it,
-    // inverted: red is C0 M255 Y255 K0, grey K128.
+    const Pixels stored = Cells("ABC/DEF"), pattern = Pattern(7, 5, Black);
+    const QByteArray jpeg = MakeJpeg(48, 32, 3, RgbBytes(stored));
+    Row("JPEG", jpeg, "a.jpg", 48, stored, 3);
+    Row("JPEG progressive", MakeJpeg(48, 32, 3, RgbBytes(stored), true), "a.JPEG", 48, stored, 3);
+    // Grey, 8-bit with a table: 8 dark columns, 9 light ones. CMYK as Adobe
+    // software writes it, inverted: C0 M255 Y255 K128 is dark red.
     std::vector<uint8_t> grey, cmyk;
-    Pixels greyShown, cmykShown;
+    Pixels greyShown;
     for (int i = 0; i < 17 * 8; ++i) {
-        const bool left = i % 17 < 8;
-        grey.push_back(left ? 30 : 220);
-        greyShown.push_back(left ? 0xff1e1e1eu : 0xffdcdcdcu);
-        cmyk.insert(cmyk.end(), {255, uint8_t(left ? 0 : 255), uint8_t(left ? 0 : 255),
-                                 uint8_t(left ? 255 : 127)});
-        cmykShown.push_back(left ? 0xffff0000u : 0xff7f7f7fu);
+        grey.push_back(i % 17 < 8 ? 30 : 220);
+        greyShown.push_back(Black | grey.back() * 0x10101u);
+        cmyk.insert(cmyk.end(), {255, 0, 0, 127});
     }
     Row("JPEG greyscale", MakeJpeg(17, 8, 1, grey), "a.jpg", 17, greyShown, 3);
-    Row("JPEG CMYK", MakeJpeg(17, 8, 4, cmyk), "a.jpg", 17, cmykShown, 3);
+    Row("JPEG CMYK", MakeJpeg(17, 8, 4, cmyk), "a.jpg", 17, Pixels(17 * 8, 0xff7f0000u), 3);
 
     // Every plug-in puts transparency over white alike.
     const Pixels translucent = {0xffc80a14u, 0x00c80a14u, 0x80000000u};
-    const Pixels overWhite = {0xffc80a14u, White, 0xffbcbcbcu};
-    Row("PNG RGB, odd width", PatternPng(7, 5), "a.png", 7, pattern);
-    Row("PNG RGB, interlaced", PatternPng(7, 5, true), "a.PNG", 7, pattern);
-    Row("PNG RGBA", Png(3, PNG_COLOR_TYPE_RGB_ALPHA, 8, RgbBytes(translucent, true)), "a.png", 3,
-        overWhite, 2);
-    const Pixels rgbGrey = {0xffff0000u, 0xff00ff00u, 0xff0000ffu, 0xff808080u};
-    Row("PNG palette 2-bit with tRNS",
-        MakePng({.width = 4,
-                 .height = 2,
-                 .colorType = PNG_COLOR_TYPE_PALETTE,
-                 .bitDepth = 2,
-                 .samples = {0x1b, 0xe4}, // indices 0 1 2 3 / 3 2 1 0
-                 .palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}},
-                 .paletteAlpha = {255, 255, 255, 0}}),
-        "a.png", 4,
-        {rgbGrey[0], rgbGrey[1], rgbGrey[2], White, White, rgbGrey[2], rgbGrey[1], rgbGrey[0]});
-    Row("PNG grey 16-bit", Png(3, PNG_COLOR_TYPE_GRAY, 16, {0, 0, 0x80, 0x80, 255, 255}), "a.png",
-        3, {Black, 0xff808080u, White}, 1);
-    Row("PNG grey 1-bit", Png(10, PNG_COLOR_TYPE_GRAY, 1, {0xa5, 0x80}), "a.png", 10,
-        Bilevel("1010010110"));
-    Row("PNG grey with alpha", Png(2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {50, 255, 50, 0}), "a.png", 2,
-        {0xff323232u, White});
+    const Pixels overWhite = {0xffc80a14u, White, 0xffbcbcbcu}, greys = {Black, 0xff808080u, White};
+    const QByteArray png = QtFile(7, 5, pattern);
+    Row("PNG, odd width", png, "a.PNG", 7, pattern);
+    Row("PNG with alpha", QtFile(3, 1, translucent, QImage::Format_ARGB32), "a.png", 3, overWhite,
+        2);
+    Row("PNG grey 16-bit, sRGB", QtFile(3, 1, greys, QImage::Format_Grayscale16), "a.png", 3, greys,
+        1);
 
     Row("WebP", MakeWebp(7, 5, pattern), "a.webp", 7, pattern);
     Row("WebP with alpha", MakeWebp(3, 1, translucent), "a.WEBP", 3, overWhite, 2);
@@ -398,32 +330,24 @@ void TestImagePlugins::decodes_data() {
                           {MakeWebp(6, 4, Pixels(24, 0xff00ff00u))}}),
         "a.webp", 6, firstFrame);
 
-    Row("TIFF, tiled, Deflate",
-        PatternTiff(37, 20, {.tile = 16, .compression = COMPRESSION_ADOBE_DEFLATE}), "a.TIFF", 37,
-        Pattern(37, 20, Black));
+    Row("TIFF, uncompressed tiles", PatternTiff(16, 40, {.tile = 16}), "a.TIFF", 16,
+        Pattern(16, 40, Black));
     Row("TIFF, unassociated alpha",
         MakeTiff(
             {.width = 3, .alpha = EXTRASAMPLE_UNASSALPHA, .samples = RgbBytes(translucent, true)}),
         "a.tif", 3, overWhite, 2);
-    std::vector<uint16_t> map(48, 0x8080); // red, green, blue for indices 0, 1, 2; the rest grey
-    for (int i : {0, 1, 2})
-        for (int c : {0, 1, 2})
-            map[size_t(16 * c + i)] = c == i ? 0xffff : 0;
-    Row("TIFF palette, 4 bits", Tiff(4, 4, PHOTOMETRIC_PALETTE, {0x01, 0x29}, map), "a.tif", 4,
-        rgbGrey);
-    Row("TIFF grey, 1 bit, white is zero", Tiff(10, 1, PHOTOMETRIC_MINISWHITE, {0xa5, 0x80}),
-        "a.tif", 10, Bilevel("0101101001"));
+    Row("TIFF grey", Tiff(3, 8, PHOTOMETRIC_MINISBLACK, {0, 128, 255}), "a.tif", 3, greys);
     // Strips of 200 rows this wide fill a band each.
     Row("TIFF, read in two bands",
         PatternTiff(16384, 260, {.rowsPerStrip = 200, .compression = COMPRESSION_ADOBE_DEFLATE}),
         "a.tif", 16384, Pattern(16384, 260, Black));
 
-    // GIF pictures in the colours of rgbGrey; -1 is white.
+    // GIF pictures of these colours; -1 is white.
     const std::vector<uint32_t> four = {0xff0000, 0x00ff00, 0x0000ff, 0x808080};
     auto shown = [&](const std::vector<int>& indices) {
         Pixels out;
         for (int i : indices)
-            out.push_back(i < 0 ? White : rgbGrey[size_t(i)]);
+            out.push_back(i < 0 ? White : Black | four[size_t(i)]);
         return out;
     };
     Row("GIF",
@@ -453,56 +377,38 @@ void TestImagePlugins::decodes_data() {
         MakeGif(3, 1, dark, {{.width = 2, .indices = {255, 1}}}), "a.gif", 3,
         {0xff00ff07u, 0xff000107u, White});
 
-    const QByteArray heic = MakeHeif(heif_compression_HEVC, 32, 16, blocks, false);
-    Row("HEIC", heic, "a.heic", 32, blocks, 12);
-    Row("AVIF", MakeHeif(heif_compression_AV1, 32, 16, blocks, false), "a.avif", 32, blocks, 12);
-    Pixels halfClear = blocks, halfWhite = blocks; // the right half transparent
-    for (size_t i = 0; i < blocks.size(); ++i)
-        if (i % 32 >= 16) {
+    Pixels halfClear = stored, halfWhite = stored; // the right half transparent
+    for (size_t i = 0; i < stored.size(); ++i)
+        if (i % 48 >= 24) {
             halfClear[i] &= 0xffffff;
             halfWhite[i] = White;
         }
-    Row("AVIF with alpha", MakeHeif(heif_compression_AV1, 32, 16, halfClear, true), "a.avif", 32,
+    Row("AVIF with alpha", MakeHeif(heif_compression_AV1, 48, 32, halfClear, true), "a.avif", 48,
         halfWhite, 12);
 
-    // A JPEG under a BMP name is never shown to the plug-in, nor is ".jpeg"
-    // alone. Viewers show what arrived of a JPEG or a GIF cut in its pixels;
-    // so do we.
-    const QByteArray jpeg = BlocksJpeg(), png = PatternPng(7, 5);
+    // A JPEG under a BMP name is never shown to the plug-in. Viewers show what
+    // arrived of a JPEG or a GIF cut in its pixels; so do we.
     Row("JPEG named .bmp", jpeg, "j.bmp", -1, {});
-    Row("JPEG named .jpeg alone", jpeg, ".jpeg", -1, {});
     Row("JPEG cut inside its headers", jpeg.left(100), "a.jpg", -1, {});
-    Row("JPEG marker then junk", "\xff\xd8\xff\xe0junk junk junk junk", "a.jpg", -1, {});
-    Row("empty JPEG", QByteArray(), "a.jpg", -1, {});
-    Row("JPEG cut inside its data", jpeg.left(jpeg.size() - 40), "a.jpg", 32, {});
+    Row("JPEG cut inside its data", jpeg.left(jpeg.size() - 40), "a.jpg", 48, {});
     Row("PNG cut short", png.left(png.size() - 20), "a.png", -1, {});
-    QByteArray badCrc = png;
-    badCrc[40] = char(badCrc[40] ^ 0x55);
-    Row("PNG with a damaged chunk", badCrc, "a.png", -1, {});
-    Row("PNG signature only", png.left(8), "a.png", -1, {});
-    QByteArray huge = png; // IHDR width 65536 in a valid chunk: the size alone must stop it
-    huge.replace(16, 4, QByteArray::fromHex("00010000"));
-    const auto crc = crc32(0, reinterpret_cast<const Bytef*>(huge.constData() + 12), 17);
-    for (int i = 0; i < 4; ++i)
-        huge[29 + i] = char(crc >> (24 - 8 * i));
-    Row("PNG wider than 16384", huge, "a.png", -1, {});
+    Row("PNG wider than 16384", QtFile(16385, 1, Pixels(16385), QImage::Format_Grayscale8), "a.png",
+        -1, {});
     const QByteArray webp = MakeWebp(7, 5, pattern), tiff = PatternTiff(7, 5, {});
     Row("WebP cut short", webp.left(webp.size() - 9), "a.webp", -1, {});
-    Row("WebP header only", QByteArray("RIFF\4\0\0\0WEBP", 12), "a.webp", -1, {});
     Row("TIFF cut short", tiff.left(tiff.size() / 2), "a.tif", -1, {});
     Row("TIFF wider than 16384", Tiff(16385, 1, PHOTOMETRIC_MINISBLACK, std::vector<uint8_t>(2049)),
         "a.tif", -1, {});
     std::vector<uint8_t> noise(64 * 64);
     for (size_t i = 0; i < noise.size(); ++i)
         noise[i] = uint8_t(i * 7919 % 251 % 4);
-    const QByteArray gif = MakeGif(64, 64, {0, 0xffffff, 0xff0000, 0xff},
-                                   {{.width = 64, .height = 64, .indices = noise}});
+    const QByteArray gif = MakeGif(64, 64, four, {{.width = 64, .height = 64, .indices = noise}});
     Row("GIF cut before its pixels", gif.left(50), "a.gif", -1, {});
     Row("GIF cut inside its pixels", gif.left(gif.size() - 100), "a.gif", 64, {});
-    Row("GIF screen wider than 16384", MakeGif(16385, 1, {0, 0xffffff}, {{.indices = {1}}}),
-        "a.gif", -1, {});
+    Row("GIF screen wider than 16384", MakeGif(16385, 1, four, {{.indices = {1}}}), "a.gif", -1,
+        {});
+    const QByteArray heic = MakeHeif(heif_compression_HEVC, 48, 32, stored, false);
     Row("HEIC cut short", heic.left(heic.size() - 100), "a.heic", -1, {});
-    Row("HEIC file type box then junk", heic.left(32) + QByteArray(200, 'x'), "a.heic", -1, {});
 
     // Turned by the orientation tag when asked: the stored picture is ABC/DEF,
     // turned[o] what Exif orientation o asks for. HEIF turns by its
@@ -510,44 +416,41 @@ void TestImagePlugins::decodes_data() {
     const char* const turned[] = {"",         "ABC/DEF",  "CBA/FED",  "FED/CBA", "DEF/ABC",
                                   "AD/BE/CF", "DA/EB/FC", "FC/EB/DA", "CF/BE/AD"};
     auto row = [](const QString& what, const char* name, const QByteArray& file, bool apply,
-                  const QString& shown) {
-        Row(what, file, name, int(shown.indexOf('/')) * Cell, Cells(shown), 3, apply);
+                  const QByteArray& shown, int cell = 16) {
+        Row(what, file, name, int(shown.indexOf('/')) * cell, Cells(shown, cell), 3, apply);
     };
-    const Pixels stored = Cells("ABC/DEF");
-    const QByteArray cells = MakeJpeg(3 * Cell, 2 * Cell, 3, RgbBytes(stored));
     for (int o = 1; o <= 8; ++o)
         row(QString("JPEG, Exif orientation %1").arg(o), "o.jpg",
-            WithExif(cells, ExifTiff(o, o % 2 == 0)), true, turned[o]);
-    row("JPEG, orientation 6 not asked for", "o.jpg", WithExif(cells, ExifTiff(6)), false,
+            WithExif(jpeg, ExifTiff(o, o % 2 == 0)), true, turned[o]);
+    row("JPEG, orientation 6 not asked for", "o.jpg", WithExif(jpeg, ExifTiff(6)), false,
         turned[1]);
     QByteArray lost = ExifTiff(6);
     lost[4] = char(0xf0); // the directory offset points past the block
-    row("JPEG, Exif directory out of bounds", "o.jpg", WithExif(cells, lost), true, turned[1]);
-    TiffSpec turnedTiff = {.width = 3 * Cell, .height = 2 * Cell, .samples = RgbBytes(stored)};
-    for (auto [o, apply] : {std::pair{6, true}, {3, true}, {6, false}}) {
-        turnedTiff.orientation = o;
-        row(QString("TIFF, orientation %1%2").arg(o).arg(apply ? "" : " not asked for"), "o.tif",
-            MakeTiff(turnedTiff), apply, turned[apply ? o : 1]);
-    }
-    std::vector<uint16_t> cellMap(768);
+    row("JPEG, Exif directory out of bounds", "o.jpg", WithExif(jpeg, lost), true, turned[1]);
+    TiffSpec turnedTiff = {
+        .width = 48, .height = 32, .orientation = 6, .samples = RgbBytes(stored)};
+    row("TIFF, orientation 6", "o.tif", MakeTiff(turnedTiff), true, turned[6]);
+    row("TIFF, orientation 6 not asked for", "o.tif", MakeTiff(turnedTiff), false, turned[1]);
+    // A palette picture's 8-bit rows, with the colours found back, turned.
+    std::vector<uint16_t> map(48);
     for (int i = 0; i < 6; ++i)
         for (int c = 0; c < 3; ++c)
-            cellMap[size_t(256 * c + i)] =
-                uint16_t((CellColour(QChar('A' + i)) >> (16 - 8 * c) & 255) * 257);
-    turnedTiff.samples.clear();
-    for (size_t i = 0; i < stored.size(); ++i)
-        turnedTiff.samples.push_back(uint8_t(i / (3 * Cell * Cell) * 3 + i % (3 * Cell) / Cell));
-    turnedTiff.photometric = PHOTOMETRIC_PALETTE;
-    turnedTiff.orientation = 5;
-    turnedTiff.colormap = cellMap;
-    row("TIFF palette, orientation 5", "o.tif", MakeTiff(turnedTiff), true, turned[5]);
-    const QByteArray rotated =
-        MakeHeif(heif_compression_HEVC, 3 * Cell, 2 * Cell, stored, false, 6);
+            map[size_t(16 * c + i)] =
+                uint16_t((CellColour(char('A' + i)) >> (16 - 8 * c) & 255) * 257);
+    row("TIFF palette, 4 bits, orientation 5", "o.tif",
+        MakeTiff({.width = 3,
+                  .height = 2,
+                  .bits = 4,
+                  .photometric = PHOTOMETRIC_PALETTE,
+                  .orientation = 5,
+                  .colormap = map,
+                  .samples = {0x01, 0x20, 0x34, 0x50}}),
+        true, turned[5], 1);
+    const QByteArray rotated = MakeHeif(heif_compression_HEVC, 48, 32, stored, false, 6);
     row("HEIC rotated by its container", "o.heic", rotated, true, turned[6]);
     row("HEIC rotated by its container, not asked for", "o.heic", rotated, false, turned[6]);
     row("HEIC with Exif orientation 6", "o.heic",
-        MakeHeif(heif_compression_HEVC, 3 * Cell, 2 * Cell, stored, false, 1, ExifTiff(6)), true,
-        turned[1]);
+        MakeHeif(heif_compression_HEVC, 48, 32, stored, false, 1, ExifTiff(6)), true, turned[1]);
 }
 
 QTEST_GUILESS_MAIN(TestImagePlugins)

@@ -22,8 +22,7 @@ private slots:
     void initTestCase() {
         SetPluginSearchDirsForTesting(std::vector<std::string>{VISTROM_BIN_DIR});
         QVERIFY(WriteFile(dir_.filePath("a.bmp"), MakeBmp24(30, 20, Pattern(30, 20))));
-        QVERIFY(WriteFile(dir_.filePath("a.png"),
-                          MakePng({.width = 9, .height = 7, .samples = RgbBytes(Pattern(9, 7))})));
+        QVERIFY(WriteFile(dir_.filePath("a.png"), QtFile(9, 7, Pattern(9, 7))));
         QVERIFY(WriteFile(dir_.filePath("wide.bmp"), MakeBmp24(1500, 3, Pattern(1500, 3))));
     }
     void shows_data() {
