@@ -1,9 +1,7 @@
-// One side of the clipboard check between two running programs
-// (scripts/clipboard-two-copies.sh), driving the list's own copy and paste
-// commands over the platform's clipboard. "copy PATH..." copies those rows (an
-// empty argument is a blank row), prints "copied" and serves the clipboard
-// until another program takes it (at most 60 s); "paste" pastes into an empty
-// list and prints each row's path bytes and LF; status 2: no row data.
+// One side of scripts/clipboard-two-copies.sh, through the list's own commands.
+// "copy PATH..." copies those rows ("" a blank row), prints "copied" and serves
+// the clipboard until another program takes it (at most 60 s); "paste" pastes
+// into an empty list and prints each row's path bytes and LF; 2: no row data.
 
 #include "dialogs/UserDialogs.h"
 #include "project/Project.h"
@@ -14,9 +12,9 @@
 #include <QTimer>
 #include <QUndoStack>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <numeric>
 
 int main(int argc, char** argv) {
     const bool copy = argc >= 2 && std::strcmp(argv[1], "copy") == 0;
@@ -24,10 +22,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: clipboard_peer copy PATH... | clipboard_peer paste\n");
         return 1;
     }
-    QList<QByteArray> rows;
-    for (int i = 2; i < argc; ++i)
-        rows.append(QByteArray(argv[i]));
-
+    QList<QByteArray> rows(argv + std::min(argc, 2), argv + argc);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     CancellingDialogs dialogs;
@@ -35,11 +30,9 @@ int main(int argc, char** argv) {
     FrameListView list(&project, &dialogs);
     project.frameList()->resetRows(copy ? rows : QList<QByteArray>());
     if (copy) {
-        QList<int> all(rows.size());
-        std::iota(all.begin(), all.end(), 0);
-        SelectRows(project.marks(), all);
+        project.selectAll();
         list.copyRows();
-        std::printf("copied\n");
+        std::puts("copied");
         std::fflush(stdout);
         QObject::connect(
             QGuiApplication::clipboard(), &QClipboard::changed, &app, [](QClipboard::Mode mode) {

@@ -12,17 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-const QString kAppId = QStringLiteral(VISTROM_APP_ID);
-const QString kDemoDir = QStringLiteral(VISTROM_SOURCE_DIR "/examples");
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
+static const QString kAppId = QStringLiteral(VISTROM_APP_ID);
+static const QString kDemoDir = QStringLiteral(VISTROM_SOURCE_DIR "/examples");
 
 class TestInstall : public QObject {
     Q_OBJECT
@@ -57,27 +48,25 @@ private slots:
         QCOMPARE(png.size(), QSize(48, 48));
         QVERIFY(png.hasAlphaChannel() && png.pixelColor(0, 0).alpha() == 0);
     }
+    // Opened from a file manager: the project's path as the one argument.
     void desktopEntry() {
-        const QString file =
-            installed(VISTROM_INSTALL_DATADIR "/applications/" + kAppId + ".desktop");
-        const ProgramRun r = RunProgram("desktop-file-validate", {file});
+        QFile file(installed(VISTROM_INSTALL_DATADIR "/applications/" + kAppId + ".desktop"));
+        const ProgramRun r = RunProgram("desktop-file-validate", {file.fileName()});
         QVERIFY2(r.exitCode == 0 && r.out.isEmpty(), (r.out + r.err).constData());
-        // Opened from a file manager: the project's path as the one argument.
-        const QByteArrayList lines = ReadAll(file).split('\n');
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArrayList lines = file.readAll().split('\n');
         QVERIFY(lines.contains("Exec=vistrom %f"));
         QVERIFY(lines.contains("MimeType=application/x-vistrom-project;"));
         QVERIFY(lines.contains("Icon=" + kAppId.toUtf8()));
     }
+    // validate-tree also finds the menu entry the metainfo launches.
     void appStream() {
-        // validate-tree also finds the menu entry the metainfo launches.
-        for (const QString& command :
-             {QStringLiteral("validate"), QStringLiteral("validate-tree")}) {
-            const QString target =
-                command == "validate"
-                    ? installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml")
-                    : root_.path();
+        for (const QString& target :
+             {installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml"),
+              root_.path()}) {
             const ProgramRun r =
-                RunProgram("appstreamcli", {command, "--no-net", "--no-color", target});
+                RunProgram("appstreamcli", {target == root_.path() ? "validate-tree" : "validate",
+                                            "--no-net", "--no-color", target});
             QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
         }
     }
@@ -99,11 +88,10 @@ private slots:
             {"library", "!<arch>\nfile.o/         0           0     0     644     0         `\n",
              false}};
         for (const auto& [name, content, project] : files) {
-            const QString file = root_.path() + '/' + name;
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
-            f.close();
-            const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
+            QFile file(root_.path() + '/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+            file.close();
+            const QMimeType type = QMimeDatabase().mimeTypeForFile(file.fileName());
             QVERIFY2((type.name() == "application/x-vistrom-project") == project, name);
             QVERIFY(!project || type.inherits("text/plain"));
         }

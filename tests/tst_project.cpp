@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QUndoStack>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -226,7 +228,7 @@ private slots:
     }
     // Start: a new project, or a.fsq opened; either edited once. Then one
     // operation on a file: "b" (another project), "settings" (settings lines
-    // only), "missing", "long" (its line 2 too long), "none/x" (in a missing
+    // only), "long" (its line 2 too long), "none/a" and "none/x" (in a missing
     // folder), "new". path: the project's afterwards ("" untitled).
     void files_data() {
         QTest::addColumn<bool>("opened");
@@ -238,7 +240,7 @@ private slots:
             {true, "new", R::Done, ""},
             {false, "load b", R::Done, "b"},
             {true, "load settings", R::NoRowLine, "a"},
-            {false, "load missing", R::CannotOpen, ""},
+            {false, "load none/a", R::CannotOpen, ""},
             {true, "load long", R::LineTooLong, "a"},
             {true, "save", R::Done, "a"},
             {false, "save", R::CannotWrite, ""},
@@ -252,6 +254,7 @@ private slots:
         QFETCH(bool, opened);
         QFETCH(QString, op);
         QFETCH(QString, path);
+        using R = ProjectResult;
         QTemporaryDir dir;
         auto named = [&](const QString& name) {
             return QFile::encodeName(dir.filePath(name + ".fsq"));
@@ -274,7 +277,13 @@ private slots:
                                 : verb == "save" ? p.save()
                                                  : p.saveAs(named(file));
         QTEST(r, "result");
-        QCOMPARE(p.lastFailure().line, file == "long" ? 2 : 0); // for the message
+        // What failed is told with the file, and the system's reason or the line.
+        const QString told = ProjectMessage(r, p.lastFailure());
+        QCOMPARE(told.contains(QFile::decodeName(named(file))),
+                 !file.isEmpty() && r != R::Done && r != R::NoRowLine);
+        QCOMPARE(told.contains(QString::fromLocal8Bit(std::strerror(ENOENT))),
+                 file.startsWith("none"));
+        QCOMPARE(p.lastFailure().line, file == "long" ? 2 : 0);
         QCOMPARE(p.folder(), path.isEmpty() ? QByteArray() : QFile::encodeName(dir.path()));
         QCOMPARE(p.title(), path.isEmpty() ? "Untitled" : dir.filePath(path + ".fsq"));
         QCOMPARE(p.isUntitled() ? QByteArray() : p.path(),
