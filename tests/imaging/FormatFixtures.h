@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -172,10 +173,9 @@ inline QByteArray MakeTiff(TiffSpec s) {
 }
 
 struct GifFrame {
-    int left = 0, top = 0, width = 1, height = 1;
+    QByteArray grid; // rows of letters split by '/': 'A' for index 0
+    int left = 0, top = 0, transparent = -1;
     bool interlaced = false;
-    int transparent = -1;
-    std::vector<uint8_t> indices; // top row first
 };
 
 inline int AppendGif(GifFileType* gif, const GifByteType* data, int n) {
@@ -200,13 +200,18 @@ inline QByteArray MakeGif(int width, int height, const std::vector<uint32_t>& co
         GifByteType extension[4];
         EGifGCBToExtension(&control, extension);
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension);
-        EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, nullptr);
+        QList<QByteArray> rows = f.grid.split('/');
+        EGifPutImageDesc(gif, f.left, f.top, int(rows[0].size()), int(rows.size()), f.interlaced,
+                         nullptr);
         const int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2}; // interlaced passes
         for (int pass = 0; pass < (f.interlaced ? 4 : 1); ++pass)
-            for (int y = f.interlaced ? start[pass] : 0; y < f.height;
-                 y += f.interlaced ? step[pass] : 1)
-                EGifPutLine(gif, const_cast<GifPixelType*>(&f.indices[size_t(y) * f.width]),
-                            f.width);
+            for (int y = f.interlaced ? start[pass] : 0; y < rows.size();
+                 y += f.interlaced ? step[pass] : 1) {
+                for (char& c : rows[y])
+                    c = char(c - 'A');
+                EGifPutLine(gif, reinterpret_cast<GifPixelType*>(rows[y].data()),
+                            int(rows[y].size()));
+            }
     }
     EGifCloseFile(gif, &error);
     GifFreeMapObject(object);
