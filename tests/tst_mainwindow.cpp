@@ -1,8 +1,6 @@
-// The main window and its list pane as a user drives them: the command
-// table's rules, keys, the questions the commands ask and what each answer
-// does, the mouse, drops, the File commands, closing, start-up, the panes,
-// icons, settings and printing. What the commands do to the rows is
-// tst_project's; here, how they are reached and what the window adds.
+// The main window and its list pane as a user drives them. What the commands
+// do to the rows is tst_project's; here, what the window adds: how commands
+// are reached, what they ask and what each answer does, drops, the panes.
 
 #include "imaging/FormatFixtures.h"
 #include "project_tools.h"
@@ -18,38 +16,23 @@
 #include "ui/MainWindow.h"
 #include "ui/PreviewPane.h"
 
-#include <QApplication>
-#include <QBuffer>
-#include <QClipboard>
-#include <QContextMenuEvent>
-#include <QDialogButtonBox>
-#include <QDir>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMimeData>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QScrollBar>
 #include <QSignalSpy>
-#include <QSplitter>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QUndoStack>
+#include <QtPrintSupport>
+#include <QtWidgets>
 
 namespace {
 
 const QByteArray H("Vistrom data\r\n");
 
+// A window on its own project, its questions answered by script: a number
+// for a value prompt, "-" to cancel it, "yes", "no", "dismiss", "file:<path>"
+// or "file-" (Cancel) for a file dialog.
 struct Window {
     ScriptedDialogs dialogs;
     Project project;
     MainWindow window{&project, &dialogs};
     FrameListView* list = window.listView();
-    QByteArrayList images;
+    QByteArrayList images; // each image the project asked to show
 
     Window() {
         QObject::connect(&project, &Project::showImage,
@@ -60,7 +43,18 @@ struct Window {
         window.show();
         return QTest::qWaitForWindowExposed(&window);
     }
-    // What was asked or shown, by kind: "value", "question", "file", "message"...
+    void script(const QStringList& answers) {
+        for (const QString& a : answers) {
+            if (a == "yes" || a == "no" || a == "dismiss")
+                dialogs.yesNo << ScriptedDialogs::answer(a);
+            else if (a.startsWith("file"))
+                dialogs.files << (a == "file-" ? std::nullopt
+                                               : std::optional(QFile::encodeName(a.mid(5))));
+            else
+                dialogs.values << (a == "-" ? std::nullopt : std::optional(a.toUInt()));
+        }
+    }
+    // What was asked or shown, by kind: "value", "question", "file", "message".
     QStringList asked() const {
         QStringList kinds;
         for (const QString& line : dialogs.log)
@@ -70,35 +64,6 @@ struct Window {
     QPoint centre(int row) const { return list->visualRect(list->model()->index(row, 1)).center(); }
 };
 
-// Drops local files on target at a point as a file manager does with Shift
-// held (copy or move offered, move proposed); the program must only ever
-// copy. The action taken: none when the drop was ignored.
-Qt::DropAction Drop(QWidget* target, const QList<QUrl>& urls, QPoint at) {
-    QMimeData mime;
-    mime.setUrls(urls);
-    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
-    QDragEnterEvent enter(at, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction)
-        return Qt::MoveAction;
-    QDropEvent drop(QPointF(at), offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
-}
-
-// Queues answers: a number for a value prompt, "-" to cancel it,
-// "yes"/"no"/"dismiss", "file:<path>" or "file-" for a file dialog.
-void Script(ScriptedDialogs& d, const QStringList& answers) {
-    for (const QString& a : answers) {
-        if (a == "yes" || a == "no" || a == "dismiss")
-            d.yesNo << ScriptedDialogs::answer(a);
-        else if (a.startsWith("file"))
-            d.files << (a == "file-" ? std::nullopt : std::optional(QFile::encodeName(a.mid(5))));
-        else
-            d.values << (a == "-" ? std::nullopt : std::optional(a.toUInt()));
-    }
-}
-
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -107,9 +72,8 @@ class TestMainWindow : public QObject {
 private slots:
     // Every command is reached from a menu or a key and has its handler (the
     // three keys taken to do nothing aside); no key is bound twice, the list's
-    // own keys to the list only; the menus and the list's context menu hold
-    // the table's actions, the context menu only the Edit menu's. Undo and
-    // redo are available exactly when there is a step.
+    // own keys to the list only; the list's context menu holds Edit menu
+    // actions. Undo and redo are available exactly when there is a step.
     void commandTable() {
         Window w;
         const QList<QKeySequence> listKeys{Qt::Key_Space,
@@ -119,18 +83,20 @@ private slots:
                                            Qt::SHIFT | Qt::Key_Return,
                                            Qt::SHIFT | Qt::Key_Enter};
         QSet<QKeySequence> bound;
-        QHash<Menu, QList<QAction*>> menus; // nullptr for a separator
+        QHash<QAction*, Menu> placed;
+        const QList<QAction*> bar = w.window.menuBar()->actions();
+        for (int m = 0; m < bar.size(); ++m)
+            for (QAction* a : bar[m]->menu()->actions())
+                placed.insert(a, MenuTable()[m].menu);
         for (const CommandEntry& e : CommandTable()) {
-            QAction* a = w.window.commandAction(e.id);
-            menus[e.menu] << a;
             if (e.id == Command::Separator)
                 continue;
+            QAction* a = w.window.commandAction(e.id);
             const QList<QKeySequence> keys = CommandKeys(e);
-            QVERIFY(e.menu != Menu::None || !keys.isEmpty());
+            QVERIFY2(e.menu == Menu::None ? !keys.isEmpty() : placed.value(a) == e.menu, e.text);
             const bool taken =
                 QList{Command::CutKey, Command::CopyKey, Command::PasteKey}.contains(e.id);
             QVERIFY2(w.window.handles(e.id) != taken, e.text);
-            QCOMPARE(a->shortcuts(), keys);
             QCOMPARE(a->isEnabled(), e.id != Command::Undo && e.id != Command::Redo);
             for (const QKeySequence& key : keys) {
                 QVERIFY2(!bound.contains(key), qPrintable(key.toString()));
@@ -138,22 +104,10 @@ private slots:
                 QCOMPARE(listKeys.contains(key), e.scope == KeyScope::List);
             }
         }
-        auto actionsOf = [](const QWidget* menu) {
-            QList<QAction*> out;
-            for (QAction* a : menu->actions())
-                out << (a->isSeparator() ? nullptr : a);
-            return out;
-        };
-        const QList<QAction*> bar = w.window.menuBar()->actions();
-        QCOMPARE(bar.size(), qsizetype(MenuTable().size()));
-        for (int m = 0; m < bar.size(); ++m)
-            QCOMPARE(actionsOf(bar[m]->menu()), menus[MenuTable()[m].menu]);
-        QList<QAction*> context;
-        for (const Command id : ListContextMenu())
-            context << w.window.commandAction(id);
-        QCOMPARE(actionsOf(w.list->contextMenu()), context);
+        const QList<QAction*> context = w.list->contextMenu()->actions();
+        QCOMPARE(context.size(), qsizetype(ListContextMenu().size()));
         for (QAction* a : context)
-            QVERIFY(menus[Menu::Edit].contains(a));
+            QVERIFY(a->isSeparator() || placed.value(a, Menu::None) == Menu::Edit);
         QAction* undo = w.window.commandAction(Command::Undo);
         QAction* redo = w.window.commandAction(Command::Redo);
         w.project.insertBlanks(0, 3);
@@ -163,123 +117,105 @@ private slots:
         QVERIFY(undo->isEnabled() && !redo->isEnabled());
     }
 
-    // In the real window each key runs its command exactly once while the list
-    // has the focus: the list's own keys before the window's shortcuts, the
-    // table's own Ctrl+A, Ctrl+C, Home, End and in-place editing never, no key
-    // an ambiguous shortcut. The list is "a [b] [c*] d", "/p" on the clipboard,
-    // a step to undo ("/u" appended) or, with Shift, to redo.
-    void keys_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<QStringList>("asked");
-        QTest::addColumn<QByteArray>("shown");  // the image shown; null: none
-        QTest::addColumn<QByteArray>("copied"); // the clipboard afterwards; null: unchanged
-        const char* all = "a [b] [c*] d";
-        const QByteArray bc = H + "b\r\nc\r\n";
-        const int ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier;
-        auto key = [](const char* name, int k, int mods, const char* after,
-                      const QStringList& asked = {}, const QByteArray& shown = {},
-                      const QByteArray& copied = {}) {
-            QTest::newRow(name) << k << mods << QByteArray(after) << asked << shown << copied;
-        };
-        key("Space", Qt::Key_Space, 0, "a [-] [-*] d");
-        key("Delete", Qt::Key_Delete, 0, "a [d*]");
-        key("Ctrl+D", Qt::Key_D, ctrl, "a [d*]");
-        key("Return", Qt::Key_Return, 0, all, {}, "b");
-        key("keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, all, {}, "b");
-        key("Shift+Return", Qt::Key_Return, shift, all, {"file"});
-        key("Ctrl+A appends", Qt::Key_A, ctrl, "a [b] [c*] d -", {"value"});
-        key("Ctrl+Shift+A selects all", Qt::Key_A, ctrl | shift, "[a] [b] [c*] [d]");
-        key("Ctrl+C", Qt::Key_C, ctrl, all, {}, {}, bc);
-        key("Ctrl+X", Qt::Key_X, ctrl, "a d*", {}, {}, bc);
-        key("Ctrl+Y", Qt::Key_Y, ctrl, "a [-] [-*] d", {}, {}, bc);
-        key("Ctrl+V", Qt::Key_V, ctrl, "a [b] /p [c*] d");
-        key("Ctrl+W", Qt::Key_W, ctrl, "a [b] [/p*] d");
-        key("Ctrl+Z", Qt::Key_Z, ctrl, all);
-        key("Ctrl+Shift+Z", Qt::Key_Z, ctrl | shift, "a [b] [c*] d [/u]");
-        key("End goes to the last row", Qt::Key_End, 0, "a b c [d*]");
-        key("Shift+Home extends to the first row", Qt::Key_Home, shift, "[a*] [b] [c] d");
-    }
-    void keys() {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(QByteArray, shown);
-        QFETCH(QByteArray, copied);
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("[Aa]mbiguous")));
-        const QByteArray onClipboard = H + "/p\r\n";
-        QGuiApplication::clipboard()->setText(QString::fromUtf8(onClipboard));
-        Window w;
-        SetState(w.project, "a [b] [c*] d");
-        if (key == Qt::Key_Z) {
-            w.project.undoStack()->push(
-                RowEditStep::insertRows(w.project.frameList(), {4}, {"/u"}, "paste"));
-            if (modifiers & Qt::ShiftModifier)
-                w.project.undo();
-        }
-        QSignalSpy activated(w.list, &QAbstractItemView::activated);
-        w.dialogs.values << 1;
-        QVERIFY(w.show());
-        w.window.activateWindow();
-        w.list->setFocus();
-        QTRY_VERIFY(w.list->hasFocus());
-        QTest::keyClick(w.list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QTEST(StateOf(w.project), "after");
-        QTEST(w.asked(), "asked");
-        QCOMPARE(w.images, shown.isNull() ? QByteArrayList() : QByteArrayList{shown});
-        QCOMPARE(QGuiApplication::clipboard()->mimeData()->data("text/plain"),
-                 copied.isNull() ? onClipboard : copied);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.list));
-        QVERIFY(w.list->findChildren<QLineEdit*>().isEmpty());
-        QCOMPARE(activated.count(), 0);
-    }
-
-    // What each list command asks ("value <first>/<largest>": a count up to
-    // 1000, a row number up to the last row, the end of a range up to the row
-    // count; a Yes/No "question"; a "file" dialog opening in the project's
-    // folder; a "message") and what each answer does; Cancel does nothing.
-    void questions_data() {
+    // A key typed into the list of the shown window, or a list command: what
+    // it asks ("value <first>/<largest>": a count up to 1000, a row up to the
+    // last row, a range's end up to the row count; a Yes/No "question"; a
+    // "file" dialog opening in the project's folder; a "message"), what each
+    // answer does (Cancel: nothing), the image shown, the clipboard ("/p"
+    // before). A key runs its command once: the list's own keys before the
+    // window's shortcuts, the table's own Ctrl+A, Ctrl+C, Home, End and
+    // in-place editing never; no key is ambiguous. Ctrl+Z finds "/u" appended
+    // to undo; Ctrl+Shift+Z that step undone.
+    void listCommands_data() {
+        QTest::addColumn<QString>("key"); // empty: the command
         QTest::addColumn<int>("command");
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QStringList>("asked");
-        auto row = [](const char* name, Command id, const char* before, const QStringList& answers,
-                      const char* after, const QStringList& asked) {
-            QTest::newRow(name) << int(id) << QByteArray(before) << answers << QByteArray(after)
-                                << asked;
+        QTest::addColumn<QByteArrayList>("shown");
+        QTest::addColumn<QByteArray>("copied"); // null: unchanged
+        const char* abcd = "a [b] [c*] d";
+        auto key = [abcd](const char* k, const char* after, const QStringList& answers = {},
+                          const QStringList& asked = {}, const QByteArrayList& shown = {},
+                          const QByteArray& copied = {}) {
+            QTest::newRow(k) << QString(k) << 0 << QByteArray(abcd) << answers << QByteArray(after)
+                             << asked << shown << copied;
         };
+        auto cmd = [](const char* name, Command id, const char* before, const QStringList& answers,
+                      const char* after, const QStringList& asked) {
+            QTest::newRow(name) << QString() << int(id) << QByteArray(before) << answers
+                                << QByteArray(after) << asked << QByteArrayList() << QByteArray();
+        };
+        const QByteArray bc = H + "b\r\nc\r\n";
+        key("Space", "a [-] [-*] d");
+        key("Del", "a [d*]");
+        key("Ctrl+D", "a [d*]");
+        key("Return", abcd, {}, {}, {"b"});
+        key("Num+Enter", abcd, {}, {}, {"b"});
+        key("Shift+Return", abcd, {"file-"}, {"file"});
+        key("Ctrl+A", "a [b] [c*] d -", {"1"}, {"value 1/1000"});
+        key("Ctrl+Shift+A", "[a] [b] [c*] [d]");
+        key("Ctrl+C", abcd, {}, {}, {}, bc);
+        key("Ctrl+X", "a d*", {}, {}, {}, bc);
+        key("Ctrl+Y", "a [-] [-*] d", {}, {}, {}, bc);
+        key("Ctrl+V", "a [b] /p [c*] d");
+        key("Ctrl+W", "a [b] [/p*] d");
+        key("Ctrl+Z", abcd);
+        key("Ctrl+Shift+Z", "a [b] [c*] d [/u]");
+        key("End", "a b c [d*]");
+        key("Shift+Home", "[a*] [b] [c] d");
         using C = Command;
         const QStringList count{"value 1/1000"}, range{"value 0/2", "value 0/3"};
-        row("append", C::AddBlanksAtEnd, "a b* c", {"2"}, "a b* c - -", count);
-        row("append cancelled", C::AddBlanksAtEnd, "a b* c", {"-"}, "a b* c", count);
-        row("insert at the focus", C::InsertBlanksHere, "a b* c", {"2"}, "a - - b* c", count);
-        row("insert without focus", C::InsertBlanksHere, "a [b] c", {"1"}, "a [b] c -", count);
-        row("go to", C::GoToRow, "a [b] c*", {"0"}, "a* [b] c", {"value 0/2"});
-        row("go to on an empty list", C::GoToRow, "", {"0"}, "", {"value 0/0"});
-        row("range", C::AddRangeToSelection, "a b* c", {"0", "2"}, "[a] [b*] c", range);
-        row("range, second cancelled", C::AddRangeToSelection, "a b* c", {"0", "-"}, "a b* c",
-            range);
-        row("clear, Yes", C::ClearAll, "a [b] c*", {"yes"}, "", {"question"});
-        row("clear, dismissed", C::ClearAll, "a [b] c*", {"dismiss"}, "a [b] c*", {"question"});
-        row("drag and drop", C::ExplainDragAndDrop, "a", {}, "a", {"message"});
-        row("import, no such file", C::ImportFileList, "a", {"file:/none/l.txt"}, "a",
+        cmd("append", C::AddBlanksAtEnd, "a b* c", {"2"}, "a b* c - -", count);
+        cmd("append cancelled", C::AddBlanksAtEnd, "a b* c", {"-"}, "a b* c", count);
+        cmd("insert at the focus", C::InsertBlanksHere, "a b* c", {"2"}, "a - - b* c", count);
+        cmd("insert without focus", C::InsertBlanksHere, "a [b] c", {"1"}, "a [b] c -", count);
+        cmd("go to", C::GoToRow, "a [b] c*", {"0"}, "a* [b] c", {"value 0/2"});
+        cmd("go to on an empty list", C::GoToRow, "", {"0"}, "", {"value 0/0"});
+        cmd("range", C::AddRangeToSelection, "a b* c", {"0", "2"}, "[a] [b*] c", range);
+        cmd("range, end cancelled", C::AddRangeToSelection, "a b* c", {"0", "-"}, "a b* c", range);
+        cmd("clear, Yes", C::ClearAll, "a [b] c*", {"yes"}, "", {"question"});
+        cmd("clear, dismissed", C::ClearAll, "a [b] c*", {"dismiss"}, "a [b] c*", {"question"});
+        cmd("drag and drop", C::ExplainDragAndDrop, "a", {}, "a", {"message"});
+        cmd("import, no such file", C::ImportFileList, "a", {"file:/none/l.txt"}, "a",
             {"file", "message"});
-        row("change the first selected", C::ChangeImage, "a [b] [c]", {"file:/n"}, "a [/n] [c]",
-            {"file"});
-        row("change nothing selected", C::ChangeImage, "a b* c", {}, "a b* c", {});
+        cmd("change", C::ChangeImage, "a [b] [c]", {"file:/n"}, "a [/n] [c]", {"file"});
+        cmd("change nothing selected", C::ChangeImage, "a b* c", {}, "a b* c", {});
     }
-    void questions() {
-        QFETCH(int, command);
+    void listCommands() {
+        QFETCH(QString, key);
         QFETCH(QByteArray, before);
-        QFETCH(QStringList, answers);
-        QFETCH(QByteArray, after);
+        QFETCH(QByteArray, copied);
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("[Aa]mbiguous")));
+        const QByteArray onClipboard = H + "/p\r\n";
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(onClipboard));
         QTemporaryDir dir;
         Window w;
         QCOMPARE(w.project.saveAs(QFile::encodeName(dir.filePath("q.fsq"))), ProjectResult::Done);
         SetState(w.project, before);
-        Script(w.dialogs, answers);
-        w.trigger(Command(command));
+        if (key.endsWith('Z')) {
+            w.project.undoStack()->push(
+                RowEditStep::insertRows(w.project.frameList(), {4}, {"/u"}, "paste"));
+            if (key.contains("Shift"))
+                w.project.undo();
+        }
+        QFETCH(QStringList, answers);
+        w.script(answers);
+        QSignalSpy activated(w.list, &QAbstractItemView::activated);
+        QFETCH(int, command);
+        if (key.isEmpty()) {
+            w.trigger(Command(command));
+        } else {
+            QVERIFY(w.show());
+            w.window.activateWindow();
+            w.list->setFocus();
+            QTRY_VERIFY(w.list->hasFocus());
+            const QKeyCombination typed = QKeySequence(key, QKeySequence::PortableText)[0];
+            QTest::keyClick(w.list, typed.key(), typed.keyboardModifiers());
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.list));
+        }
+        QFETCH(QByteArray, after);
         QCOMPARE(StateOf(w.project), after);
         QStringList asked = w.asked();
         for (qsizetype i = 0, v = 0; i < asked.size(); ++i) {
@@ -295,6 +231,11 @@ private slots:
         QCOMPARE(w.project.isModified(), ParseState(before).paths != ParseState(after).paths);
         for (const UserDialogs::FileRequest& request : w.dialogs.fileRequests)
             QCOMPARE(request.startFolder, QFile::encodeName(dir.path()));
+        QTEST(w.images, "shown");
+        QCOMPARE(QGuiApplication::clipboard()->mimeData()->data("text/plain"),
+                 copied.isNull() ? onClipboard : copied);
+        QVERIFY(w.list->findChildren<QLineEdit*>().isEmpty());
+        QCOMPARE(activated.count(), 0);
     }
 
     // A right click shows the image of the row under the pointer (a blank row
@@ -338,13 +279,14 @@ private slots:
         QVERIFY(menu->isVisible());
     }
 
-    // A drop on the list asks for the start, offering the row under the drop
-    // point (the last row below them), and for more than one file the
-    // interval; Cancel drops nothing. An item that is no local file stops the
-    // drop; names aimed past the last row are counted; these messages come to
-    // the front. On the window outside the list, image files (by name or by
-    // their first bytes) go to the list the same way; another file opens as a
-    // project, with a message when it is not text. Always a copy.
+    // Files dropped on the list (offering the row under the drop point as the
+    // start, the last row below them; for more than one file the interval) or
+    // on the window outside it: image files (by name or by their first bytes)
+    // go to the list the same way, another file opens as a project, with a
+    // message when it is not text. Cancel drops nothing; an item that is no
+    // local file stops the drop; names past the last row are counted; the
+    // list's messages come to the front. A file manager offering copy or
+    // move, proposing move, is always answered with a copy.
     void drops_data() {
         QTest::addColumn<int>("at"); // the row dropped on; -1 below the rows; -2 the window
         QTest::addColumn<QStringList>("files"); // in the test folder; "": no local file
@@ -382,14 +324,22 @@ private slots:
         Window w;
         QVERIFY(w.show());
         SetState(w.project, "- - - - -");
-        Script(w.dialogs, answers);
+        w.script(answers);
+        QMimeData mime;
         QList<QUrl> urls;
         for (const QString& f : files)
             urls << (f.isEmpty() ? QUrl("https://example.org/b.bmp")
                                  : QUrl::fromLocalFile(dir.filePath(f)));
+        mime.setUrls(urls);
         QWidget* target = at == -2 ? &w.window : w.list->viewport();
         const QPoint point = at >= 0 ? w.centre(at) : QPoint(10, target->height() - 5);
-        QCOMPARE(Drop(target, urls, point),
+        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(point, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
+        QDropEvent drop(point, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(target, &drop);
+        QCOMPARE(drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction,
                  answers.contains("-") ? Qt::IgnoreAction : Qt::CopyAction);
         QCOMPARE(StateOf(w.project), after.replace("<d>", QFile::encodeName(dir.path() + '/')));
         QTEST(w.asked(), "asked");
@@ -403,8 +353,8 @@ private slots:
             QVERIFY(w.dialogs.log.last().contains(" 2 ") && w.dialogs.log.last().contains("(4)"));
     }
 
-    // A format's filter entry in the image dialog is offered only while its
-    // plug-in loads from the folder searched: each plug-in adds its own.
+    // The image dialog offers a format's filter entry only while its plug-in
+    // loads from the folder searched: each plug-in adds an entry naming it.
     void changeImageFilter() {
         auto entries = [](const QStringList& plugins) {
             QTemporaryDir folder;
@@ -432,21 +382,21 @@ private slots:
         QCOMPARE(entries(plugins).size(), bare.size() + 2 * plugins.size());
     }
 
-    // The File commands: the question about unsaved changes (No goes on
-    // without saving, Yes saves first; dismissing it, or a save that does not
-    // go through, calls the command off), the file dialogs, the question before
-    // replacing a write-protected file, a message for what failed, the title.
+    // The File commands and a path given to the window (command 0: the command
+    // line's, relative to the working folder sub/): the question about unsaved
+    // changes (No goes on, Yes saves first; dismissing it, or a save that does
+    // not go through, calls the command off), the file dialogs (in the
+    // project's folder), the question before replacing a write-protected file,
+    // a message for what failed, the title, what stays modified.
     void fileCommands_data() {
-        // Start: untitled or opened (sub/current.fsq), edited once. Answers as
-        // Script takes them, ".fsq" files in the test folder; "gone" removes
-        // sub/, "protect" makes current.fsq read-only, "protect-other"
-        // other.fsq. Command 0 opens the file named last as a path given to the
-        // window (command line, drop). Afterwards: the project's file ("":
-        // untitled) and whether it is still modified.
+        // The project: untitled or sub/current.fsq, edited. Answers as script()
+        // takes them, names of .fsq files in the test folder; "gone" removes sub/,
+        // "protect" makes current.fsq read-only, "protect-other" other.fsq;
+        // command 0 takes the last as the path. Afterwards the project's file.
         QTest::addColumn<bool>("opened");
         QTest::addColumn<int>("command");
         QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("path"); // "": untitled
         QTest::addColumn<bool>("modified");
         QTest::addColumn<QStringList>("asked");
         auto row = [](const char* name, bool opened, Command command, const QStringList& answers,
@@ -455,26 +405,30 @@ private slots:
                                 << asked;
         };
         using C = Command;
+        const C given = C::Separator;
         const QString q = "question", f = "file", m = "message";
         row("New, Yes, Save As cancelled", false, C::NewProject, {"yes", "file-"}, "", true,
             {q, f});
         row("New, Yes, saved", false, C::NewProject, {"yes", "file:new"}, "", false, {q, f});
-        row("Open, dismissed", true, C::OpenProject, {"dismiss"}, "current", true, {q});
+        row("Open, dismissed", true, C::OpenProject, {"dismiss"}, "sub/current", true, {q});
         row("Open, No", true, C::OpenProject, {"no", "file:other"}, "other", false, {q, f});
-        row("Open fails", true, C::OpenProject, {"no", "file:settings"}, "current", true,
+        row("Open fails", true, C::OpenProject, {"no", "file:settings"}, "sub/current", true,
             {q, f, m});
         row("Open, Yes, save fails", false, C::OpenProject, {"yes", "file:none/x"}, "", true,
             {q, f, m});
         row("Save untitled: Save As", false, C::SaveProject, {"file:new"}, "new", false, {f});
-        row("Save fails", true, C::SaveProject, {"gone"}, "current", true, {m});
-        row("Save write-protected, Yes", true, C::SaveProject, {"protect", "yes"}, "current", false,
-            {q});
-        row("Save write-protected, No", true, C::SaveProject, {"protect", "no"}, "current", true,
-            {q});
+        row("Save fails", true, C::SaveProject, {"gone"}, "sub/current", true, {m});
+        row("Save write-protected, Yes", true, C::SaveProject, {"protect", "yes"}, "sub/current",
+            false, {q});
+        row("Save write-protected, No", true, C::SaveProject, {"protect", "no"}, "sub/current",
+            true, {q});
         row("Save As over write-protected, dismissed", false, C::SaveProjectAs,
             {"protect-other", "file:other", "dismiss"}, "", true, {f, q});
-        row("path given, dismissed", true, C::Separator, {"dismiss", "other"}, "current", true,
+        row("path given, No", true, given, {"no", "../other"}, "other", false, {q});
+        row("path given, dismissed", true, given, {"dismiss", "../other"}, "sub/current", true,
             {q});
+        row("path missing", true, given, {"no", "missing"}, "sub/current", true, {q, m});
+        row("no path given", false, given, {""}, "", true, {});
     }
     void fileCommands() {
         QFETCH(bool, opened);
@@ -491,6 +445,8 @@ private slots:
         if (opened)
             QCOMPARE(w.project.load(QFile::encodeName(current)), ProjectResult::Done);
         w.project.changePath(0, "/edited.bmp");
+        const QString working = QDir::currentPath();
+        QDir::setCurrent(dir.filePath("sub"));
         if (answers.removeAll("gone"))
             QVERIFY(QDir(dir.filePath("sub")).removeRecursively());
         const bool protect = answers.removeAll("protect");
@@ -503,11 +459,12 @@ private slots:
             if (a.startsWith("file:"))
                 a = "file:" + dir.filePath(a.mid(5) + ".fsq");
         const QString given = command == 0 ? answers.takeLast() : QString();
-        Script(w.dialogs, answers);
+        w.script(answers);
         if (command == 0)
-            w.window.openProjectAt(QFile::encodeName(dir.filePath(given + ".fsq")));
+            OpenStartProject(w.window, QFile::encodeName(given.isEmpty() ? given : given + ".fsq"));
         else
             w.trigger(Command(command));
+        QDir::setCurrent(working);
         QTEST(w.asked(), "asked");
         QCOMPARE(w.dialogs.unexpected, 0);
         for (const UserDialogs::FileRequest& r : w.dialogs.fileRequests) {
@@ -515,10 +472,10 @@ private slots:
             // The project's folder; untitled, the seam's last used folder.
             QCOMPARE(r.startFolder, opened ? QFile::encodeName(dir.filePath("sub")) : QByteArray());
         }
-        const QString file = path == "current" ? current : dir.filePath(path + ".fsq");
         QCOMPARE(w.project.isUntitled(), path.isEmpty());
-        QCOMPARE(w.window.windowTitle(), (path.isEmpty() ? QStringLiteral("Untitled") : file) +
-                                             QStringLiteral("- Vistrom"));
+        QCOMPARE(w.window.windowTitle(),
+                 (path.isEmpty() ? QStringLiteral("Untitled") : dir.filePath(path + ".fsq")) +
+                     QStringLiteral("- Vistrom"));
         QTEST(w.project.isModified(), "modified");
         if (answers.contains("file:" + dir.filePath("new.fsq")))
             QVERIFY(ReadFile(dir.filePath("new.fsq")).contains("\r\n/edited.bmp\r\n"));
@@ -527,35 +484,29 @@ private slots:
             QCOMPARE(ReadFile(current).contains("/edited.bmp"), !w.project.isModified());
             QVERIFY(!(QFile::permissions(current) &
                       (QFileDevice::WriteOwner | QFileDevice::WriteOther)));
-        } else if (path == "current") {
+        } else if (path == "sub/current") {
             QCOMPARE(ReadFile(current), before);
         }
     }
 
-    // Closing asks about unsaved changes; dismissing the question, or a Yes
-    // whose Save As is cancelled, keeps the window open, and Exit asks again.
-    // During a conversion closing asks whether to stop it: No (or dismissing)
-    // goes on with the panes, menus and keys still, as behind a modal dialog;
-    // Yes stops it, and the window closes once the conversion told how it ended.
+    // Closing asks about unsaved changes as the File commands do: dismissing
+    // the question keeps the window open. During a conversion closing asks
+    // whether to stop it: No (or dismissing) goes on with the panes, menus and
+    // keys still, as behind a modal dialog; Yes stops it, and the window closes
+    // once the conversion told how it ended.
     void closing() {
         using A = UserDialogs::Answer;
         QTemporaryDir dir;
         Window w;
         w.window.show();
-        QVERIFY(w.window.close());
+        QVERIFY(w.window.close()); // nothing to save: no question
         w.window.show();
         w.project.insertBlanks(0, 1);
-        w.dialogs.yesNo = {A::No};
-        QVERIFY(w.window.close()); // No: closes without saving
-        w.window.show();
-        w.dialogs.yesNo = {A::Dismissed, A::Yes, A::Yes};
-        w.dialogs.files = {std::nullopt, QFile::encodeName(dir.filePath("closing.fsq"))};
-        QVERIFY(!w.window.close() && !w.window.close());
-        QVERIFY(w.window.isVisible() && w.project.isModified());
+        w.dialogs.yesNo = {A::Dismissed, A::No};
+        QVERIFY(!w.window.close() && w.window.isVisible());
         w.trigger(Command::Exit);
         QVERIFY(!w.window.isVisible());
-        QCOMPARE(w.asked(), QString("question question question file question file").split(' '));
-        QVERIFY(QFile::exists(dir.filePath("closing.fsq")));
+        QCOMPARE(w.asked(), QStringList(2, "question"));
 
         QImage red(8, 8, QImage::Format_RGB32);
         red.fill(Qt::red);
@@ -585,80 +536,36 @@ private slots:
         // Long enough that the worker cannot be done before the question.
         c.project.frameList()->resetRows(Paths(50000, QFile::encodeName(dir.filePath("red.bmp"))));
         c.trigger(Command::ConvertToMovie);
-        QVERIFY(!c.window.close());
-        QVERIFY(c.window.isVisible());
+        QVERIFY(!c.window.close() && c.window.isVisible());
         QVERIFY(finished.wait(60000));
         QVERIFY(!c.window.isVisible());
         QCOMPARE(c.asked(), QString("file compression question question message file compression "
                                     "question message")
                                 .split(' '));
         QVERIFY(c.dialogs.log.last() != done); // told it was stopped
-        QCOMPARE(c.dialogs.unexpected, 0);
-    }
-
-    // A path on the command line opens, absolute or relative to the working
-    // folder (dots and all); one that cannot be opened is told, leaving a new
-    // project.
-    void startUp_data() {
-        QTest::addColumn<QString>("argument"); // "<dir>" the test folder, "<name>" its name
-        QTest::newRow("no argument") << QString();
-        QTest::newRow("relative with dots") << "../<name>/start.fsq";
-        QTest::newRow("missing file") << "<dir>/missing.fsq";
-    }
-    void startUp() {
-        QFETCH(QString, argument);
-        QTemporaryDir dir;
-        WriteFile(dir.filePath("start.fsq"), "!F 1\n/a.bmp\n\n");
-        argument.replace("<dir>", dir.path()).replace("<name>", QFileInfo(dir.path()).fileName());
-        const QString working = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        Window w;
-        OpenStartProject(w.window, QFile::encodeName(argument));
-        QDir::setCurrent(working);
-        const bool loads = argument.endsWith("start.fsq");
-        QCOMPARE(w.asked(), argument.contains("missing") ? QStringList{"message"} : QStringList());
-        QCOMPARE(w.window.windowTitle(),
-                 (loads ? dir.filePath("start.fsq") : QStringLiteral("Untitled")) + "- Vistrom");
-        QCOMPARE(StateOf(w.project),
-                 loads ? QByteArray("/a.bmp -") : QByteArray("- - - - - - - - - -"));
-        QVERIFY(!w.project.isModified());
     }
 
     // A new window: the list 400 wide beside a collapsed preview; a header
-    // click sorts nothing; F6 and Shift+F6 move between the panes.
+    // click sorts nothing; F6 and Shift+F6 move between the panes. A blank row
+    // shows a black arrow; a filled row another icon, or the warning icon when
+    // its file is missing (a relative path is looked for in the project's
+    // folder first), as found until the window is activated again.
     void panes() {
-        Window w;
-        QVERIFY(w.show());
-        QSplitter* splitter = w.window.splitter();
-        QCOMPARE(splitter->widget(0), w.list);
-        QCOMPARE(splitter->widget(1), static_cast<QWidget*>(w.window.preview()));
-        QCOMPARE(splitter->sizes(), (QList<int>{400, 0}));
-        w.project.changePath(0, "/b");
-        w.project.changePath(1, "/a");
-        QTest::mouseClick(w.list->horizontalHeader()->viewport(), Qt::LeftButton, {},
-                          QPoint(150, 5));
-        QCOMPARE(w.project.frameList()->paths().mid(0, 2), (Paths{"/b", "/a"}));
-        QVERIFY(w.project.selectedRows().isEmpty());
-        w.window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window));
-        w.list->setFocus();
-        w.trigger(Command::NextPane);
-        QVERIFY(w.window.preview()->hasFocus());
-        w.trigger(Command::PreviousPane);
-        QVERIFY(w.list->hasFocus());
-    }
-
-    // A blank row shows a black arrow; a filled row another icon, or the
-    // warning icon when its file is missing (a relative path is looked for in
-    // the project's folder first). What was found is kept until the window is
-    // activated again.
-    void icons() {
         QTemporaryDir dir;
         const QByteArray here = WriteFile(dir.filePath("here.bmp"), "BM");
         WriteFile(dir.filePath("p.fsq"), "!F 1\nhere.bmp\ncoming.bmp\n" + here + "\n\n");
         Window w;
         QCOMPARE(w.project.load(QFile::encodeName(dir.filePath("p.fsq"))), ProjectResult::Done);
         QVERIFY(w.show());
+        QSplitter* splitter = w.window.splitter();
+        QCOMPARE(splitter->widget(0), w.list);
+        QCOMPARE(splitter->widget(1), static_cast<QWidget*>(w.window.preview()));
+        QCOMPARE(splitter->sizes(), (QList<int>{400, 0}));
+        const Paths paths = w.project.frameList()->paths();
+        QTest::mouseClick(w.list->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(150, 5));
+        QCOMPARE(w.project.frameList()->paths(), paths);
+        QVERIFY(w.project.selectedRows().isEmpty());
         const auto icon = [&](int row) {
             const QRect cell = w.list->visualRect(w.list->model()->index(row, 0));
             return w.list->viewport()
@@ -681,13 +588,23 @@ private slots:
         QEvent activated(QEvent::WindowActivate);
         QApplication::sendEvent(&w.window, &activated);
         QCOMPARE(icon(1), icon(0));
+        w.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        w.list->setFocus();
+        w.trigger(Command::NextPane);
+        QVERIFY(w.window.preview()->hasFocus());
+        w.trigger(Command::PreviousPane);
+        QVERIFY(w.list->hasFocus());
     }
 
-    // The label column fits the list's longest label uncut, also once the list
-    // grows past a power of ten or the frame rate changes; the path column
-    // fills the rest, leaving nothing to scroll sideways.
-    void columns() {
+    // The label column fits the longest label uncut as the list grows past a
+    // power of ten or the frame rate changes; the path column takes the rest,
+    // nothing to scroll sideways. Go to reaches every row (numbers past 1000)
+    // and shows it whole. Deleting scattered rows keeps the list where it was
+    // (the bar counts rows); undo and redo show the rows they change.
+    void longLists() {
         Window w;
+        w.window.resize(420, 300);
         QVERIFY(w.show());
         FrameListView* list = w.list;
         ProjectSettings slow = w.project.settings();
@@ -698,7 +615,7 @@ private slots:
             else if (step == 2)
                 w.project.changeSettings(slow);
             else if (step == 3)
-                w.project.frameList()->resetRows(Paths(100000));
+                w.project.frameList()->resetRows(Numbered(100000));
             const int last = list->model()->rowCount() - 1;
             QStyleOptionViewItem option;
             option.initFrom(list);
@@ -713,6 +630,32 @@ private slots:
             }
             QTRY_COMPARE(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width());
             QVERIFY(!list->horizontalScrollBar()->isVisible());
+        }
+        const auto inView = [&](int row) {
+            return list->viewport()->rect().contains(
+                list->visualRect(list->model()->index(row, 0)));
+        };
+        Rows scattered;
+        for (int r = 0; r < 100; r += 3)
+            scattered << r;
+        SetMarks(w.project, scattered, 0);
+        for (const int row : {700, 5, 99999, 0, 600}) {
+            w.dialogs.values << row;
+            w.trigger(Command::GoToRow);
+            QVERIFY2(inView(row), qPrintable(QString::number(row)));
+        }
+        QCOMPARE(w.dialogs.valueMaxima.last(), 99999u);
+        QScrollBar* bar = list->verticalScrollBar();
+        const int before = bar->value(), moved = int(scattered.size());
+        QVERIFY(before > 500);
+        w.trigger(Command::DeleteSelection);
+        QApplication::processEvents();
+        QVERIFY(bar->value() >= before - moved && bar->value() <= before);
+        for (const Command id : {Command::Undo, Command::Redo}) {
+            bar->setValue(bar->maximum());
+            w.trigger(id);
+            QApplication::processEvents();
+            QVERIFY(inView(0));
         }
     }
 
@@ -750,42 +693,6 @@ private slots:
         QCOMPARE(QSize(shown.width(), shown.height()), QSize(16, 32));
         w.project.undo();
         QCOMPARE(QSize(shown.width(), shown.height()), QSize(32, 16));
-    }
-
-    // Go to reaches every row, past row 1000 too, and scrolls it fully into
-    // view. Deleting scattered rows does not throw the list back to the top
-    // (the bar counts rows); undo and redo scroll to the rows they change.
-    void scrolling() {
-        Window w;
-        w.project.frameList()->resetRows(Numbered(2000));
-        Rows scattered;
-        for (int r = 0; r < 100; r += 3)
-            scattered << r;
-        SetMarks(w.project, scattered, 0);
-        w.window.resize(420, 300);
-        QVERIFY(w.show());
-        const auto inView = [&](int row) {
-            const QRect rect = w.list->visualRect(w.list->model()->index(row, 0));
-            return w.list->viewport()->rect().contains(rect);
-        };
-        for (const int row : {700, 5, 1999, 0, 600}) {
-            w.dialogs.values << row;
-            w.trigger(Command::GoToRow);
-            QVERIFY2(inView(row), qPrintable(QString::number(row)));
-        }
-        QCOMPARE(w.dialogs.valueMaxima.last(), 1999u);
-        QScrollBar* bar = w.list->verticalScrollBar();
-        const int before = bar->value(), moved = int(scattered.size());
-        QVERIFY(before > 500);
-        w.trigger(Command::DeleteSelection);
-        QApplication::processEvents();
-        QVERIFY(bar->value() >= before - moved && bar->value() <= before);
-        for (const Command id : {Command::Undo, Command::Redo}) {
-            bar->setValue(bar->maximum());
-            w.trigger(id);
-            QApplication::processEvents();
-            QVERIFY(inView(0));
-        }
     }
 
     // The About box closes on OK. Printing wraps long paths instead of cutting
