@@ -31,6 +31,5 @@ add_dependencies(tst_imageplugins ifjpeg ifpng ifwebp iftiff ifgif ifheif ${imag
 
 vistrom_add_test(tst_renderer imaging/tst_renderer.cpp imaging/BmpFixtures.h)
 
-vistrom_add_test(tst_preview imaging/tst_preview.cpp imaging/BmpFixtures.h
-    imaging/FormatFixtures.h WIDGETS LIBS PNG::PNG TIMEOUT 120)
+vistrom_add_test(tst_preview imaging/tst_preview.cpp imaging/BmpFixtures.h WIDGETS TIMEOUT 120)
 add_dependencies(tst_preview ifpng)

@@ -4,12 +4,14 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 // Builds BMP files byte by byte for the imaging tests, so that every field the
-// reader looks at is under the test's control.
+// reader looks at is under the test's control; other files by Qt's writers.
 
 #include "imaging/PixelBuffer.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
+#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -96,10 +98,17 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-// A 24-bit BMP of the given colours (0x00RRGGBB, top row first).
-inline QByteArray MakeBmp24(int width, int height, const std::vector<uint32_t>& colours) {
-    return MakeBmp(
-        {.width = width, .height = height, .pixels = PackRows(colours, width, height, 24)});
+// A file Qt writes (PNG unless told) of the colours, 0xAARRGGBB top row
+// first, stored as `format`.
+inline QByteArray QtFile(int width, int height, std::vector<uint32_t> argb,
+                         const char* type = "png", QImage::Format format = QImage::Format_RGB32) {
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(reinterpret_cast<const uchar*>(argb.data()), width, height, QImage::Format_ARGB32)
+        .convertToFormat(format)
+        .save(&buffer, type);
+    return out;
 }
 
 // A colour that is different at every pixel, for checking where pixels land.

@@ -3,13 +3,11 @@
 // Cases name only the fields they need with designated initializers.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-// Writes the files the decoder plug-ins read with real writers: Qt's for PNG,
-// the libraries' own for JPEG (CMYK too), WebP, TIFF (palettes, tiles,
-// strips, orientation), GIF and HEIF. Colours are 0xAARRGGBB, top row first.
+// Writes the files the decoder plug-ins read with the libraries' own writers:
+// JPEG (CMYK too), WebP, TIFF (palettes, tiles, strips, orientation), GIF and
+// HEIF. Colours are 0xAARRGGBB, top row first.
 
-#include <QBuffer>
 #include <QByteArray>
-#include <QImage>
 #include <QList>
 #include <QTemporaryFile>
 
@@ -70,18 +68,6 @@ inline QByteArray MakeJpeg(int width, int height, int components,
     QByteArray result(reinterpret_cast<const char*>(out), qsizetype(outSize));
     std::free(out);
     return result;
-}
-
-// A file Qt writes (PNG unless told) of the colours, stored as `format`.
-inline QByteArray QtFile(int width, int height, std::vector<uint32_t> argb,
-                         QImage::Format format = QImage::Format_RGB32, const char* type = "png") {
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImage(reinterpret_cast<const uchar*>(argb.data()), width, height, QImage::Format_ARGB32)
-        .convertToFormat(format)
-        .save(&buffer, type);
-    return out;
 }
 
 inline QByteArray MakeWebp(int width, int height, const std::vector<uint32_t>& argb) {

@@ -132,7 +132,7 @@ private slots:
         }
         // bfSize promises all rows; the file ends after the bottom row and a bit:
         // the missing bytes read as zeros.
-        QByteArray file = MakeBmp24(2, 3, Pattern(2, 3));
+        QByteArray file = MakeBmp(Layout(2, 3, 24, PackRows(Pattern(2, 3), 2, 3, 24)));
         file.chop(8 + 5); // the top row, and the middle row's padding and last pixel
         Pixels shorter = Pattern(2, 3, Opaque);
         shorter[0] = shorter[1] = shorter[3] = Opaque;

@@ -119,7 +119,7 @@ private slots:
         for (const char* name : {"bitmap.JPG", "bitmap.png", "bitmap.webp", "bitmap.TIF",
                                  "bitmap.gif", "bitmap.heic"}) {
             bitmaps.push_back(path(name));
-            QVERIFY(WriteFile(name, MakeBmp24(3, 2, Pattern(3, 2))));
+            QVERIFY(WriteFile(name, QtFile(3, 2, Pattern(3, 2), "bmp")));
         }
     }
     void init() { SetPluginSearchDirsForTesting(std::vector<std::string>{VISTROM_BIN_DIR}); }
@@ -319,8 +319,8 @@ void TestImagePlugins::decodes_data() {
     const Pixels overWhite = {0xffc80a14u, White, 0xffbcbcbcu}, greys = {Black, 0xff808080u, White};
     const QByteArray png = QtFile(7, 5, pattern);
     Row("odd width.PNG", png, 7, pattern);
-    Row("alpha.png", QtFile(3, 1, translucent, QImage::Format_ARGB32), 3, overWhite);
-    Row("grey 16-bit, sRGB.png", QtFile(3, 1, greys, QImage::Format_Grayscale16), 3, greys);
+    Row("alpha.png", QtFile(3, 1, translucent, "png", QImage::Format_ARGB32), 3, overWhite);
+    Row("grey 16-bit, sRGB.png", QtFile(3, 1, greys, "png", QImage::Format_Grayscale16), 3, greys);
 
     const QByteArray webp = MakeWebp(7, 5, pattern);
     Row("plain.webp", webp, 7, pattern);
@@ -374,7 +374,8 @@ void TestImagePlugins::decodes_data() {
     Row("cut inside its headers.jpg", jpeg.left(100), -1);
     Row("cut inside its data.jpg", jpeg.left(jpeg.size() - 40), 48);
     Row("cut short.png", png.left(png.size() - 20), -1);
-    Row("wider than 16384.png", QtFile(16385, 1, Pixels(16385), QImage::Format_Grayscale8), -1);
+    Row("wider than 16384.png", QtFile(16385, 1, Pixels(16385), "png", QImage::Format_Grayscale8),
+        -1);
     Row("cut short.webp", webp.left(webp.size() - 9), -1);
     Row("cut short.tif", tiff.left(tiff.size() / 2), -1);
     Row("wider than 16384.tif", Tiff(16385, 1, PHOTOMETRIC_MINISBLACK, std::vector<uint8_t>(2049)),

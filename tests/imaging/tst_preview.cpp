@@ -3,7 +3,6 @@
 // read leaves the page white.
 
 #include "BmpFixtures.h"
-#include "FormatFixtures.h"
 
 #include "imaging/PluginLoader.h"
 #include "ui/PreviewPane.h"
@@ -21,28 +20,28 @@ class TestPreview : public QObject {
 private slots:
     void initTestCase() {
         SetPluginSearchDirsForTesting(std::vector<std::string>{VISTROM_BIN_DIR});
-        QVERIFY(WriteFile(dir_.filePath("a.bmp"), MakeBmp24(30, 20, Pattern(30, 20))));
-        QVERIFY(WriteFile(dir_.filePath("a.png"), QtFile(9, 7, Pattern(9, 7))));
-        QVERIFY(WriteFile(dir_.filePath("wide.bmp"), MakeBmp24(1500, 3, Pattern(1500, 3))));
+        QVERIFY(WriteFile(dir_.filePath("wide.bmp"), QtFile(1500, 3, Pattern(1500, 3), "bmp")));
     }
     void shows_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QSize>("size"); // of the image; (0, 0): none shown
-        QTest::addColumn<int>("width");  // of the page, 1280 high
-        QTest::newRow("BMP") << "a.bmp" << QSize(30, 20) << 1280;
-        QTest::newRow("PNG") << "a.png" << QSize(9, 7) << 1280;
-        QTest::newRow("wider than the page") << "wide.bmp" << QSize(1500, 3) << 1500;
-        QTest::newRow("missing file") << "missing.png" << QSize(0, 0) << 1280;
-        QTest::newRow("empty path") << QString() << QSize(0, 0) << 1280;
+        QTest::addColumn<QSize>("size"); // of the image written; (0, 0): none shown
+        QTest::newRow("BMP") << "a.bmp" << QSize(30, 20);
+        QTest::newRow("PNG") << "a.png" << QSize(9, 7);
+        QTest::newRow("wider than the page") << "wide.bmp" << QSize(1500, 3);
+        QTest::newRow("missing file") << "missing.png" << QSize(0, 0);
+        QTest::newRow("empty path") << QString() << QSize(0, 0);
     }
     // Each after another image was shown, which it replaces.
     void shows() {
         QFETCH(QString, name);
         QFETCH(QSize, size);
-        QFETCH(int, width);
-        const QSize page(width, 1280);
+        const QSize page(std::max(size.width(), 1280), 1280);
         const QByteArray path =
             name.isEmpty() ? QByteArray() : QFile::encodeName(dir_.filePath(name));
+        QVERIFY(size.isEmpty() ||
+                WriteFile(dir_.filePath(name),
+                          QtFile(size.width(), size.height(), Pattern(size.width(), size.height()),
+                                 qPrintable(name.right(3)))));
         PreviewPane view;
         view.showImage(QFile::encodeName(dir_.filePath("wide.bmp")));
         view.showImage(path);
