@@ -12,9 +12,8 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <gif_lib.h>
@@ -107,8 +106,8 @@ inline QByteArray MakeAnimatedWebp(int width, int height, const std::vector<Webp
 struct TiffSpec {
     int width = 1, height = 1;
     int bits = 8, photometric = PHOTOMETRIC_RGB;
-    int alpha = 0;        // EXTRASAMPLE_* of a last, alpha channel
-    int orientation = 0;  // 0: no tag
+    int alpha = 0; // EXTRASAMPLE_* of a last, alpha channel
+    int orientation = 1;
     int tile = 0;         // tile height (a multiple of 16, as the width); 0: strips
     int rowsPerStrip = 0; // 0: libtiff's default
     int compression = COMPRESSION_NONE;
@@ -123,25 +122,23 @@ inline QByteArray MakeTiff(TiffSpec s) {
     if (!file.open())
         return QByteArray();
     TIFF* tif = TIFFOpen(QFile::encodeName(file.fileName()).constData(), "w");
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, s.width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, s.height);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, channels);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, s.bits);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, s.photometric);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, s.compression);
+    const int fields[] = {
+        TIFFTAG_IMAGEWIDTH,      s.width,       TIFFTAG_IMAGELENGTH,   s.height,
+        TIFFTAG_SAMPLESPERPIXEL, channels,      TIFFTAG_BITSPERSAMPLE, s.bits,
+        TIFFTAG_PHOTOMETRIC,     s.photometric, TIFFTAG_COMPRESSION,   s.compression,
+        TIFFTAG_ORIENTATION,     s.orientation};
+    for (size_t i = 0; i < std::size(fields); i += 2)
+        TIFFSetField(tif, uint32_t(fields[i]), fields[i + 1]);
     if (s.alpha) {
         const uint16_t extra = uint16_t(s.alpha);
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
     }
-    if (s.orientation)
-        TIFFSetField(tif, TIFFTAG_ORIENTATION, s.orientation);
     if (!s.colormap.empty()) {
         const size_t n = s.colormap.size() / 3;
         TIFFSetField(tif, TIFFTAG_COLORMAP, s.colormap.data(), s.colormap.data() + n,
                      s.colormap.data() + 2 * n);
     }
     const int rowBytes = (s.width * channels * s.bits + 7) / 8;
-    std::vector<uint8_t> buffer;
     if (s.tile) { // one column of tiles `tile` rows high, the last one padded
         TIFFSetField(tif, TIFFTAG_TILEWIDTH, s.width);
         TIFFSetField(tif, TIFFTAG_TILELENGTH, s.tile);
