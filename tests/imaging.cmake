@@ -1,4 +1,4 @@
-# Imaging: the BMP reader, the decoder plug-ins, the frame renderer, the preview pane.
+# Imaging: the BMP reader and the decoder plug-ins, the frame renderer, the preview pane.
 
 # Test-only plug-ins, each kind in a folder of its own under the real plug-in
 # names, so that they never sit where the program looks for the real ones.
@@ -16,8 +16,6 @@ foreach(kind noexport failing bogus)
         list(APPEND imaging_test_plugins ${target})
     endforeach()
 endforeach()
-
-vistrom_add_test(tst_bmpreader imaging/tst_bmpreader.cpp imaging/BmpFixtures.h TIMEOUT 120)
 
 # The tests write WebP animations with libwebpmux, beside the plug-ins' libraries.
 pkg_check_modules(WEBPMUX REQUIRED IMPORTED_TARGET libwebpmux)

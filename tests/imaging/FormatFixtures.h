@@ -3,9 +3,9 @@
 // Cases name only the fields they need with designated initializers.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-// Writes the files the decoder plug-ins read with the libraries' own writers:
-// JPEG (CMYK too), WebP, TIFF (palettes, tiles, strips, orientation), GIF and
-// HEIF. Colours are 0xAARRGGBB, top row first.
+// Writes the files the decoders read: JPEG (CMYK too), WebP, TIFF (palettes,
+// tiles, strips, orientation), GIF and HEIF with the libraries' own writers,
+// BMP byte by byte. Colours are 0xAARRGGBB, top row first.
 
 #include <QByteArray>
 #include <QList>
@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include <gif_lib.h>
@@ -24,6 +25,82 @@
 #include <webp/mux.h>
 
 namespace fixtures {
+
+// BMP files are built byte by byte, so that every field the reader looks at is
+// under the test's control.
+
+// Appends each value as little-endian bytes, as many as its digit in sizes.
+inline void Put(QByteArray& b, const char* sizes, std::initializer_list<uint32_t> values) {
+    for (uint32_t v : values)
+        for (int i = 0, n = *sizes++ - '0'; i < n; ++i)
+            b.append(char(v >> (8 * i)));
+}
+inline void Poke32(QByteArray& b, int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = char((v >> (8 * i)) & 255);
+}
+
+// A BMP file's fields. With BITFIELDS `table` holds the masks R, G, B[, A]
+// (after a 40-byte header, or inside a larger one), else the colour table,
+// 0x00RRGGBB.
+struct Bmp {
+    int width = 1, height = 1, bitCount = 24; // negative height: top-down rows
+    QByteArray pixels;                        // the pixel array exactly as stored
+    uint32_t compression = 0;
+    std::vector<uint32_t> table;
+    uint32_t clrUsed = 0, headerSize = 40;     // 12, 40, 52, 56, 108 or 124 bytes
+    int gap = 0;                               // bytes of junk between the table and the pixels
+    std::optional<uint32_t> bfSize, bfOffBits; // overrides
+};
+
+inline QByteArray MakeBmp(const Bmp& s) {
+    QByteArray info;
+    const uint32_t w = uint32_t(s.width), h = uint32_t(s.height), bits = uint32_t(s.bitCount);
+    const bool core = s.headerSize == 12, masks = s.compression == 3;
+    if (core)
+        Put(info, "42222", {12, w, h, 1, bits});
+    else
+        Put(info, "44422444444",
+            {s.headerSize, w, h, 1, bits, s.compression, uint32_t(s.pixels.size()), 2835, 2835,
+             s.clrUsed, 0});
+    for (size_t i = 0; !core && i < (s.headerSize > 40 ? 4 : masks ? s.table.size() : 0); ++i)
+        Put(info, "4", {masks && i < s.table.size() ? s.table[i] : 0});
+    if (s.headerSize > 40) // colour space fields: junk the reader must skip
+        info.append(QByteArray(s.headerSize - info.size(), char(0x5a)));
+    for (size_t i = 0; !masks && i < s.table.size(); ++i) // B, G, R[, 0]
+        Put(info, core ? "3" : "4", {s.table[i]});
+    info.append(QByteArray(s.gap, char(0xa5)));
+    QByteArray file("BM");
+    Put(file, "444",
+        {s.bfSize.value_or(uint32_t(14 + info.size() + s.pixels.size())), 0,
+         s.bfOffBits.value_or(uint32_t(14 + info.size()))});
+    return file + info + s.pixels;
+}
+
+// Packs rows of palette indices (or 0x00RRGGBB colours at 24 and 32 bits, raw
+// 16-bit words at 16) into padded rows, bottom-up unless topDown.
+inline QByteArray PackRows(const std::vector<uint32_t>& values, int width, int height, int bitCount,
+                           bool topDown = false) {
+    const int stride = ((width * bitCount + 31) / 32) * 4;
+    QByteArray out(stride * height, char(0));
+    for (int r = 0; r < height; ++r) {
+        const int y = topDown ? r : height - 1 - r;
+        char* row = out.data() + r * stride;
+        for (int x = 0; x < width; ++x) {
+            const uint32_t v = values[size_t(y) * width + x];
+            if (bitCount <= 8) // most significant bits first
+                row[x * bitCount / 8] |=
+                    char((v & ((1u << bitCount) - 1)) << (8 - bitCount - x * bitCount % 8));
+            else // little-endian words, R G B as B G R bytes
+                for (int i = 0; i < bitCount / 8; ++i)
+                    row[x * bitCount / 8 + i] = char(v >> (8 * i));
+        }
+        // Padding bytes carry junk: the reader must not show them.
+        for (int i = (width * bitCount + 7) / 8; i < stride; ++i)
+            row[i] = char(0xee);
+    }
+    return out;
+}
 
 // R, G, B[, A] bytes of 0xAARRGGBB colours.
 inline std::vector<uint8_t> RgbBytes(const std::vector<uint32_t>& argb, bool alpha = false) {
