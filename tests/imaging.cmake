@@ -7,7 +7,8 @@ set(imaging_test_plugins)
 foreach(kind noexport failing bogus)
     foreach(name ifjpeg ifpng ifwebp iftiff ifgif ifheif)
         set(target testspi_${kind}_${name})
-        add_library(${target} MODULE imaging/testplugin_${kind}.cpp)
+        add_library(${target} MODULE imaging/testplugin.cpp)
+        target_compile_definitions(${target} PRIVATE TESTPLUGIN_${kind})
         set_target_properties(${target} PROPERTIES
             OUTPUT_NAME ${name} PREFIX "" SUFFIX ".spi"
             LIBRARY_OUTPUT_DIRECTORY ${VISTROM_TEST_PLUGIN_DIR}/${kind}

@@ -1,14 +1,25 @@
-// A test plug-in whose GetPicture succeeds with blocks far smaller than the
+// The test plug-ins, one kind a build: "noexport" loads but has no GetPicture;
+// "failing" fails after scribbling on the handles, which on failure are not the
+// caller's to use or free; "bogus" succeeds with blocks far smaller than the
 // header it puts in them says: the caller must not read past them.
 #include "spi.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#ifdef TESTPLUGIN_noexport
+extern "C" SPI_EXPORT int GetPluginInfo(int, char*, int) {
+    return 0;
+}
+#else
 extern "C" SPI_EXPORT int GetPicture(const char*, long, unsigned int, void** pHBInfo, void** pHBm,
                                      SpiProgressCallback, long) {
+#ifdef TESTPLUGIN_failing
+    *pHBInfo = reinterpret_cast<void*>(0x10);
+    *pHBm = reinterpret_cast<void*>(0x20);
+    return SPI_BROKEN_DATA;
+#else
     unsigned char* info = static_cast<unsigned char*>(std::calloc(1, 40));
-    unsigned char* bits = static_cast<unsigned char*>(std::calloc(1, 16));
     const int width = 10000, height = 10000;
     info[0] = 40;
     std::memcpy(info + 4, &width, 4);
@@ -16,6 +27,8 @@ extern "C" SPI_EXPORT int GetPicture(const char*, long, unsigned int, void** pHB
     info[12] = 1;
     info[14] = 8; // 8 bits: the 1024-byte table is missing too
     *pHBInfo = info;
-    *pHBm = bits;
+    *pHBm = std::calloc(1, 16);
     return SPI_OK;
+#endif
 }
+#endif
