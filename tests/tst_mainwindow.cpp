@@ -9,7 +9,6 @@
 #include "app/Application.h"
 #include "dialogs/AboutDialog.h"
 #include "imaging/PluginLoader.h"
-#include "project/UndoSteps.h"
 #include "ui/ConversionCommand.h"
 #include "ui/FrameListPrinting.h"
 #include "ui/FrameListView.h"
@@ -54,11 +53,20 @@ struct Window {
                 dialogs.values << (a == "-" ? std::nullopt : std::optional(a.toUInt()));
         }
     }
-    // What was asked or shown, by kind: "value", "question", "file", "message".
+    // What was asked or shown, by kind: "value <first>/<largest>", "question",
+    // "file", "message", ...
     QStringList asked() const {
         QStringList kinds;
-        for (const QString& line : dialogs.log)
+        qsizetype v = 0;
+        for (const QString& line : dialogs.log) {
             kinds << line.section(':', 0, 0);
+            if (kinds.last() == "value") {
+                kinds.last() += QStringLiteral(" %1/%2")
+                                    .arg(dialogs.valueInitials[v])
+                                    .arg(dialogs.valueMaxima[v]);
+                ++v;
+            }
+        }
         return kinds;
     }
     QPoint centre(int row) const { return list->visualRect(list->model()->index(row, 1)).center(); }
@@ -124,8 +132,7 @@ private slots:
     // answer does (Cancel: nothing), the image shown, the clipboard ("/p"
     // before). A key runs its command once: the list's own keys before the
     // window's shortcuts, the table's own Ctrl+A, Ctrl+C, Home, End and
-    // in-place editing never; no key is ambiguous. Ctrl+Z finds "/u" appended
-    // to undo; Ctrl+Shift+Z that step undone.
+    // in-place editing never; no key is ambiguous.
     void listCommands_data() {
         QTest::addColumn<QString>("key"); // empty: the command
         QTest::addColumn<int>("command");
@@ -162,7 +169,7 @@ private slots:
         key("Ctrl+V", "a [b] /p [c*] d");
         key("Ctrl+W", "a [b] [/p*] d");
         key("Ctrl+Z", abcd);
-        key("Ctrl+Shift+Z", "a [b] [c*] d [/u]");
+        key("Ctrl+Shift+Z", "a [b] [c*] d [-]");
         key("End", "a b c [d*]");
         key("Shift+Home", "[a*] [b] [c] d");
         using C = Command;
@@ -194,12 +201,10 @@ private slots:
         Window w;
         QCOMPARE(w.project.saveAs(QFile::encodeName(dir.filePath("q.fsq"))), ProjectResult::Done);
         SetState(w.project, before);
-        if (key.endsWith('Z')) {
-            w.project.undoStack()->push(
-                RowEditStep::insertRows(w.project.frameList(), {4}, {"/u"}, "paste"));
-            if (key.contains("Shift"))
-                w.project.undo();
-        }
+        if (key.endsWith('Z')) // a step to undo; with Shift, that step undone
+            w.project.insertBlanks(4, 1);
+        if (key.endsWith("Shift+Z"))
+            w.project.undo();
         QFETCH(QStringList, answers);
         w.script(answers);
         QSignalSpy activated(w.list, &QAbstractItemView::activated);
@@ -217,16 +222,7 @@ private slots:
         }
         QFETCH(QByteArray, after);
         QCOMPARE(StateOf(w.project), after);
-        QStringList asked = w.asked();
-        for (qsizetype i = 0, v = 0; i < asked.size(); ++i) {
-            if (asked[i] != "value")
-                continue;
-            asked[i] += QStringLiteral(" %1/%2")
-                            .arg(w.dialogs.valueInitials[v])
-                            .arg(w.dialogs.valueMaxima[v]);
-            ++v;
-        }
-        QTEST(asked, "asked");
+        QTEST(w.asked(), "asked");
         QCOMPARE(w.dialogs.unexpected, 0);
         QCOMPARE(w.project.isModified(), ParseState(before).paths != ParseState(after).paths);
         for (const UserDialogs::FileRequest& request : w.dialogs.fileRequests)
@@ -293,10 +289,12 @@ private slots:
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QByteArray>("after"); // "<d>" the test folder
         QTest::addColumn<QStringList>("asked");
-        const QStringList two{"a.bmp", "b.bmp"}, one{"value"}, both{"value", "value"},
+        const QStringList two{"a.bmp", "b.bmp"}, one{"start"}, both{"start", "every"},
             told = both + QStringList{"message"};
         auto row = [](const char* name, int at, const QStringList& files,
-                      const QStringList& answers, const char* after, const QStringList& asked) {
+                      const QStringList& answers, const char* after, QStringList asked) {
+            asked.replaceInStrings("start", QStringLiteral("value %1/4").arg(at >= 0 ? at : 4))
+                .replaceInStrings("every", "value 1/1000");
             QTest::newRow(name) << at << files << answers << QByteArray(after) << asked;
         };
         row("two files on row 1", 1, two, {"1", "2"}, "- <d>a.bmp - <d>b.bmp -", both);
@@ -344,9 +342,6 @@ private slots:
         QCOMPARE(StateOf(w.project), after.replace("<d>", QFile::encodeName(dir.path() + '/')));
         QTEST(w.asked(), "asked");
         QCOMPARE(w.dialogs.unexpected, 0);
-        const qsizetype n = w.dialogs.valueInitials.size();
-        QCOMPARE(w.dialogs.valueInitials, QList<quint32>({quint32(at >= 0 ? at : 4), 1}).mid(0, n));
-        QCOMPARE(w.dialogs.valueMaxima, QList<quint32>({4, 1000}).mid(0, n));
         if (at > -2)
             QCOMPARE(w.dialogs.foreground, QList<bool>(w.dialogs.foreground.size(), true));
         if (files.size() == 4) // two names past the last row, row 4
@@ -424,6 +419,8 @@ private slots:
             true, {q});
         row("Save As over write-protected, dismissed", false, C::SaveProjectAs,
             {"protect-other", "file:other", "dismiss"}, "", true, {f, q});
+        row("Exit, dismissed", true, C::Exit, {"dismiss"}, "sub/current", true, {q});
+        row("Exit, No", true, C::Exit, {"no"}, "sub/current", true, {q});
         row("path given, No", true, given, {"no", "../other"}, "other", false, {q});
         row("path given, dismissed", true, given, {"dismiss", "../other"}, "sub/current", true,
             {q});
@@ -442,6 +439,7 @@ private slots:
         WriteFile(dir.filePath("other.fsq"), "!F 1\n/other.bmp\n");
         WriteFile(dir.filePath("settings.fsq"), "!F 30\n");
         Window w;
+        w.window.show();
         if (opened)
             QCOMPARE(w.project.load(QFile::encodeName(current)), ProjectResult::Done);
         w.project.changePath(0, "/edited.bmp");
@@ -477,6 +475,8 @@ private slots:
                  (path.isEmpty() ? QStringLiteral("Untitled") : dir.filePath(path + ".fsq")) +
                      QStringLiteral("- Vistrom"));
         QTEST(w.project.isModified(), "modified");
+        // Closing the window: only after No (or a save that went through).
+        QCOMPARE(w.window.isVisible(), command != int(Command::Exit) || !answers.contains("no"));
         if (answers.contains("file:" + dir.filePath("new.fsq")))
             QVERIFY(ReadFile(dir.filePath("new.fsq")).contains("\r\n/edited.bmp\r\n"));
         // A write-protected file is replaced only after a Yes, and stays protected.
@@ -489,25 +489,12 @@ private slots:
         }
     }
 
-    // Closing asks about unsaved changes as the File commands do: dismissing
-    // the question keeps the window open. During a conversion closing asks
-    // whether to stop it: No (or dismissing) goes on with the panes, menus and
-    // keys still, as behind a modal dialog; Yes stops it, and the window closes
-    // once the conversion told how it ended.
-    void closing() {
+    // Closing during a conversion asks whether to stop it: No (or dismissing)
+    // goes on with the panes, menus and keys still, as behind a modal dialog;
+    // Yes stops it, and the window closes once the conversion told how it ended.
+    void closingWhileConverting() {
         using A = UserDialogs::Answer;
         QTemporaryDir dir;
-        Window w;
-        w.window.show();
-        QVERIFY(w.window.close()); // nothing to save: no question
-        w.window.show();
-        w.project.insertBlanks(0, 1);
-        w.dialogs.yesNo = {A::Dismissed, A::No};
-        QVERIFY(!w.window.close() && w.window.isVisible());
-        w.trigger(Command::Exit);
-        QVERIFY(!w.window.isVisible());
-        QCOMPARE(w.asked(), QStringList(2, "question"));
-
         QImage red(8, 8, QImage::Format_RGB32);
         red.fill(Qt::red);
         QVERIFY(red.save(dir.filePath("red.bmp")));
@@ -572,17 +559,14 @@ private slots:
                 ->grab(QRect(cell.topLeft(), QSize(22, cell.height())))
                 .toImage();
         };
-        const auto black = [&](int row) {
-            const QImage image = icon(row);
-            int n = 0;
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x)
-                    n += qGray(image.pixel(x, y)) < 40;
-            return n;
-        };
+        const QImage blank = icon(3);
+        int black = 0;
+        for (int y = 0; y < blank.height(); ++y)
+            for (int x = 0; x < blank.width(); ++x)
+                black += qGray(blank.pixel(x, y)) < 40;
+        QVERIFY(black > 20 && blank != icon(0));
         QCOMPARE(icon(0), icon(2));
-        QVERIFY(icon(1) != icon(0) && icon(1) != icon(3));
-        QVERIFY(black(3) > 20 && black(3) != black(0));
+        QVERIFY(icon(1) != icon(0) && icon(1) != blank);
         WriteFile(dir.filePath("coming.bmp"), "BM");
         QVERIFY(icon(1) != icon(0));
         QEvent activated(QEvent::WindowActivate);
@@ -607,30 +591,29 @@ private slots:
         w.window.resize(420, 300);
         QVERIFY(w.show());
         FrameListView* list = w.list;
-        ProjectSettings slow = w.project.settings();
-        slow.fps = 1;
-        for (int step = 0; step < 4; ++step) {
-            if (step == 1)
-                w.project.insertBlanks(10, 991);
-            else if (step == 2)
-                w.project.changeSettings(slow);
-            else if (step == 3)
-                w.project.frameList()->resetRows(Numbered(100000));
-            const int last = list->model()->rowCount() - 1;
+        const auto fits = [&] {
             QStyleOptionViewItem option;
             option.initFrom(list);
             option.widget = list;
-            for (int row = 9;; row = row * 10 + 9) { // rows 9, 99, 999, ... and the last
+            const int last = list->model()->rowCount() - 1;
+            for (int row = 9; row / 10 <= last; row = row * 10 + 9) { // 9, 99, ... and the last
                 const QModelIndex label = list->model()->index(std::min(row, last), 0);
                 QVERIFY2(list->itemDelegate()->sizeHint(option, label).width() <=
                              list->columnWidth(0),
                          qPrintable(label.data().toString()));
-                if (row >= last)
-                    break;
             }
             QTRY_COMPARE(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width());
             QVERIFY(!list->horizontalScrollBar()->isVisible());
-        }
+        };
+        fits();
+        w.project.insertBlanks(10, 991);
+        fits();
+        ProjectSettings slow = w.project.settings();
+        slow.fps = 1;
+        w.project.changeSettings(slow);
+        fits();
+        w.project.frameList()->resetRows(Numbered(100000));
+        fits();
         const auto inView = [&](int row) {
             return list->viewport()->rect().contains(
                 list->visualRect(list->model()->index(row, 0)));
