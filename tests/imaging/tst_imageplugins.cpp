@@ -47,9 +47,6 @@ using Pixels = std::vector<uint32_t>;
 
 namespace {
 
-// BMP files are built byte by byte, so that every field the reader looks at is
-// under the test's control.
-
 // Appends each value as little-endian bytes, as many as its digit in sizes.
 void Put(QByteArray& b, const char* sizes, std::initializer_list<uint32_t> values) {
     for (uint32_t v : values)
@@ -60,7 +57,6 @@ void Poke32(QByteArray& b, int at, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b[at + i] = char((v >> (8 * i)) & 255);
 }
-
 // A BMP file's fields. With BITFIELDS `table` holds the masks R, G, B[, A]
 // (after a 40-byte header, or inside a larger one), else the colour table,
 // 0x00RRGGBB.
@@ -73,7 +69,6 @@ struct Bmp {
     int gap = 0;                               // bytes of junk between the table and the pixels
     std::optional<uint32_t> bfSize, bfOffBits; // overrides
 };
-
 QByteArray MakeBmp(const Bmp& s) {
     QByteArray info;
     const uint32_t w = uint32_t(s.width), h = uint32_t(s.height), bits = uint32_t(s.bitCount);
@@ -97,7 +92,6 @@ QByteArray MakeBmp(const Bmp& s) {
          s.bfOffBits.value_or(uint32_t(14 + info.size()))});
     return file + info + s.pixels;
 }
-
 // Packs rows of palette indices (or 0x00RRGGBB colours at 24 and 32 bits, raw
 // 16-bit words at 16) into padded rows, bottom-up unless topDown.
 QByteArray PackRows(const std::vector<uint32_t>& values, int width, int height, int bitCount,
@@ -122,7 +116,6 @@ QByteArray PackRows(const std::vector<uint32_t>& values, int width, int height, 
     }
     return out;
 }
-
 // R, G, B[, A] bytes of 0xAARRGGBB colours.
 std::vector<uint8_t> RgbBytes(const std::vector<uint32_t>& argb, bool alpha = false) {
     std::vector<uint8_t> out;
@@ -133,7 +126,6 @@ std::vector<uint8_t> RgbBytes(const std::vector<uint32_t>& argb, bool alpha = fa
     }
     return out;
 }
-
 // samples: height rows of width x components bytes (RGB, grey or CMYK).
 QByteArray MakeJpeg(int width, int height, int components, const std::vector<uint8_t>& samples,
                     bool progressive = false) {
@@ -166,7 +158,6 @@ QByteArray MakeJpeg(int width, int height, int components, const std::vector<uin
     std::free(out);
     return result;
 }
-
 QByteArray MakeWebp(int width, int height, const std::vector<uint32_t>& argb) {
     const std::vector<uint8_t> rgba = RgbBytes(argb, true);
     uint8_t* out = nullptr;
@@ -175,7 +166,6 @@ QByteArray MakeWebp(int width, int height, const std::vector<uint32_t>& argb) {
     WebPFree(out);
     return file;
 }
-
 // An animation on a canvas, each frame a still WebP placed at an even offset.
 struct WebpFrame {
     QByteArray still;
@@ -200,7 +190,6 @@ QByteArray MakeAnimatedWebp(int width, int height, const std::vector<WebpFrame>&
     WebPMuxDelete(mux);
     return file;
 }
-
 struct TiffSpec {
     int width = 1, height = 1;
     int bits = 8, photometric = PHOTOMETRIC_RGB;
@@ -212,7 +201,6 @@ struct TiffSpec {
     std::vector<uint16_t> colormap; // red, then green, then blue entries
     std::vector<uint8_t> samples;   // packed rows, each a whole number of bytes
 };
-
 // 1 channel for grey and palette pictures, 3 for RGB, 4 with alpha.
 QByteArray MakeTiff(TiffSpec s) {
     const int channels = s.photometric == PHOTOMETRIC_RGB ? 3 + (s.alpha != 0) : 1;
@@ -252,18 +240,15 @@ QByteArray MakeTiff(TiffSpec s) {
     TIFFClose(tif);
     return file.readAll();
 }
-
 struct GifFrame {
     QByteArray grid; // rows of letters split by '/': 'A' for index 0
     int left = 0, top = 0, transparent = -1;
     bool interlaced = false;
 };
-
 int AppendGif(GifFileType* gif, const GifByteType* data, int n) {
     static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), n);
     return n;
 }
-
 // colours: the global colour map (0xRRGGBB), a power of two long.
 QByteArray MakeGif(int width, int height, const std::vector<uint32_t>& colours,
                    const std::vector<GifFrame>& frames) {
@@ -298,12 +283,10 @@ QByteArray MakeGif(int width, int height, const std::vector<uint32_t>& colours,
     GifFreeMapObject(object);
     return out;
 }
-
 heif_error AppendHeif(heif_context*, const void* data, size_t size, void* userdata) {
     static_cast<QByteArray*>(userdata)->append(static_cast<const char*>(data), qsizetype(size));
     return {heif_error_Ok, heif_suberror_Unspecified, ""};
 }
-
 // A HEIC (HEVC) or AVIF (AV1) picture, turned by the container's rotation and
 // mirroring as `orientation` (an Exif value) says, with an Exif block if any.
 QByteArray MakeHeif(heif_compression_format format, int width, int height,
@@ -339,7 +322,6 @@ QByteArray MakeHeif(heif_compression_format format, int width, int height,
     heif_image_release(image);
     return out;
 }
-
 // The TIFF structure of an Exif block: one directory at 8 holding one
 // Orientation entry (tag 0x0112, one SHORT).
 QByteArray ExifTiff(int orientation, bool bigEndian = false) {
@@ -349,7 +331,6 @@ QByteArray ExifTiff(int orientation, bool bigEndian = false) {
     t[bigEndian ? 19 : 18] = char(orientation);
     return t;
 }
-
 // A JPEG with an APP1 Exif segment holding `tiff` inserted after its SOI.
 QByteArray WithExif(const QByteArray& jpeg, const QByteArray& tiff) {
     const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
@@ -357,9 +338,7 @@ QByteArray WithExif(const QByteArray& jpeg, const QByteArray& tiff) {
     segment.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 255));
     return jpeg.left(2) + segment + body + jpeg.mid(2);
 }
-
 constexpr uint32_t White = 0xffffffffu, Black = 0xff000000u;
-
 // Pictures of cells (16 x 16 pixels unless told) named by letters, rows split
 // by '/': "ABC/DEF". A small letter is its capital's colour, transparent; '.'
 // is white. JPEG keeps such flat areas nearly exact.
@@ -377,32 +356,27 @@ Pixels Cells(const QByteArray& grid, int cell = 16) {
             out.push_back(CellColour(rows[y / cell][x / cell]));
     return out;
 }
-
 QByteArray Tiff(int width, int bits, int photometric, const std::vector<uint8_t>& samples) {
     return MakeTiff({.width = width, .bits = bits, .photometric = photometric, .samples = samples});
 }
-
 QByteArray PatternTiff(int width, int height, TiffSpec spec) {
     spec.width = width;
     spec.height = height;
     spec.samples = RgbBytes(Pattern(width, height));
     return MakeTiff(spec);
 }
-
 // The file is written under the row's name. Width -1: no picture (the BMP
 // reader refuses what the plug-in refused); no pixels: any.
 void Row(const char* name, const QByteArray& file, int width, const Pixels& expected = {},
          bool apply = false) {
     QTest::newRow(name) << file << width << expected << apply;
 }
-
 Pixels Palette(int n) {
     Pixels p;
     for (int i = 0; i < n; ++i)
         p.push_back(PatternColour(i, i * 7 + 1));
     return p;
 }
-
 // A picture in the file's pixel format: palette indices (3x + 5y) mod
 // `entries` (past the stored table they read black), or words of varied
 // values under the R, G, B masks (5-5-5 or 8-8-8 without BITFIELDS), every
@@ -437,7 +411,6 @@ void BmpRow(Bmp s, uint32_t entries = 0) {
             entries)),
         MakeBmp(s), s.width, expected);
 }
-
 // BMP files, read exactly; hostile ones refused. Indexed, 16-, 24- and
 // 32-bit rows in both orders come from BmpRow.
 void BmpRows() {
