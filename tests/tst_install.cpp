@@ -1,7 +1,6 @@
-// The installed tree, staged as the Debian package stages it: `cmake --install`
-// with the prefix /usr into a temporary DESTDIR. The files desktops look for are
-// there and pass the desktop's own validators, the project file type is
-// recognised, and the installed converter finds its plug-ins beside it.
+// The installed tree, staged as the Debian package stages it (`cmake --install`,
+// prefix /usr, a temporary DESTDIR): the files desktops look for pass their own
+// validators, the project type is known, the converter finds its plug-ins.
 
 #include "program_run.h"
 
@@ -61,12 +60,12 @@ private slots:
     }
     // validate-tree also finds the menu entry the metainfo launches.
     void appStream() {
-        for (const QString& target :
-             {installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml"),
-              root_.path()}) {
+        const QString metainfo =
+            installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml");
+        for (const auto& [command, target] :
+             {std::pair("validate", metainfo), std::pair("validate-tree", root_.path())}) {
             const ProgramRun r =
-                RunProgram("appstreamcli", {target == root_.path() ? "validate-tree" : "validate",
-                                            "--no-net", "--no-color", target});
+                RunProgram("appstreamcli", {command, "--no-net", "--no-color", target});
             QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
         }
     }
@@ -96,27 +95,22 @@ private slots:
             QVERIFY(!project || type.inherits("text/plain"));
         }
     }
+    // Run as a user would: no plug-in folder in the environment, from the demo's
+    // folder (its image paths are relative). Read back by ffmpeg, only the closing
+    // blank frame is white: without its plug-ins every JPEG and PNG row would be.
     void installedConverter() {
-        // Run as a user would: no plug-in folder in the environment, from the
-        // demo's folder (its image paths are relative).
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("VISTROM_PLUGIN_DIR");
         const QString movie = root_.filePath("installed.avi");
         ProgramRun r = RunProgram(installed(VISTROM_INSTALL_BINDIR "/vistrom"),
                                   {"--convert", "demo.fsq", "--output", movie}, kDemoDir, env);
         QVERIFY2(r.exitCode == 0, r.err.constData());
-        // Read back by ffmpeg: only the closing blank frame is white. Without its
-        // plug-ins the program would draw every JPEG and PNG row white.
         r = RunProgram("ffmpeg", {"-v", "error", "-i", movie, "-fps_mode", "passthrough", "-f",
                                   "rawvideo", "-pix_fmt", "rgb24", "-"});
-        QCOMPARE(r.exitCode, 0);
         const qsizetype frameSize = 320 * 240 * 3;
-        QCOMPARE(r.out.size(), 12 * frameSize);
-        for (qsizetype i = 0; i < 12; ++i) {
-            const QByteArray frame = r.out.mid(i * frameSize, frameSize);
-            QVERIFY2((frame.count('\xff') == frameSize) == (i == 11),
-                     qPrintable(QString::number(i)));
-        }
+        QVERIFY(r.exitCode == 0 && r.out.size() == 12 * frameSize);
+        for (qsizetype i = 0; i < 12; ++i)
+            QCOMPARE(r.out.mid(i * frameSize, frameSize).count('\xff') == frameSize, i == 11);
     }
 };
 
