@@ -20,7 +20,6 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
-
 // A file Qt writes (PNG unless told) of the colours, 0xAARRGGBB top row
 // first, stored as `format`.
 inline QByteArray QtFile(int width, int height, std::vector<uint32_t> argb,
@@ -33,12 +32,10 @@ inline QByteArray QtFile(int width, int height, std::vector<uint32_t> argb,
         .save(&buffer, type);
     return out;
 }
-
 // A colour that is different at every pixel, for checking where pixels land.
 inline uint32_t PatternColour(int x, int y) {
     return uint32_t(((x * 37) & 255) << 16 | ((y * 53) & 255) << 8 | ((x + y) * 11 & 255));
 }
-
 // The pattern's colours, top row first, with an alpha byte (0 or 0xff000000).
 inline std::vector<uint32_t> Pattern(int width, int height, uint32_t alpha = 0) {
     std::vector<uint32_t> v(size_t(width) * height);
@@ -47,7 +44,6 @@ inline std::vector<uint32_t> Pattern(int width, int height, uint32_t alpha = 0) 
             v[size_t(y) * width + x] = alpha | PatternColour(x, y);
     return v;
 }
-
 // A decoded picture's pixels as 0xffRRGGBB words, top row first, from
 // either format the decoders make (Xrgb32, or a plug-in's Bgr24 rows).
 inline std::vector<uint32_t> Words(const PixelBuffer& picture) {

@@ -479,15 +479,15 @@ void BmpRows() {
         s.bfSize = *s.bfOffBits + uint32_t(s.pixels.size());
         Row(qPrintable("RLE " + row.left(20) + ", cut off.bmp"), MakeBmp(s), 5, Pixels(15, Black));
     }
-    // Hostile files.
+    // Hostile files: empty, the signature or the file header only, pixel data
+    // one byte short of the rows, RLE8 top-down, the largest size holding nothing.
     const QByteArray rows = PackRows(Pattern(4, 4), 4, 4, 24), good = MakeBmp(Bmp(4, 4, 24, rows));
-    std::vector<QByteArray> files = {
-        {}, // empty
-        "BM",
-        good.left(14),
-        MakeBmp(Bmp(4, 4, 24, rows.chopped(1))), // pixel data one byte short of the rows
-        MakeBmp(Bmp(4, -4, 8, QByteArray::fromHex("04010001"), 1)), // RLE8 top-down
-        MakeBmp(Bmp(16384, 16384, 24))}; // the largest size, holding nothing
+    std::vector<QByteArray> files = {{},
+                                     "BM",
+                                     good.left(14),
+                                     MakeBmp(Bmp(4, 4, 24, rows.chopped(1))),
+                                     MakeBmp(Bmp(4, -4, 8, QByteArray::fromHex("04010001"), 1)),
+                                     MakeBmp(Bmp(16384, 16384, 24))};
     // Fields at (offset, value): bfSize short of the rows or 0, bfOffBits past
     // bfSize; width and height too large, 0 or negative; bit counts unknown;
     // embedded JPEG and PNG, RLE8 and RLE4 and BITFIELDS at 24 bpp, unknown.
@@ -840,15 +840,9 @@ void TestImagePlugins::decodes_data() {
     for (int i = 0; i < 6 * 3; ++i)
         map[size_t(16 * (i % 3) + i / 3)] =
             uint16_t((CellColour(char('A' + i / 3)) >> (16 - 8 * (i % 3)) & 255) * 257);
-    row("palette, 4 bits, orientation 5.tif",
-        MakeTiff({.width = 3,
-                  .height = 2,
-                  .bits = 4,
-                  .photometric = PHOTOMETRIC_PALETTE,
-                  .orientation = 5,
-                  .colormap = map,
-                  .samples = {0x01, 0x20, 0x34, 0x50}}),
-        true, turned[5], 1);
+    TiffSpec palette = {.width = 3, .height = 2, .bits = 4, .photometric = PHOTOMETRIC_PALETTE};
+    palette.orientation = 5, palette.colormap = map, palette.samples = {0x01, 0x20, 0x34, 0x50};
+    row("palette, 4 bits, orientation 5.tif", MakeTiff(palette), true, turned[5], 1);
     const QByteArray rotated = MakeHeif(heif_compression_HEVC, 48, 32, stored, false, 6);
     row("rotated by its container.heic", rotated, true, turned[6]);
     row("rotated by its container, not asked for.heic", rotated, false, turned[6]);

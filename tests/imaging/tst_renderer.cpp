@@ -16,7 +16,6 @@ using namespace fixtures;
 namespace {
 
 constexpr uint32_t White = 0xffffffffu;
-
 // A pixel's bytes in a frame or picture format.
 QByteArray Stored(uint32_t c, PixelFormat format, int x, int y) {
     const uint32_t v = format == PixelFormat::Rgb555
@@ -25,7 +24,6 @@ QByteArray Stored(uint32_t c, PixelFormat format, int x, int y) {
                                                          : c;
     return QByteArray(reinterpret_cast<const char*>(&v), PixelBits(format) / 8);
 }
-
 // What frame pixel (x, y) shows: a pixel of the pattern, or white.
 uint32_t Meant(QSize picture, QSize frame, DrawMode mode, int x, int y) {
     int sx = x, sy = y;
