@@ -2,7 +2,6 @@
 // do to the rows is tst_project's; here, what the window adds: how commands
 // are reached, what they ask and what each answer does, drops, the panes.
 
-#include "imaging/FormatFixtures.h"
 #include "project_tools.h"
 #include "scripted_dialogs.h"
 
@@ -663,11 +662,14 @@ private slots:
         QCOMPARE(w.project.settings().fps, 10u);
         QCOMPARE(w.project.undoStack()->count(), 1);
         QCOMPARE(w.dialogs.audioFolders, QByteArrayList{QFile::encodeName(dir.path())});
-        QBuffer jpeg;
+        QBuffer jpeg; // and after its SOI an Exif block: one entry, orientation 6
         QVERIFY(jpeg.open(QIODevice::WriteOnly) &&
                 QImage(32, 16, QImage::Format_RGB32).save(&jpeg, "JPEG"));
-        w.project.changePath(0, WriteFile(dir.filePath("portrait.jpg"),
-                                          fixtures::WithExif(jpeg.data(), fixtures::ExifTiff(6))));
+        const QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1, "Exif"
+                                                    "49492a00080000000100120103000100000006000000"
+                                                    "00000000");
+        w.project.changePath(
+            0, WriteFile(dir.filePath("portrait.jpg"), jpeg.buffer().insert(2, exif)));
         w.project.showRowImage(0);
         const PixelBuffer& shown = w.window.preview()->picture();
         QCOMPARE(QSize(shown.width(), shown.height()), QSize(32, 16));
