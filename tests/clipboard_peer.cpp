@@ -17,11 +17,7 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
-    const bool copy = argc >= 2 && std::strcmp(argv[1], "copy") == 0;
-    if (!copy && !(argc == 2 && std::strcmp(argv[1], "paste") == 0)) {
-        std::fprintf(stderr, "usage: clipboard_peer copy PATH... | clipboard_peer paste\n");
-        return 1;
-    }
+    const bool copy = argc >= 2 && std::strcmp(argv[1], "copy") == 0; // else paste
     QList<QByteArray> rows(argv + std::min(argc, 2), argv + argc);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
