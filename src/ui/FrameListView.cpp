@@ -55,11 +55,28 @@ QIcon BlankRowIcon() {
     return QIcon(pixmap);
 }
 
+// Where a filled row's thumbnail and path go in the path column. The path
+// keeps room for a file name: beside a full-size thumbnail when the column is
+// wide enough, else on a line of its own above a thumbnail shrunk to fit the
+// rest of the row.
+struct ThumbnailCell {
+    QRect picture, text;
+};
+
+ThumbnailCell LayOutThumbnailCell(const QRect& cell, const QFontMetrics& metrics) {
+    constexpr int Gap = 8;
+    if (cell.width() >= ThumbnailCache::MaxWidth + Gap + metrics.averageCharWidth() * 16)
+        return {QRect(cell.left() + 2, cell.top(), ThumbnailCache::MaxWidth, cell.height()),
+                cell.adjusted(ThumbnailCache::MaxWidth + Gap, 0, 0, 0)};
+    const int line = metrics.height() + 2;
+    return {cell.adjusted(2, line, -2, -2), QRect(cell.topLeft(), QSize(cell.width(), line))};
+}
+
 // Shows each row's icon (FrameList::IconRole) in the label column, always
 // 16 x 16 so that the labels line up whatever the icon; a filled row whose
 // file is missing shows the warning icon instead. With thumbnails on, a
-// filled row's path follows its thumbnail (asked for as the row is painted,
-// so only rows on screen ask).
+// filled row's path goes with its thumbnail (asked for as the row is
+// painted, so only rows on screen ask).
 class RowIconDelegate : public QStyledItemDelegate {
 public:
     RowIconDelegate(const QIcon (&icons)[3], const QIcon& missing,
@@ -71,7 +88,8 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         ThumbnailCache* cache = thumbnails_();
-        if (!cache || index.column() == FrameList::LabelColumn) {
+        const QByteArray path = index.data(FrameList::PathBytesRole).toByteArray();
+        if (!cache || index.column() == FrameList::LabelColumn || path.isEmpty()) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
@@ -80,19 +98,17 @@ public:
         const QWidget* widget = option.widget;
         QStyle* style = widget ? widget->style() : QApplication::style();
         style->drawPrimitive(QStyle::PE_PanelItemViewItem, &whole, painter, widget);
-        const QByteArray path = index.data(FrameList::PathBytesRole).toByteArray();
-        if (!path.isEmpty()) {
-            const QImage thumbnail = cache->thumbnail(path);
-            const QRect box(option.rect.left() + 2, option.rect.top(), ThumbnailCache::MaxWidth,
-                            option.rect.height());
-            if (!thumbnail.isNull())
-                painter->drawImage(
-                    QRect(QPoint(box.left(), box.center().y() - thumbnail.height() / 2),
-                          thumbnail.size()),
-                    thumbnail);
+        const ThumbnailCell cell = LayOutThumbnailCell(option.rect, option.fontMetrics);
+        if (const QImage thumbnail = cache->thumbnail(path); !thumbnail.isNull()) {
+            const QRect& box = cell.picture;
+            const QSize size = thumbnail.width() > box.width() || thumbnail.height() > box.height()
+                                   ? thumbnail.size().scaled(box.size(), Qt::KeepAspectRatio)
+                                   : thumbnail.size();
+            painter->drawImage(
+                QRect(QPoint(box.left(), box.center().y() - size.height() / 2), size), thumbnail);
         }
         QStyleOptionViewItem text = option;
-        text.rect.setLeft(option.rect.left() + ThumbnailCache::MaxWidth + 8);
+        text.rect = cell.text;
         QStyledItemDelegate::paint(painter, text, index);
     }
 
@@ -233,7 +249,14 @@ void FrameListView::setUpThumbnails() {
     takeProject();
     connect(project_, &Project::titleChanged, this, takeProject);
     connect(project_, &Project::settingsChanged, this, takeProject);
-    connect(thumbnails_, &ThumbnailCache::ready, viewport(), qOverload<>(&QWidget::update));
+    // Thumbnails made meanwhile are painted once per turn of the event loop,
+    // each in its own rows on screen only.
+    connect(thumbnails_, &ThumbnailCache::ready, this, [this](const QByteArray& path) {
+        if (arrived_.isEmpty())
+            QMetaObject::invokeMethod(this, &FrameListView::paintArrivedThumbnails,
+                                      Qt::QueuedConnection);
+        arrived_.insert(path);
+    });
     // A row given a path shows that file as it is now.
     connect(project_->frameList(), &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
@@ -244,6 +267,18 @@ void FrameListView::setUpThumbnails() {
                     thumbnails_->forget(project_->frameList()->path(row));
             });
     setThumbnailsShown(true);
+}
+
+void FrameListView::paintArrivedThumbnails() {
+    const QSet<QByteArray> arrived = std::exchange(arrived_, {});
+    const int first = rowAt(0);
+    if (first < 0 || !thumbnailsShown_)
+        return;
+    const FrameList* list = project_->frameList();
+    const int last = std::min(rowAt(viewport()->height() - 1), list->size() - 1);
+    for (int row = first; row <= (last < 0 ? list->size() - 1 : last); ++row)
+        if (arrived.contains(list->path(row)))
+            viewport()->update(visualRect(model()->index(row, FrameList::PathColumn)));
 }
 
 void FrameListView::setThumbnailsShown(bool shown) {

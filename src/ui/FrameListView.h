@@ -17,6 +17,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QTableView>
 #include <QUrl>
 
@@ -99,6 +100,8 @@ private:
     // when that label's shape (its digits and the frame rate) changed.
     void fitLabelColumn();
     void setUpThumbnails();
+    // Repaints the rows on screen whose thumbnails were made since the last call.
+    void paintArrivedThumbnails();
 
     Project* project_;
     UserDialogs* dialogs_;
@@ -106,6 +109,7 @@ private:
     QString labelShape_; // the longest label with its digits made alike
     mutable QHash<QByteArray, bool> missingFiles_;
     ThumbnailCache* thumbnails_ = nullptr;
+    QSet<QByteArray> arrived_; // thumbnails made, not yet painted
     bool thumbnailsShown_ = true;
     int plainRowHeight_ = 18;
 };
