@@ -253,7 +253,8 @@ void FrameList::renumberRows() {
         return;
     for (FrameSlot& slot : rows_)
         slot.icon = iconFor(slot.path);
-    emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
+    // The labels and icons only: the paths are as they were.
+    emit dataChanged(index(0, LabelColumn), index(size() - 1, LabelColumn));
 }
 
 FrameList::SavedMarks FrameList::saveMarks() const {

@@ -97,9 +97,13 @@ Project::Project(QObject* parent)
     connect(list_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
                 // A new frame rate relabels the rows; the pictures stay.
+                // The row whose picture is shown was given a file, maybe the
+                // same one again: it is drawn anew.
                 if (bottomRight.column() != FrameList::LabelColumn &&
-                    topLeft.row() <= previewRowNumber_)
-                    followPreview(false);
+                    topLeft.row() <= previewRowNumber_) {
+                    const int source = pictureRowAt(previewRowNumber_);
+                    followPreview(false, source >= topLeft.row() && source <= bottomRight.row());
+                }
             });
     replace({}, QList<QByteArray>(10));
 }
@@ -376,6 +380,10 @@ ProjectResult Project::importFileList(const QByteArray& path) {
 void Project::changePath(int row, const QByteArray& path) {
     if (row < 0 || row >= list_->size())
         return;
+    // The same file picked again may have changed on disk: the row is shown
+    // anew, with nothing to undo.
+    if (!path.isEmpty() && path == list_->path(row))
+        list_->setPaths({row}, {path});
     finishEdit(RowEditStep::changePaths(list_, {row}, {path}, tr("画像変更")));
 }
 
@@ -424,13 +432,18 @@ void Project::revealChangedRows(const QUndoCommand* step) {
             emit revealRows(first, last);
 }
 
-QByteArray Project::pictureAt(int row) const {
+int Project::pictureRowAt(int row) const {
     if (row < 0)
-        return {};
+        return -1;
     for (row = std::min(row, list_->size() - 1); row >= 0; --row)
         if (!list_->isBlank(row))
-            return resolvedPath(list_->path(row));
-    return {};
+            return row;
+    return -1;
+}
+
+QByteArray Project::pictureAt(int row) const {
+    row = pictureRowAt(row);
+    return row < 0 ? QByteArray() : resolvedPath(list_->path(row));
 }
 
 bool Project::showRowImage(int row) {
@@ -452,7 +465,7 @@ void Project::clearPreview() {
     emit showImage(QByteArray());
 }
 
-void Project::followPreview(bool rowGone) {
+void Project::followPreview(bool rowGone, bool redraw) {
     if (previewRowNumber_ < 0)
         return;
     const int row = previewRow_.isValid() ? previewRow_.row() : rowGone ? -1 : previewRowNumber_;
@@ -464,7 +477,7 @@ void Project::followPreview(bool rowGone) {
     if (!previewRow_.isValid())
         previewRow_ = list_->index(row, 0);
     previewRowNumber_ = row;
-    if (path == previewPath_)
+    if (path == previewPath_ && !redraw)
         return;
     previewPath_ = path;
     emit showImage(path);

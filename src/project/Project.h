@@ -118,6 +118,8 @@ public:
                                     int* pastTheEnd = nullptr);
     // One row per line of the text file at path, before the focus row (or at the top).
     ProjectResult importFileList(const QByteArray& path);
+    // Gives row the file at path; the same file again redraws the row and
+    // the preview (it may have changed on disk) without an undo step.
     void changePath(int row, const QByteArray& path);
 
     // Settings confirmed in a dialog: one undo step when they differ.
@@ -143,6 +145,8 @@ public:
     // The resolved path of the picture the movie shows at row; empty when
     // there is none.
     QByteArray pictureAt(int row) const;
+    // The row whose picture the movie shows at row; -1 when none.
+    int pictureRowAt(int row) const;
 
 signals:
     // New, or a load, replaced every row.
@@ -167,8 +171,8 @@ private:
     // Tells the views which rows the undo or redo step just run changed.
     void revealChangedRows(const QUndoCommand* step);
     // After an edit of the rows: shows the followed row's picture when it
-    // changed, or clears the preview when it has none (or rowGone).
-    void followPreview(bool rowGone);
+    // changed (or redraw), or clears the preview when it has none (or rowGone).
+    void followPreview(bool rowGone, bool redraw = false);
 
     FrameList* list_;
     QItemSelectionModel* marks_;
