@@ -3,6 +3,7 @@
 #include "imaging/MoviePalette.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -187,4 +188,25 @@ void RenderFrame(const PixelBuffer* picture, DrawMode mode, PixelBuffer& frame) 
         Stretch(*picture, frame);
     else
         Place(drawable ? picture : nullptr, mode, frame);
+}
+
+void ReduceColours(PixelBuffer& frame, PixelFormat format) {
+    if (frame.isEmpty() || frame.format() != PixelFormat::Xrgb32 ||
+        (format != PixelFormat::Indexed8 && format != PixelFormat::Rgb555))
+        return;
+    const std::array<uint32_t, 256>& palette = MoviePalette();
+    std::vector<uint8_t> indices(size_t(frame.width()));
+    for (int y = 0; y < frame.height(); ++y) {
+        uint32_t* row = frame.xrgbRow(y);
+        if (format == PixelFormat::Indexed8) {
+            MoviePaletteRow(row, indices.data(), frame.width(), y);
+            for (int x = 0; x < frame.width(); ++x)
+                row[x] = 0xff000000u | palette[indices[size_t(x)]];
+            continue;
+        }
+        for (int x = 0; x < frame.width(); ++x) {
+            const uint32_t fives = row[x] & 0xf8f8f8u;
+            row[x] = 0xff000000u | fives | (fives >> 5 & 0x070707u);
+        }
+    }
 }

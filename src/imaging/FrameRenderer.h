@@ -26,3 +26,10 @@ enum class DrawMode {
 // picture: null, or an Xrgb32 or Bgr24 picture (what the decoders make); a
 // null or empty picture, or one of another format, leaves the frame white.
 void RenderFrame(const PixelBuffer* picture, DrawMode mode, PixelBuffer& frame);
+
+// Gives an Xrgb32 frame the colours it has as a frame of `format` read back:
+// the movie palette's for Indexed8 (each pixel mapped by its colour and its
+// place from the frame's top, as RenderFrame maps it); five bits a channel,
+// widened by repeating their top bits, for Rgb555. Other formats leave it as
+// it is.
+void ReduceColours(PixelBuffer& frame, PixelFormat format);

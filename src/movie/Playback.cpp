@@ -1,6 +1,7 @@
 #include "movie/Playback.h"
 
 #include "movie/FrameDrawing.h"
+#include "movie/MovieWriter.h"
 
 #include <algorithm>
 
@@ -22,17 +23,47 @@ Playback::~Playback() = default;
 void Playback::start(const QList<QByteArray>& rows, const ProjectSettings& settings, int startRow,
                      const QByteArray& soundPath, PlaybackFrames::PathResolver resolve) {
     stop();
-    schedule_ = PlaybackSchedule(rows, settings);
-    if (schedule_.positionCount() == 0)
-        return;
-    fps_ = std::max<quint32>(settings.fps, 1);
-    soundPath_ = soundPath;
     figures_ = {};
-    frames_ = std::make_unique<PlaybackFrames>(
-        schedule_, int(settings.width), int(settings.height), FrameDrawMode(settings),
-        ImageDecodeOptions(settings), std::move(resolve), threads_);
+    if (!load(rows, settings, soundPath, std::move(resolve)))
+        return;
     const long first = startRow >= 0 && startRow < schedule_.positionCount() ? startRow : 0;
     restartAt(first);
+}
+
+void Playback::follow(const QList<QByteArray>& rows, const ProjectSettings& settings,
+                      const QByteArray& soundPath, PlaybackFrames::PathResolver resolve) {
+    if (!isActive())
+        return;
+    if (!load(rows, settings, soundPath, std::move(resolve))) {
+        stop();
+        return;
+    }
+    const long at = std::clamp(lastShown_, 0L, schedule_.positionCount() - 1);
+    if (!paused_) {
+        restartAt(at);
+        return;
+    }
+    originNs_ = positionTimeNs(at);
+    lastShown_ = at - 1;
+    tick(); // shows the position anew, and stays paused
+}
+
+bool Playback::load(const QList<QByteArray>& rows, const ProjectSettings& settings,
+                    const QByteArray& soundPath, PlaybackFrames::PathResolver resolve) {
+    PlaybackSchedule schedule(rows, settings);
+    if (schedule.positionCount() == 0)
+        return false;
+    timer_.stop();
+    frames_.reset(); // it reads the schedule
+    schedule_ = std::move(schedule);
+    fps_ = std::max<quint32>(settings.fps, 1);
+    soundPath_ = soundPath;
+    frames_ = std::make_unique<PlaybackFrames>(
+        schedule_, int(settings.width), int(settings.height), FrameDrawMode(settings),
+        ImageDecodeOptions(settings), std::move(resolve), threads_,
+        PlaybackFrames::DefaultByteBound,
+        MovieFrameFormat(settings.depth).value_or(PixelFormat::Xrgb32));
+    return true;
 }
 
 void Playback::restartAt(long position) {
@@ -83,7 +114,7 @@ qint64 Playback::positionTimeNs(long position) const {
 }
 
 qint64 Playback::movieTimeNs() const {
-    return originNs_ + clock_.nsecsElapsed();
+    return paused_ ? originNs_ : originNs_ + clock_.nsecsElapsed();
 }
 
 void Playback::tick() {

@@ -54,6 +54,11 @@ public:
     // The settings must be able to make a movie (ConversionInputProblem).
     void start(const QList<QByteArray>& rows, const ProjectSettings& settings, int startRow,
                const QByteArray& soundPath = {}, PlaybackFrames::PathResolver resolve = {});
+    // The rows or settings changed while playing: goes on with the movie as
+    // it is now, showing the position on screen anew (paused: stays paused);
+    // stops when it has no position left.
+    void follow(const QList<QByteArray>& rows, const ProjectSettings& settings,
+                const QByteArray& soundPath = {}, PlaybackFrames::PathResolver resolve = {});
     void pause();
     void resume();
     // Stops; the last position shown stays on screen.
@@ -77,6 +82,10 @@ signals:
     void stopped(int lastRow);
 
 private:
+    // Makes the schedule and the frames drawn ahead; false when the movie
+    // would have no position (nothing changed then).
+    bool load(const QList<QByteArray>& rows, const ProjectSettings& settings,
+              const QByteArray& soundPath, PlaybackFrames::PathResolver resolve);
     void tick();
     void restartAt(long position);
     // The movie's time now, in nanoseconds from position 0.

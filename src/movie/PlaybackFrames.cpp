@@ -13,9 +13,9 @@ constexpr size_t MaxFramesAhead = 16;
 
 PlaybackFrames::PlaybackFrames(const PlaybackSchedule& schedule, int width, int height,
                                DrawMode mode, DecodeOptions options, PathResolver resolve,
-                               int threads, size_t byteBound)
+                               int threads, size_t byteBound, PixelFormat look)
     : schedule_(schedule), width_(width), height_(height), mode_(mode), options_(options),
-      resolve_(std::move(resolve)) {
+      resolve_(std::move(resolve)), look_(look) {
     if (threads <= 0)
         threads = int(std::max(1u, std::thread::hardware_concurrency()));
     const size_t frameBytes =
@@ -25,8 +25,10 @@ PlaybackFrames::PlaybackFrames(const PlaybackSchedule& schedule, int width, int 
     poolBound_ = size_t(threads);
     depth_ = std::clamp<size_t>(affordable - poolBound_ - 2, 1, MaxFramesAhead);
     white_ = PixelBuffer::allocate(width, height, PixelFormat::Xrgb32, RowOrder::TopDown);
-    if (white_)
+    if (white_) {
         RenderFrame(nullptr, mode_, *white_);
+        ReduceColours(*white_, look_);
+    }
     for (int i = 0; i < threads; ++i)
         workers_.emplace_back([this] { work(); });
 }
@@ -137,6 +139,7 @@ void PlaybackFrames::work() {
         if (frame) {
             try {
                 DrawFrameLine(path, mode_, options_, *frame);
+                ReduceColours(*frame, look_);
             } catch (const std::bad_alloc&) {
                 frame.reset();
             }

@@ -3,7 +3,7 @@
 // The frames of a playback, drawn ahead on worker threads: each line of the
 // schedule whose picture differs from the line before is decoded and drawn
 // (DrawFrameLine, as the movie's frames are) into an Xrgb32 frame of the
-// movie's size, in schedule order, at most a bounded number ahead of the
+// movie's size and colours, in schedule order, at most a bounded number ahead of the
 // position asked for last. A line that repeats the picture before (a held
 // row) reuses that frame.
 //
@@ -36,10 +36,11 @@ public:
 
     // The schedule must outlive this object. threads 0: one per core (the
     // window's thread only shows the frames). resolve: none takes the paths
-    // as they are.
+    // as they are. look: the movie's frame format, whose colours the frames
+    // are given (ReduceColours).
     PlaybackFrames(const PlaybackSchedule& schedule, int width, int height, DrawMode mode,
                    DecodeOptions options, PathResolver resolve = {}, int threads = 0,
-                   size_t byteBound = DefaultByteBound);
+                   size_t byteBound = DefaultByteBound, PixelFormat look = PixelFormat::Xrgb32);
     ~PlaybackFrames();
     PlaybackFrames(const PlaybackFrames&) = delete;
     PlaybackFrames& operator=(const PlaybackFrames&) = delete;
@@ -70,6 +71,7 @@ private:
     const DrawMode mode_;
     const DecodeOptions options_;
     const PathResolver resolve_;
+    const PixelFormat look_;
     size_t depth_ = 1;     // slots ahead
     size_t poolBound_ = 1; // frames kept for reuse
 

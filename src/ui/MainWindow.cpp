@@ -118,6 +118,19 @@ MainWindow::MainWindow(Project* project, UserDialogs* dialogs, QWidget* parent)
                     list_->scrollTo(list_->model()->index(row, 0));
             });
     connect(project_, &Project::rowsReplaced, playback_, &Playback::stop);
+    // Edits while playing are played as they are now, once per turn of the
+    // event loop however many signals an edit gives.
+    const auto followEdits = [this] {
+        if (playback_->isActive() && !followPending_) {
+            followPending_ = true;
+            QMetaObject::invokeMethod(this, &MainWindow::playEdits, Qt::QueuedConnection);
+        }
+    };
+    const FrameList* rows = project_->frameList();
+    connect(rows, &QAbstractItemModel::rowsInserted, this, followEdits);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, followEdits);
+    connect(rows, &QAbstractItemModel::dataChanged, this, followEdits);
+    connect(project_, &Project::settingsChanged, this, followEdits);
     // While a movie is written the panes and menus stay still, as behind a
     // modal dialog, but a request to close the window still reaches it.
     connect(conversion_, &ConversionCommand::started, this, [this] { setBusy(true); });
@@ -394,12 +407,33 @@ void MainWindow::playOrPause() {
         dialogs_->showMessage(*problem);
         return;
     }
-    const QByteArray sound = ConversionAudioPath(settings);
-    playback_->start(rows, settings, std::max(project_->focusedRow(), 0),
-                     sound.isEmpty() ? sound : project_->resolvedPath(sound),
-                     [folder = project_->folder()](const QByteArray& path) {
-                         return ResolveProjectPath(path, folder);
-                     });
+    // The pane shows the movie now, no longer a row's image.
+    project_->clearPreview();
+    playback_->start(rows, settings, std::max(project_->focusedRow(), 0), playbackSound(),
+                     playbackResolver());
+}
+
+// Settings that can no longer make a movie stop playback; the focus stays on
+// the last row shown.
+void MainWindow::playEdits() {
+    followPending_ = false;
+    const ProjectSettings& settings = project_->settings();
+    const QList<QByteArray> rows = project_->frameList()->paths();
+    if (ConversionInputProblem(settings, rows))
+        playback_->stop();
+    else
+        playback_->follow(rows, settings, playbackSound(), playbackResolver());
+}
+
+QByteArray MainWindow::playbackSound() const {
+    const QByteArray sound = ConversionAudioPath(project_->settings());
+    return sound.isEmpty() ? sound : project_->resolvedPath(sound);
+}
+
+std::function<QByteArray(const QByteArray&)> MainWindow::playbackResolver() const {
+    return [folder = project_->folder()](const QByteArray& path) {
+        return ResolveProjectPath(path, folder);
+    };
 }
 
 // During a conversion the window asks whether to stop it: Yes stops after

@@ -91,6 +91,11 @@ private:
     void openPreview();
     // Keeps the panes and menus still while a conversion runs.
     void setBusy(bool busy);
+    // Playback goes on with the rows and settings as they are after an edit.
+    void playEdits();
+    // The sound file playback plays (empty: none), and how it finds the rows' files.
+    QByteArray playbackSound() const;
+    std::function<QByteArray(const QByteArray&)> playbackResolver() const;
 
     Project* project_;
     UserDialogs* dialogs_;
@@ -103,4 +108,5 @@ private:
     QHash<Command, std::function<void()>> handlers_;
     QHash<Command, QAction*> actions_;
     bool closeAfterConversion_ = false;
+    bool followPending_ = false; // playEdits() is queued
 };
