@@ -1,5 +1,5 @@
-// The intermediate frame file: the walk over the rows, the lines written, the
-// reader's acceptance rule, and the safe creation of the file.
+// The intermediate frame file: lines written and read, the reader's acceptance
+// rule, the file's safe creation.
 
 #include "movie/Conversion.h"
 #include "movie/IntermediateFrameFile.h"
