@@ -31,8 +31,7 @@ private slots:
         QVERIFY2(r.exitCode == 0, r.err.constData());
         prefix_ = root_.path() + "/usr";
     }
-    // Every decoder plug-in built, the scalable icon and the manual page (the
-    // other files are checked by the tests below).
+    // Every decoder plug-in built, the icons and the manual page.
     void files() {
         const QStringList plugins = QDir(VISTROM_BIN_DIR).entryList({"*.spi"}, QDir::Files);
         QVERIFY(plugins.contains("ifjpeg.spi") && plugins.contains("ifheif.spi"));
@@ -69,9 +68,8 @@ private slots:
             QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
         }
     }
-    // The project type by name in any case, else by the first line, from the
-    // installed package compiled into a database as the desktop does it, read by
-    // Qt beside the system's (XDG_DATA_DIRS, set before its first use).
+    // The project type by name in any case, else by its first line: the installed
+    // package compiled as desktops do, read by Qt (XDG_DATA_DIRS set before use).
     void projectType() {
         qputenv("XDG_DATA_HOME", QFile::encodeName(root_.path() + "/home"));
         qputenv("XDG_DATA_DIRS",
@@ -95,9 +93,8 @@ private slots:
             QVERIFY(!project || type.inherits("text/plain"));
         }
     }
-    // Run as a user would: no plug-in folder in the environment, from the demo's
-    // folder (its image paths are relative). Read back by ffmpeg, only the closing
-    // blank frame is white: without its plug-ins every JPEG and PNG row would be.
+    // Run as a user would (no plug-in folder set, from the demo's folder): only the
+    // closing blank frame is white; without plug-ins every JPEG and PNG row would be.
     void installedConverter() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("VISTROM_PLUGIN_DIR");

@@ -71,8 +71,7 @@ private slots:
             // only before the first row.
             {"/a.bmp\n\n/\xe7\x94\xbb/\xff\x80.bmp\n/b c.bmp",
              "/a.bmp;;/\xe7\x94\xbb/\xff\x80.bmp;/b c.bmp;"},
-            {"!F 8\n\n\n\n", ";;;"},
-            {"!F 8\n!weird.bmp\n/a\n!F 3\n", "/a;!F 3;"},
+            {"!F 8\n!weird.bmp\n/a\n!F 3\n\n\n", "/a;!F 3;;;"},
             // A CR or LF in the last two bytes of a line as read is cut.
             {"!F 8\na\rb\n/a\r\n/b\r\r\n/c\rd", "a\rb;/a;/b;/c;"}};
         for (const auto& [text, read] : rows)
@@ -104,11 +103,10 @@ private slots:
         QCOMPARE(ProjectFileText({}, {}),
                  QByteArray("!F 8\r\n!S 320,240\r\n!X 0\r\n!B 0\r\n!W 0\r\n!D 0\r\n\r\n"));
     }
-    // Files read whole: refused with the line or the system's reason, or read
-    // with their rows, the last "/c". A file that is not text is no project,
-    // while a zero byte past the first 64 KiB only ends its line, as it always
-    // did. A line of 65,536 bytes is one row, also with its CR LF cut in two by
-    // the end of the first piece read. "<n>x<c>": n bytes c.
+    // Files read whole: refused (the line, the system's reason) or read (rows,
+    // the last "/c"). A zero byte in the first 64 KiB: not text; past it, it
+    // ends its line. A 65,536-byte line is a row, also with its CR LF split
+    // between the pieces read. "<n>x<c>": n bytes c.
     void readFile_data() {
         QTest::addColumn<QByteArrayList>("parts"); // the file's bytes; "missing", "folder", "huge"
         QTest::addColumn<ProjectReadResult>("result");
