@@ -124,14 +124,12 @@ private slots:
         QVERIFY(undo->isEnabled() && !redo->isEnabled());
     }
 
-    // A key typed into the list of the shown window, or a list command: what
-    // it asks ("value <first>/<largest>": a count up to 1000, a row up to the
-    // last row, a range's end up to the row count; a Yes/No "question"; a
-    // "file" dialog opening in the project's folder; a "message"), what each
-    // answer does (Cancel: nothing), the image shown, the clipboard ("/p"
-    // before). A key runs its command once: the list's own keys before the
-    // window's shortcuts, the table's own Ctrl+A, Ctrl+C, Home, End and
-    // in-place editing never; no key is ambiguous.
+    // A key typed into the list, or a list command: what it asks (a count up to
+    // 1000, a row up to the last, a range's end up to the row count; files in
+    // the project's folder), what each answer does (Cancel: nothing), the image
+    // shown, the clipboard ("/p" before). A key runs its command once: the
+    // list's keys before the window's shortcuts, the table's own Ctrl+A,
+    // Ctrl+C, Home, End and in-place editing never; no key is ambiguous.
     void listCommands_data() {
         QTest::addColumn<QString>("key"); // empty: the command
         QTest::addColumn<int>("command");
@@ -274,14 +272,12 @@ private slots:
         QVERIFY(menu->isVisible());
     }
 
-    // Files dropped on the list (offering the row under the drop point as the
-    // start, the last row below them; for more than one file the interval) or
-    // on the window outside it: image files (by name or by their first bytes)
-    // go to the list the same way, another file opens as a project, with a
-    // message when it is not text. Cancel drops nothing; an item that is no
-    // local file stops the drop; names past the last row are counted; the
-    // list's messages come to the front. A file manager offering copy or
-    // move, proposing move, is always answered with a copy.
+    // Files dropped on the list (the start offered: the row under the point,
+    // the last row below them; an interval for more files) or on the window:
+    // images (by name or first bytes) go to the list so, another file opens as
+    // a project (a message when not text). Cancel drops nothing; an item that
+    // is no local file stops the drop; names past the last row are counted;
+    // the list's messages come to the front. Move proposed: always a copy.
     void drops_data() {
         QTest::addColumn<int>("at"); // the row dropped on; -1 below the rows; -2 the window
         QTest::addColumn<QStringList>("files"); // in the test folder; "": no local file
@@ -376,17 +372,15 @@ private slots:
         QCOMPARE(entries(plugins).size(), bare.size() + 2 * plugins.size());
     }
 
-    // The File commands and a path given to the window (command 0: the command
-    // line's, relative to the working folder sub/): the question about unsaved
-    // changes (No goes on, Yes saves first; dismissing it, or a save that does
-    // not go through, calls the command off), the file dialogs (in the
-    // project's folder), the question before replacing a write-protected file,
-    // a message for what failed, the title, what stays modified.
+    // The File commands, Exit and a path given on the command line (command 0,
+    // the last answer, relative to sub/): the question about unsaved changes
+    // (No goes on, Yes saves first; dismissing it or a failed save calls the
+    // command off), file dialogs in the project's folder, the question before
+    // replacing a write-protected file, a message for what failed, the title.
     void fileCommands_data() {
-        // The project: untitled or sub/current.fsq, edited. Answers as script()
-        // takes them, names of .fsq files in the test folder; "gone" removes sub/,
-        // "protect" makes current.fsq read-only, "protect-other" other.fsq;
-        // command 0 takes the last as the path. Afterwards the project's file.
+        // The project: untitled or sub/current.fsq, edited. Answers name .fsq
+        // files of the test folder; "gone" removes sub/, "protect" makes
+        // current.fsq read-only, "protect-other" other.fsq.
         QTest::addColumn<bool>("opened");
         QTest::addColumn<int>("command");
         QTest::addColumn<QStringList>("answers");
@@ -469,7 +463,6 @@ private slots:
             // The project's folder; untitled, the seam's last used folder.
             QCOMPARE(r.startFolder, opened ? QFile::encodeName(dir.filePath("sub")) : QByteArray());
         }
-        QCOMPARE(w.project.isUntitled(), path.isEmpty());
         QCOMPARE(w.window.windowTitle(),
                  (path.isEmpty() ? QStringLiteral("Untitled") : dir.filePath(path + ".fsq")) +
                      QStringLiteral("- Vistrom"));
@@ -531,11 +524,10 @@ private slots:
         QVERIFY(c.dialogs.log.last() != done); // told it was stopped
     }
 
-    // A new window: the list 400 wide beside a collapsed preview; a header
-    // click sorts nothing; F6 and Shift+F6 move between the panes. A blank row
-    // shows a black arrow; a filled row another icon, or the warning icon when
-    // its file is missing (a relative path is looked for in the project's
-    // folder first), as found until the window is activated again.
+    // The list 400 wide beside a collapsed preview; a header click sorts
+    // nothing; F6 and Shift+F6 switch panes. A blank row shows a black arrow, a
+    // filled row another icon, or the warning icon while its file (relative:
+    // in the project's folder) is missing, as found until the next activation.
     void panes() {
         QTemporaryDir dir;
         const QByteArray here = WriteFile(dir.filePath("here.bmp"), "BM");
@@ -580,11 +572,10 @@ private slots:
         QVERIFY(w.list->hasFocus());
     }
 
-    // The label column fits the longest label uncut as the list grows past a
-    // power of ten or the frame rate changes; the path column takes the rest,
-    // nothing to scroll sideways. Go to reaches every row (numbers past 1000)
-    // and shows it whole. Deleting scattered rows keeps the list where it was
-    // (the bar counts rows); undo and redo show the rows they change.
+    // The label column fits every label as the list grows or the frame rate
+    // changes, the path column the rest (no sideways scrolling). Go to reaches
+    // every row and shows it whole; deleting scattered rows keeps the list
+    // where it was (the bar counts rows); undo and redo show what they change.
     void longLists() {
         Window w;
         w.window.resize(420, 300);
@@ -617,6 +608,13 @@ private slots:
             return list->viewport()->rect().contains(
                 list->visualRect(list->model()->index(row, 0)));
         };
+        // Past row 65535: blanks go in at the focus row, and at the real end.
+        w.script({"65535", "1", "2"});
+        for (const Command id :
+             {Command::GoToRow, Command::InsertBlanksHere, Command::AddBlanksAtEnd})
+            w.trigger(id);
+        QCOMPARE(w.project.frameList()->paths().mid(65535, 2), (Paths{"", "p65535"}));
+        QCOMPARE(w.project.frameList()->paths().mid(100000), (Paths{"p99999", "", ""}));
         Rows scattered;
         for (int r = 0; r < 100; r += 3)
             scattered << r;
@@ -626,7 +624,7 @@ private slots:
             w.trigger(Command::GoToRow);
             QVERIFY2(inView(row), qPrintable(QString::number(row)));
         }
-        QCOMPARE(w.dialogs.valueMaxima.last(), 99999u);
+        QCOMPARE(w.dialogs.valueMaxima.last(), 100002u);
         QScrollBar* bar = list->verticalScrollBar();
         const int before = bar->value(), moved = int(scattered.size());
         QVERIFY(before > 500);
