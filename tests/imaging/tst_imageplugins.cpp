@@ -5,6 +5,7 @@
 // nonsense.
 
 #include "BmpFixtures.h"
+#include "FormatFixtures.h"
 
 #include "imaging/BmpReader.h"
 #include "imaging/ImageFile.h"
@@ -321,22 +322,6 @@ QByteArray MakeHeif(heif_compression_format format, int width, int height,
     heif_context_free(context);
     heif_image_release(image);
     return out;
-}
-// The TIFF structure of an Exif block: one directory at 8 holding one
-// Orientation entry (tag 0x0112, one SHORT).
-QByteArray ExifTiff(int orientation, bool bigEndian = false) {
-    QByteArray t =
-        QByteArray::fromHex(bigEndian ? "4d4d002a00000008000101120003000000010000000000000000"
-                                      : "49492a0008000000010012010300010000000000000000000000");
-    t[bigEndian ? 19 : 18] = char(orientation);
-    return t;
-}
-// A JPEG with an APP1 Exif segment holding `tiff` inserted after its SOI.
-QByteArray WithExif(const QByteArray& jpeg, const QByteArray& tiff) {
-    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray segment("\xff\xe1");
-    segment.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 255));
-    return jpeg.left(2) + segment + body + jpeg.mid(2);
 }
 constexpr uint32_t White = 0xffffffffu, Black = 0xff000000u;
 // Pictures of cells (16 x 16 pixels unless told) named by letters, rows split
