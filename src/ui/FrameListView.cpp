@@ -210,7 +210,11 @@ FrameListView::FrameListView(Project* project, UserDialogs* dialogs, QWidget* pa
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The path column takes the width the labels leave: nothing to scroll sideways.
+    // The path column takes the width the labels leave, however narrow the
+    // list: nothing to scroll sideways, the path's tail in sight, elided. (A
+    // stretched section keeps at least the size it had when it started to.)
+    horizontalHeader()->setMinimumSectionSize(fontMetrics().averageCharWidth() * 2);
+    horizontalHeader()->setDefaultSectionSize(fontMetrics().averageCharWidth() * 2);
     horizontalHeader()->setStretchLastSection(true);
     // Fixed row heights keep a list of 100,000 rows quick to lay out.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
