@@ -15,6 +15,7 @@ public:
     QList<std::optional<quint32>> values;
     QList<Answer> yesNo;
     QList<std::optional<QByteArray>> files;
+    int filter = 0; // the filter index every file dialog reports as chosen
     // "yes", "no" or "dismiss" as the answer of a Yes/No question.
     static Answer answer(const QString& word) {
         return word == "yes" ? Answer::Yes : word == "no" ? Answer::No : Answer::Dismissed;
@@ -31,6 +32,7 @@ public:
     QByteArrayList audioFolders;   // the start folder of each audio dialog
     QList<bool> foreground;        // per message
     int unexpected = 0;
+    QList<MovieContainer> compressionContainers; // in order
 
     // The texts logged with a prefix, in order, without the prefix.
     QStringList logged(const QString& prefix) const {
@@ -55,6 +57,8 @@ public:
     std::optional<QByteArray> askFileName(const FileRequest& request) override {
         log << QStringLiteral("file");
         fileRequests << request;
+        if (request.chosenFilter)
+            *request.chosenFilter = filter;
         return next(files).value_or(std::nullopt);
     }
     std::optional<quint32> askValue(const QString& prompt, quint32 initial,
@@ -73,9 +77,11 @@ public:
         audioFolders << startFolder;
         return audioDialog && audioDialog(settings);
     }
-    std::optional<CompressionChoice> askCompression(QSize frameSize) override {
+    std::optional<CompressionChoice> askCompression(QSize frameSize,
+                                                    MovieContainer container) override {
         log << QStringLiteral("compression");
         compressionSizes << frameSize;
+        compressionContainers << container;
         if (duringCompression)
             duringCompression();
         return compression;

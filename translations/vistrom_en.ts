@@ -236,6 +236,10 @@
         <source> ― %1x%2では使えません(幅と高さは%3の倍数)</source>
         <translation> ― not at %1x%2 (width and height must be multiples of %3)</translation>
     </message>
+    <message>
+        <source>色数の設定はAVIの非圧縮フレームにだけ使われます</source>
+        <translation>The colour depth setting applies to AVI's uncompressed frames only.</translation>
+    </message>
 </context>
 <context>
     <name>ContainerWriter</name>
@@ -322,6 +326,41 @@ FPSの設定を 1 以上にしてください。</source>
         <source>画像として読み込めません</source>
         <translation>not an image this program can read</translation>
     </message>
+    <message>
+        <source>フレームレート %2 fps では%1ファイルを作成できません。
+FPSの設定を 1 以上にしてください。</source>
+        <translation>a frame rate of %2 fps cannot make the %1 movie (use 1 or more)</translation>
+    </message>
+    <message>
+        <source>画像サイズ %2 x %3 では%1ファイルを作成できません。
+幅と高さを 1 から %4 の範囲にしてください。</source>
+        <translation>a frame size of %2 x %3 cannot make the %1 movie (width and height must be 1 to %4)</translation>
+    </message>
+    <message>
+        <source>画像サイズ %2 x %3 の%1ファイルは再生ソフトで開けません。
+(幅 + 128) × (高さ + 128) を %4 より小さくしてください。</source>
+        <translation>the %1 movie of %2 x %3 pixels could not be opened by players: (width + 128) x (height + 128) must stay below %4</translation>
+    </message>
+    <message>
+        <source>Audioのwavファイルと同じファイルには%1ファイルを作成できません。</source>
+        <translation>the sound file is the %1 file itself: the movie would destroy the sound</translation>
+    </message>
+    <message>
+        <source>プロジェクトファイルと同じファイルには%1ファイルを作成できません。</source>
+        <translation>the %1 file is the project file itself: the movie would destroy it</translation>
+    </message>
+    <message>
+        <source>%2 行目の画像と同じファイルには%1ファイルを作成できません。</source>
+        <translation>the %1 file is the image of row %2: the movie would destroy it</translation>
+    </message>
+    <message>
+        <source>%2 行目のファイル名は改行を含むか空白だけのため、%1ファイルを作成できません。</source>
+        <translation>the path in row %2 holds a line break or only white space: the %1 movie cannot carry it</translation>
+    </message>
+    <message>
+        <source>%1変換処理が終了しました。</source>
+        <translation>The %1 conversion has finished.</translation>
+    </message>
 </context>
 <context>
     <name>ConversionCommand</name>
@@ -348,10 +387,6 @@ Do you want to replace it?</translation>
         <translation>Save the AVI File As</translation>
     </message>
     <message>
-        <source>AVI-type file (*.avi)|  ||</source>
-        <translation>AVI files (*.avi)|  ||</translation>
-    </message>
-    <message>
         <source>%1 行の画像を読み込めなかったため、白いフレームにしました。</source>
         <translation>The images of %1 rows could not be read; their frames are white.</translation>
     </message>
@@ -374,6 +409,30 @@ It stopped after writing %2 of %1 frames.</translation>
 %1</source>
         <translation>The AVI conversion failed.
 %1</translation>
+    </message>
+    <message>
+        <source>AVI-type file (*.avi)|  |</source>
+        <translation>AVI files (*.avi)|  |</translation>
+    </message>
+    <message>
+        <source>%1変換をキャンセルしました。
+%2 フレーム中 %3 フレームを書き込んだところで中止しました。</source>
+        <translation>The %1 conversion was cancelled.
+It stopped after writing %3 of %2 frames.</translation>
+    </message>
+    <message>
+        <source>%1変換に失敗しました。
+%2</source>
+        <translation>The %1 conversion failed.
+%2</translation>
+    </message>
+    <message>
+        <source>%1ファイルを作成しています...</source>
+        <translation>Making the %1 file...</translation>
+    </message>
+    <message>
+        <source>%1ファイルを作成しています... %2 / %3 フレーム</source>
+        <translation>Making the %1 file... %2 / %3 frames</translation>
     </message>
 </context>
 <context>
@@ -612,6 +671,12 @@ Do you want to overwrite it?</translation>
         <source>AVIファイルを作成しています。
 変換を中止して終了しますか?</source>
         <translation>The AVI file is being made.
+Do you want to stop the conversion and exit?</translation>
+    </message>
+    <message>
+        <source>%1ファイルを作成しています。
+変換を中止して終了しますか?</source>
+        <translation>The %1 file is being made.
 Do you want to stop the conversion and exit?</translation>
     </message>
 </context>

@@ -381,8 +381,8 @@ std::optional<ConversionRequest> MakeRequest(const Options& options,
         if (!options.audio->isEmpty())
             project.settings.audioPath = *options.audio;
     }
-    if (const std::optional<QString> problem =
-            ConversionInputProblem(project.settings, project.rows)) {
+    if (const std::optional<QString> problem = ConversionInputProblem(
+            project.settings, project.rows, ContainerForPath(options.output.toStdString()))) {
         Print(QStringLiteral("%1: %2").arg(QFile::decodeName(options.project), *problem));
         return std::nullopt;
     }

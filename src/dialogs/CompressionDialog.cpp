@@ -14,12 +14,16 @@ constexpr int kDefaultQuality = 75;
 }
 
 CompressionDialog::CompressionDialog(QWidget* parent, std::vector<CodecInfo> codecs,
-                                     QSize frameSize)
+                                     QSize frameSize, MovieContainer container)
     : QDialog(parent), codecs_(std::move(codecs)) {
     setWindowTitle(tr("ビデオの圧縮"));
-    // The uncompressed entry always heads the list, even if a caller forgot it.
-    if (codecs_.empty() || !codecs_.front().name.empty())
+    const bool avi = container == MovieContainer::Avi;
+    // In AVI the uncompressed entry always heads the list, even if a caller
+    // forgot it; no other container is offered uncompressed frames.
+    if (avi && (codecs_.empty() || !codecs_.front().name.empty()))
         codecs_.insert(codecs_.begin(), CodecInfo{"", "Full Frames (Uncompressed)", false});
+    if (!avi)
+        std::erase_if(codecs_, [](const CodecInfo& codec) { return codec.name.empty(); });
 
     auto* layout = new QVBoxLayout(this);
     auto* listLabel = new QLabel(tr("圧縮プログラム(&C):"), this);
@@ -63,6 +67,12 @@ CompressionDialog::CompressionDialog(QWidget* parent, std::vector<CodecInfo> cod
     qualityRow->addWidget(qualitySlider_, 1);
     qualityRow->addWidget(qualitySpin_);
     layout->addLayout(qualityRow);
+    if (!avi) {
+        auto* note = new QLabel(tr("色数の設定はAVIの非圧縮フレームにだけ使われます"), this);
+        note->setObjectName(QStringLiteral("depthNote"));
+        note->setWordWrap(true);
+        layout->addWidget(note);
+    }
     connect(qualitySlider_, &QSlider::valueChanged, qualitySpin_, &QSpinBox::setValue);
     connect(qualitySpin_, &QSpinBox::valueChanged, qualitySlider_, &QSlider::setValue);
 
@@ -98,8 +108,9 @@ CompressionChoice CompressionDialog::choice() const {
     return chosen;
 }
 
-std::optional<CompressionChoice> CompressionDialog::ask(QWidget* parent, QSize frameSize) {
-    CompressionDialog dialog(parent, OfferedCodecs(), frameSize);
+std::optional<CompressionChoice> CompressionDialog::ask(QWidget* parent, QSize frameSize,
+                                                        MovieContainer container) {
+    CompressionDialog dialog(parent, ContainerCodecs(container), frameSize, container);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.choice();

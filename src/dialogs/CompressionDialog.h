@@ -1,12 +1,15 @@
 #pragma once
 
-// The compression options dialog: "Full Frames (Uncompressed)" first and
-// preselected, then the encoders this libavcodec offers that AVI can hold
-// (OfferedCodecs), with a quality setting where the encoder has one. It starts
-// from the first entry at every conversion; nothing is remembered.
+// The compression options dialog for the movie's container. For AVI:
+// "Full Frames (Uncompressed)" first and preselected, then the encoders this
+// libavcodec offers that AVI can hold (OfferedCodecs); for another container
+// its codecs, its default first (ContainerCodecs), and a note that the colour
+// depth setting is AVI's alone. A quality setting where the encoder has one.
+// It starts from the first entry at every conversion; nothing is remembered.
 
 #include "movie/AviWriter.h"
 #include "movie/Codecs.h"
+#include "movie/Containers.h"
 
 #include <QDialog>
 #include <QSize>
@@ -27,13 +30,15 @@ public:
     // with the reason; an empty size greys out none.
     explicit CompressionDialog(QWidget* parent = nullptr,
                                std::vector<CodecInfo> codecs = OfferedCodecs(),
-                               QSize frameSize = {});
+                               QSize frameSize = {},
+                               MovieContainer container = MovieContainer::Avi);
 
     // The choice the dialog shows now.
     CompressionChoice choice() const;
 
     // Runs the dialog: the choice on OK, std::nullopt on Cancel.
-    static std::optional<CompressionChoice> ask(QWidget* parent, QSize frameSize);
+    static std::optional<CompressionChoice> ask(QWidget* parent, QSize frameSize,
+                                                MovieContainer container);
 
     // For tests: the list of compressors and the quality controls.
     QListWidget* codecList() const { return list_; }

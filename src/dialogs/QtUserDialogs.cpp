@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 QWidget* QtUserDialogs::shownOwner() const {
     return owner_ && owner_->isVisible() ? owner_ : nullptr;
 }
@@ -109,7 +111,11 @@ std::optional<QByteArray> QtUserDialogs::askFileName(const FileRequest& request)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.initialName.isEmpty() && !request.initialName.contains(QLatin1Char('*')))
         dialog.selectFile(request.initialName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (request.chosenFilter)
+        *request.chosenFilter =
+            std::max(0, int(dialog.nameFilters().indexOf(dialog.selectedNameFilter())));
+    if (!accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString chosen = dialog.selectedFiles().first();
     lastFolder_ = QFile::encodeName(QFileInfo(chosen).absolutePath());
@@ -129,6 +135,7 @@ bool QtUserDialogs::runAudioDialog(ProjectSettings& settings, const QByteArray& 
     return AudioDialog::run(owner_, settings, *this, startFolder);
 }
 
-std::optional<CompressionChoice> QtUserDialogs::askCompression(QSize frameSize) {
-    return CompressionDialog::ask(owner_, frameSize);
+std::optional<CompressionChoice> QtUserDialogs::askCompression(QSize frameSize,
+                                                               MovieContainer container) {
+    return CompressionDialog::ask(owner_, frameSize, container);
 }

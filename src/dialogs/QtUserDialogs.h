@@ -22,7 +22,8 @@ public:
                                     quint32 maximum) override;
     bool runFrameRateDialog(ProjectSettings& settings) override;
     bool runAudioDialog(ProjectSettings& settings, const QByteArray& startFolder) override;
-    std::optional<CompressionChoice> askCompression(QSize frameSize) override;
+    std::optional<CompressionChoice> askCompression(QSize frameSize,
+                                                    MovieContainer container) override;
 
     // "Desc|pattern|Desc|pattern||" as Qt name filters ("Desc (pattern)").
     static QStringList nameFilters(const QString& filter);

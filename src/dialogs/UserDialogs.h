@@ -5,6 +5,7 @@
 // dialogs. The window uses QtUserDialogs; tests answer through their own.
 
 #include "movie/AviWriter.h"
+#include "movie/Containers.h"
 #include "settings/ProjectSettings.h"
 
 #include <QByteArray>
@@ -35,6 +36,9 @@ public:
         QString filter;           // pairs "Description|pattern|...|", ended by one more "|"
         QString defaultExtension; // without the dot; empty for none
         bool overwritePrompt = false;
+        // When set, receives the index of the filter chosen (0: the first,
+        // which the dialog starts with).
+        int* chosenFilter = nullptr;
     };
     // The full path chosen, as bytes; std::nullopt on Cancel.
     virtual std::optional<QByteArray> askFileName(const FileRequest& request) = 0;
@@ -53,9 +57,11 @@ public:
     // settings may change even when this answers false; its file dialog starts
     // in startFolder (empty: the folder last used).
     virtual bool runAudioDialog(ProjectSettings& settings, const QByteArray& startFolder) = 0;
-    // The compression options dialog for frames of frameSize (compressors that
-    // cannot write that size are shown unavailable); std::nullopt on Cancel.
-    virtual std::optional<CompressionChoice> askCompression(QSize frameSize) = 0;
+    // The compression options dialog for frames of frameSize in the container:
+    // its codecs (compressors that cannot write that size are shown
+    // unavailable); std::nullopt on Cancel.
+    virtual std::optional<CompressionChoice> askCompression(QSize frameSize,
+                                                            MovieContainer container) = 0;
 };
 
 // A seam that shows nothing and answers every question as a user who cancels:
@@ -72,5 +78,7 @@ public:
     }
     bool runFrameRateDialog(ProjectSettings&) override { return false; }
     bool runAudioDialog(ProjectSettings&, const QByteArray&) override { return false; }
-    std::optional<CompressionChoice> askCompression(QSize) override { return std::nullopt; }
+    std::optional<CompressionChoice> askCompression(QSize, MovieContainer) override {
+        return std::nullopt;
+    }
 };

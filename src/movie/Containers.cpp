@@ -15,16 +15,17 @@ struct ContainerRow {
     const char* extension;
     const char* muxer;
     const char* description;
+    const char* name;         // the short name messages use
     const char* soundEncoder; // for a sound the container cannot hold as it is
 };
 
 constexpr ContainerRow Rows[] = {
-    {MovieContainer::Avi, "avi", "avi", "AVI movie", ""},
-    {MovieContainer::Mp4, "mp4", "mp4", "MP4 video", "aac"},
-    {MovieContainer::Mov, "mov", "mov", "QuickTime movie", "aac"},
-    {MovieContainer::Mkv, "mkv", "matroska", "Matroska video", "aac"},
-    {MovieContainer::WebM, "webm", "webm", "WebM video", "libopus"},
-    {MovieContainer::Gif, "gif", "gif", "animated GIF", ""},
+    {MovieContainer::Avi, "avi", "avi", "AVI movie", "AVI", ""},
+    {MovieContainer::Mp4, "mp4", "mp4", "MP4 video", "MP4", "aac"},
+    {MovieContainer::Mov, "mov", "mov", "QuickTime movie", "MOV", "aac"},
+    {MovieContainer::Mkv, "mkv", "matroska", "Matroska video", "MKV", "aac"},
+    {MovieContainer::WebM, "webm", "webm", "WebM video", "WebM", "libopus"},
+    {MovieContainer::Gif, "gif", "gif", "animated GIF", "GIF", ""},
 };
 
 const ContainerRow& RowOf(MovieContainer container) {
@@ -144,6 +145,10 @@ MovieContainer ContainerForPath(const std::string& path) {
 
 const char* ContainerExtension(MovieContainer container) {
     return RowOf(container).extension;
+}
+
+const char* ContainerName(MovieContainer container) {
+    return RowOf(container).name;
 }
 
 const char* ContainerDescription(MovieContainer container) {

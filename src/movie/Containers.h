@@ -22,6 +22,8 @@ MovieContainer ContainerForPath(const std::string& path);
 
 // "avi", "mp4", "mov", "mkv", "webm", "gif".
 const char* ContainerExtension(MovieContainer container);
+// What messages call a file of it: "AVI", "MP4", "MOV", "MKV", "WebM", "GIF".
+const char* ContainerName(MovieContainer container);
 // What the save dialog and `--list-codecs` call it, e.g. "MP4 video".
 const char* ContainerDescription(MovieContainer container);
 // libavformat's muxer name.

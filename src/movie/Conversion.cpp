@@ -22,28 +22,38 @@ struct Texts {
     Q_DECLARE_TR_FUNCTIONS(Conversion)
 };
 
-QString SettingsProblem(const ProjectSettings& settings) {
+QString SettingsProblem(const ProjectSettings& settings, MovieContainer container) {
     // The writer's time base is 1/fps in a signed 32-bit denominator.
     if (settings.fps == 0 || settings.fps > quint32(INT_MAX))
-        return Texts::tr("フレームレート %1 fps ではAVIファイルを作成できません。\n"
-                         "FPSの設定を 1 以上にしてください。")
+        return ForContainer(container,
+                            Texts::tr("フレームレート %1 fps ではAVIファイルを作成できません。\n"
+                                      "FPSの設定を 1 以上にしてください。"),
+                            Texts::tr("フレームレート %2 fps では%1ファイルを作成できません。\n"
+                                      "FPSの設定を 1 以上にしてください。"))
             .arg(settings.fps);
     if (settings.width == 0 || settings.height == 0 || settings.width > kMaxMovieSide ||
         settings.height > kMaxMovieSide)
-        return Texts::tr("画像サイズ %1 x %2 ではAVIファイルを作成できません。\n"
-                         "幅と高さを 1 から %3 の範囲にしてください。")
+        return ForContainer(container,
+                            Texts::tr("画像サイズ %1 x %2 ではAVIファイルを作成できません。\n"
+                                      "幅と高さを 1 から %3 の範囲にしてください。"),
+                            Texts::tr("画像サイズ %2 x %3 では%1ファイルを作成できません。\n"
+                                      "幅と高さを 1 から %4 の範囲にしてください。"))
             .arg(qint32(settings.width))
             .arg(qint32(settings.height))
             .arg(kMaxMovieSide);
     // FFmpeg's readers, and players built on them, refuse a picture whose
     // (width + 128) x (height + 128) x 8 reaches INT_MAX (av_image_check_size).
     if ((quint64(settings.width) + 128) * (quint64(settings.height) + 128) >= kMaxMovieArea)
-        return Texts::tr("画像サイズ %1 x %2 のAVIファイルは再生ソフトで開けません。\n"
-                         "(幅 + 128) × (高さ + 128) を %3 より小さくしてください。")
+        return ForContainer(container,
+                            Texts::tr("画像サイズ %1 x %2 のAVIファイルは再生ソフトで開けません。\n"
+                                      "(幅 + 128) × (高さ + 128) を %3 より小さくしてください。"),
+                            Texts::tr("画像サイズ %2 x %3 の%1ファイルは再生ソフトで開けません。\n"
+                                      "(幅 + 128) × (高さ + 128) を %4 より小さくしてください。"))
             .arg(settings.width)
             .arg(settings.height)
             .arg(kMaxMovieArea);
-    if (BitsPerPixel(settings.depth) == 0)
+    // The colour depth shapes AVI's uncompressed frames only.
+    if (container == MovieContainer::Avi && BitsPerPixel(settings.depth) == 0)
         return Texts::tr("色数の設定 (%1) ではAVIファイルを作成できません。\n"
                          "8, 16, 24 bpp のいずれかを選んでください。")
             .arg(qint32(settings.depth));
@@ -65,13 +75,23 @@ std::optional<QString> OutputProblem(const ConversionRequest& request,
     const auto output = FileIdentity(request.outputPath);
     if (!output)
         return std::nullopt; // a new file is none of them
+    const MovieContainer container = ContainerForPath(request.outputPath.toStdString());
     if (FileIdentity(audioPath) == output)
-        return Texts::tr("Audioのwavファイルと同じファイルにはAVIファイルを作成できません。");
+        return ForContainer(
+            container,
+            Texts::tr("Audioのwavファイルと同じファイルにはAVIファイルを作成できません。"),
+            Texts::tr("Audioのwavファイルと同じファイルには%1ファイルを作成できません。"));
     if (FileIdentity(request.projectPath) == output)
-        return Texts::tr("プロジェクトファイルと同じファイルにはAVIファイルを作成できません。");
+        return ForContainer(
+            container,
+            Texts::tr("プロジェクトファイルと同じファイルにはAVIファイルを作成できません。"),
+            Texts::tr("プロジェクトファイルと同じファイルには%1ファイルを作成できません。"));
     for (qsizetype row = 0; row < request.rows.size(); ++row)
         if (FileIdentity(request.rows[row]) == output)
-            return Texts::tr("%1 行目の画像と同じファイルにはAVIファイルを作成できません。")
+            return ForContainer(
+                       container,
+                       Texts::tr("%1 行目の画像と同じファイルにはAVIファイルを作成できません。"),
+                       Texts::tr("%2 行目の画像と同じファイルには%1ファイルを作成できません。"))
                 .arg(row);
     return std::nullopt;
 }
@@ -180,13 +200,23 @@ void WriteMovieInPlace(const ConversionRequest& request, const QByteArray& audio
 
 } // namespace
 
+QString ForContainer(MovieContainer container, const QString& aviText, const QString& otherText) {
+    return container == MovieContainer::Avi
+               ? aviText
+               : otherText.arg(QLatin1String(ContainerName(container)));
+}
+
 std::optional<QString> ConversionInputProblem(const ProjectSettings& settings,
-                                              const QList<QByteArray>& rows) {
-    if (QString problem = SettingsProblem(settings); !problem.isEmpty())
+                                              const QList<QByteArray>& rows,
+                                              MovieContainer container) {
+    if (QString problem = SettingsProblem(settings, container); !problem.isEmpty())
         return problem;
     if (const long row = FirstUncarriableRow(rows); row >= 0)
-        return Texts::tr("%1 行目のファイル名は改行を含むか空白だけのため、"
-                         "AVIファイルを作成できません。")
+        return ForContainer(container,
+                            Texts::tr("%1 行目のファイル名は改行を含むか空白だけのため、"
+                                      "AVIファイルを作成できません。"),
+                            Texts::tr("%2 行目のファイル名は改行を含むか空白だけのため、"
+                                      "%1ファイルを作成できません。"))
             .arg(row);
     return std::nullopt;
 }
@@ -199,9 +229,11 @@ ConversionOutcome RunConversion(const ConversionRequest& request,
                                 const ConversionProgress& progress) {
     ConversionOutcome outcome;
     const ProjectSettings& settings = request.settings;
+    const MovieContainer container = ContainerForPath(request.outputPath.toStdString());
 
     // Nothing is written for settings or rows that cannot make a movie.
-    if (const std::optional<QString> problem = ConversionInputProblem(settings, request.rows)) {
+    if (const std::optional<QString> problem =
+            ConversionInputProblem(settings, request.rows, container)) {
         outcome.messages.append(ProgramMessage(*problem));
         return outcome;
     }
@@ -223,8 +255,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request,
         return outcome;
     }
     // Held frames cost nothing outside AVI: there is nothing to trim.
-    const bool trim = settings.trimAviSize &&
-                      ContainerForPath(request.outputPath.toStdString()) == MovieContainer::Avi;
+    const bool trim = settings.trimAviSize && container == MovieContainer::Avi;
     outcome.lines = frameFile.writeLines(request.rows, trim, settings.noTrailingBlank);
     // A short write (a full disk) would silently drop the frames after it.
     if (outcome.lines < 0 || !frameFile.rewindForReading()) {
@@ -239,7 +270,9 @@ ConversionOutcome RunConversion(const ConversionRequest& request,
     outcome.status = ConversionStatus::Finished;
 
     frameFile.remove();
-    outcome.messages.append(
-        {ConversionMessage::Kind::Closing, Texts::tr("AVI変換処理が終了しました。"), {}});
+    outcome.messages.append({ConversionMessage::Kind::Closing,
+                             ForContainer(container, Texts::tr("AVI変換処理が終了しました。"),
+                                          Texts::tr("%1変換処理が終了しました。")),
+                             {}});
     return outcome;
 }

@@ -9,6 +9,7 @@
 // that thread.
 
 #include "movie/Codecs.h"
+#include "movie/Containers.h"
 #include "settings/ProjectSettings.h"
 
 #include <QByteArray>
@@ -26,11 +27,18 @@ inline constexpr quint32 kMaxMovieSide = 16384;
 // larger picture (8 x that product must stay below INT_MAX).
 inline constexpr quint64 kMaxMovieArea = quint64(INT_MAX) / 8 + 1;
 
-// Why these settings and rows cannot make a movie, as the message to show;
-// nothing when they can. The window asks it before the user picks a file
-// name, the converter before it starts, and RunConversion once more.
+// A message's words for the movie's container: AVI's text as it always was,
+// or the other text, whose %1 is the container's name ("MP4", "WebM", ...).
+QString ForContainer(MovieContainer container, const QString& aviText, const QString& otherText);
+
+// Why these settings and rows cannot make a movie in the container, as the
+// message to show; nothing when they can (the colour depth counts for AVI
+// only). The window asks it before the user picks a file name (in AVI's
+// words: the container is not known yet), the converter before it starts,
+// and RunConversion once more.
 std::optional<QString> ConversionInputProblem(const ProjectSettings& settings,
-                                              const QList<QByteArray>& rows);
+                                              const QList<QByteArray>& rows,
+                                              MovieContainer container = MovieContainer::Avi);
 
 // The audio file handed to the writer: the path when audio is on, else empty.
 QByteArray ConversionAudioPath(const ProjectSettings& settings);

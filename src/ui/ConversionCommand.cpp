@@ -25,8 +25,27 @@ struct ConversionCommand::Shared {
 
 namespace {
 
-bool EndsInAvi(const QByteArray& path) {
-    return path.size() >= 4 && path.right(4).toLower() == ".avi";
+// Whether the name ends in a container's extension (case aside).
+bool HasMovieExtension(const QByteArray& path) {
+    const QByteArray lower = path.toLower();
+    return std::ranges::any_of(MovieContainers(), [&lower](MovieContainer container) {
+        return lower.endsWith(QByteArray(".") + ContainerExtension(container));
+    });
+}
+
+// One filter per container, AVI's first.
+QString MovieFilters() {
+    QString filter = ConversionCommand::tr("AVI-type file (*.avi)|  |");
+    for (MovieContainer container : MovieContainers())
+        if (container != MovieContainer::Avi)
+            filter += QStringLiteral("%1 (*.%2)|*.%2|")
+                          .arg(QLatin1String(ContainerDescription(container)),
+                               QLatin1String(ContainerExtension(container)));
+    return filter + QLatin1Char('|');
+}
+
+MovieContainer ContainerOf(const QByteArray& path) {
+    return ContainerForPath(path.toStdString());
 }
 
 } // namespace
@@ -37,16 +56,23 @@ std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs, const QByteArra
     request.title = ConversionCommand::tr("AVIファイルの保存先");
     request.startFolder = startFolder;
     request.initialName = QStringLiteral("*.avi");
-    request.filter = ConversionCommand::tr("AVI-type file (*.avi)|  ||");
+    request.filter = MovieFilters();
     request.overwritePrompt = true;
+    int filter = 0;
+    request.chosenFilter = &filter;
     const std::optional<QByteArray> chosen = dialogs.askFileName(request);
     if (!chosen || chosen->isEmpty())
         return std::nullopt;
-    if (EndsInAvi(*chosen))
+    if (HasMovieExtension(*chosen))
         return chosen;
-    // The dialog asked about the name as typed; the completed name is a
-    // different file, and replacing it needs the user's say as well.
-    const QByteArray path = *chosen + ".avi";
+    // The chosen filter's extension. The dialog asked about the name as typed;
+    // the completed name is a different file, and replacing it needs the
+    // user's say as well.
+    const std::vector<MovieContainer>& containers = MovieContainers();
+    const MovieContainer container = filter > 0 && size_t(filter) < containers.size()
+                                         ? containers[size_t(filter)]
+                                         : MovieContainer::Avi;
+    const QByteArray path = *chosen + '.' + ContainerExtension(container);
     const QString shown = QFile::decodeName(path);
     if (QFileInfo::exists(shown) &&
         dialogs.askYesNo(
@@ -76,6 +102,7 @@ QString UnreadableImagesSummary(const QList<UnreadableImage>& images) {
 
 void TellConversionOutcome(UserDialogs& dialogs, const ConversionRequest& request,
                            const ConversionOutcome& outcome) {
+    const MovieContainer container = ContainerOf(request.outputPath);
     // A cancelled compression dialog is the user's cancel as well.
     const bool cancelled = outcome.cancelled || !request.compression;
     const bool failed =
@@ -104,13 +131,20 @@ void TellConversionOutcome(UserDialogs& dialogs, const ConversionRequest& reques
     if (outcome.status != ConversionStatus::Finished)
         return; // refused, or the intermediate file failed: its message said so
     if (cancelled) {
-        dialogs.showMessage(ConversionCommand::tr("AVI変換をキャンセルしました。\n"
-                                                  "%1 フレーム中 %2 フレームを書き込んだところで"
-                                                  "中止しました。")
-                                .arg(outcome.lines)
-                                .arg(outcome.framesWritten));
+        dialogs.showMessage(
+            ForContainer(container,
+                         ConversionCommand::tr("AVI変換をキャンセルしました。\n"
+                                               "%1 フレーム中 %2 フレームを書き込んだところで"
+                                               "中止しました。"),
+                         ConversionCommand::tr("%1変換をキャンセルしました。\n"
+                                               "%2 フレーム中 %3 フレームを書き込んだところで"
+                                               "中止しました。"))
+                .arg(outcome.lines)
+                .arg(outcome.framesWritten));
     } else if (failed) {
-        reasons.prepend(ConversionCommand::tr("AVI変換に失敗しました。\n%1")
+        reasons.prepend(ForContainer(container,
+                                     ConversionCommand::tr("AVI変換に失敗しました。\n%1"),
+                                     ConversionCommand::tr("%1変換に失敗しました。\n%2"))
                             .arg(QFile::decodeName(request.outputPath)));
         dialogs.showMessage(reasons.join(QLatin1Char('\n')));
     } else if (!closing.isEmpty()) {
@@ -152,12 +186,15 @@ void ConversionCommand::start() {
     running_ = true;
     emit started();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // A new choice at every conversion: the dialog starts from uncompressed frames.
-    request.compression =
-        dialogs_->askCompression(QSize(int(request.settings.width), int(request.settings.height)));
+    // A new choice at every conversion: the dialog starts from the
+    // container's first entry (for AVI, uncompressed frames).
+    const MovieContainer container = ContainerOf(request.outputPath);
+    request.compression = dialogs_->askCompression(
+        QSize(int(request.settings.width), int(request.settings.height)), container);
 
-    progress_ =
-        new QProgressDialog(tr("AVIファイルを作成しています..."), tr("キャンセル"), 0, 0, window_);
+    progress_ = new QProgressDialog(ForContainer(container, tr("AVIファイルを作成しています..."),
+                                                 tr("%1ファイルを作成しています...")),
+                                    tr("キャンセル"), 0, 0, window_);
     progress_->setObjectName(QStringLiteral("conversionProgress"));
     progress_->setWindowTitle(QStringLiteral("Vistrom"));
     progress_->setWindowModality(Qt::NonModal);
@@ -192,6 +229,10 @@ void ConversionCommand::start() {
     }));
 }
 
+MovieContainer ConversionCommand::container() const {
+    return ContainerOf(request_.outputPath);
+}
+
 void ConversionCommand::cancel() {
     if (running_ && shared_)
         shared_->cancelled = true;
@@ -205,8 +246,11 @@ void ConversionCommand::showProgress() {
     if (progress_ && frames >= 0) {
         bar_->setMaximum(int(qMin<long>(frames, INT_MAX)));
         bar_->setValue(int(qMin<long>(written, INT_MAX)));
-        progress_->setLabelText(
-            tr("AVIファイルを作成しています... %1 / %2 フレーム").arg(written).arg(frames));
+        progress_->setLabelText(ForContainer(ContainerOf(request_.outputPath),
+                                             tr("AVIファイルを作成しています... %1 / %2 フレーム"),
+                                             tr("%1ファイルを作成しています... %2 / %3 フレーム"))
+                                    .arg(written)
+                                    .arg(frames));
     }
 }
 

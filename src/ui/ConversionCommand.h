@@ -26,9 +26,11 @@ class QWidget;
 class UserDialogs;
 
 // The movie's file name: asked with a save dialog that opens in startFolder
-// (empty: the folder last used) and completed with ".avi" when it does not
-// end so (case aside); a completed name that exists is replaced only after a
-// Yes. std::nullopt when the user cancelled.
+// (empty: the folder last used), one filter per container, AVI's first and
+// chosen at first. A name that ends in a container's extension (case aside)
+// is kept; any other is completed with the chosen filter's extension (".avi"
+// for AVI's). A completed name that exists is replaced only after a Yes.
+// std::nullopt when the user cancelled.
 std::optional<QByteArray> AskMovieFileName(UserDialogs& dialogs,
                                            const QByteArray& startFolder = {});
 
@@ -52,6 +54,8 @@ public:
     ~ConversionCommand() override;
 
     bool isRunning() const { return running_; }
+    // The container of the movie being written (or written last).
+    MovieContainer container() const;
 
 public slots:
     void start();

@@ -443,7 +443,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (conversion_->isRunning()) {
         if (!closeAfterConversion_ &&
-            dialogs_->askYesNo(tr("AVIファイルを作成しています。\n変換を中止して終了しますか?")) ==
+            dialogs_->askYesNo(
+                ForContainer(conversion_->container(),
+                             tr("AVIファイルを作成しています。\n変換を中止して終了しますか?"),
+                             tr("%1ファイルを作成しています。\n変換を中止して終了しますか?"))) ==
                 UserDialogs::Answer::Yes) {
             closeAfterConversion_ = true;
             conversion_->cancel();
