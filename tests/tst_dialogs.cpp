@@ -1,6 +1,7 @@
 // The dialogs through their real widgets: the value prompt, the frame rate
-// and size dialog, the audio dialog, the compression dialog and the file
-// dialogs' filters. Messages and file dialogs inside them go to ScriptedDialogs.
+// and size dialog, the audio and compression dialogs, the file dialogs'
+// filters and the movie's name. Messages and file dialogs inside them go to
+// ScriptedDialogs.
 
 #include "scripted_dialogs.h"
 
@@ -9,12 +10,14 @@
 #include "dialogs/FrameRateSizeDialog.h"
 #include "dialogs/QtUserDialogs.h"
 #include "dialogs/ValueInputDialog.h"
+#include "ui/ConversionCommand.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -31,6 +34,7 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 Q_DECLARE_METATYPE(UserDialogs::Answer)
+Q_DECLARE_METATYPE(MovieContainer)
 
 namespace {
 
@@ -65,34 +69,34 @@ class TestDialogs : public QObject {
     Q_OBJECT
 
 private slots:
-    void parseValue_data() {
+    // The value prompt's numbers ("text:maximum:expected", -1 refused; each
+    // refusal names the bounds) and the frame rate dialog's (no maximum).
+    void parseNumbers_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<quint32>("maximum"); // 1000 for a count, the last row for a row number
-        QTest::addColumn<int>("expected");    // -1: refused
-        // "text:maximum:expected;..."
-        const QString rows = "0:1000:0;1000:1000:1000;1001:1000:-1;99999:99999:99999;"
-                             "100000:99999:-1;0:0:0;1:0:-1;  7 :1000:7;0042:1000:42;-1:1000:-1;"
-                             "+5:1000:-1;:1000:-1;   :1000:-1;12x:1000:-1;1 2:1000:-1;1e3:1000:-1;"
-                             "3.0:1000:-1";
+        QTest::addColumn<QString>("maximum");
+        QTest::addColumn<qint64>("expected");
+        const QString rows =
+            "0:1000:0;1000:1000:1000;1001:1000:-1;99999:99999:99999;100000:99999:-1;1:0:-1;"
+            "  7 :1000:7;0042:1000:42;+5:1000:-1;   :1000:-1;1e3:1000:-1;4294967297:1000:-1;"
+            "0000000000000000000042:1000:42;100000000000000000000000001:1000:-1;"
+            "１２:1000:-1; 10\t::10;0320::320;６４０::640;4294967297::4294967295;-5::-1;"
+            "7.5::-1;::-1;0x280::-1";
         for (const QString& row : rows.split(';')) {
             const QStringList f = row.split(':');
             QTest::addRow("'%s' up to %s", qPrintable(f[0]), qPrintable(f[1]))
-                << f[0] << f[1].toUInt() << f[2].toInt();
+                << f[0] << f[1] << f[2].toLongLong();
         }
-        QTest::newRow("2^32 + 1") << "4294967297" << 1000u << -1;
-        QTest::newRow("22 digits") << QString(20, '0') + "42" << 1000u << 42;
-        QTest::newRow("27 digits") << "1" + QString(25, '0') + "1" << 1000u << -1;
-        QTest::newRow("wide digits") << QStringLiteral("１２") << 1000u << -1;
     }
-    void parseValue() {
+    void parseNumbers() {
         QFETCH(QString, text);
-        QFETCH(quint32, maximum);
-        QFETCH(int, expected);
+        QFETCH(QString, maximum);
         QString message;
-        const std::optional<quint32> value = ValueInputDialog::parseValue(text, maximum, &message);
-        QCOMPARE(value.value_or(quint32(-1)), quint32(expected));
-        if (!value) // every refusal names the bounds
-            QVERIFY2(message.contains("0 から " + QString::number(maximum)), qPrintable(message));
+        const std::optional<quint32> value =
+            maximum.isEmpty() ? FrameRateSizeDialog::parseUnsignedText(text)
+                              : ValueInputDialog::parseValue(text, maximum.toUInt(), &message);
+        QTEST(value ? qint64(*value) : qint64(-1), "expected");
+        if (!value && !maximum.isEmpty())
+            QVERIFY2(message.contains("0 から " + maximum), qPrintable(message));
     }
     // A refusal keeps the dialog open with nothing stored and the focus on the
     // number; Enter accepts, Escape cancels.
@@ -123,22 +127,6 @@ private slots:
             QCOMPARE(dialog.value, enter ? quint32(1000) : quint32(5));
         }
     }
-    // Unsigned decimal text as the frame rate dialog's edits take it.
-    void parseUnsignedText_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("expected"); // -1: not a number
-        QTest::newRow("blanks around") << " 10\t" << qint64(10);
-        QTest::newRow("leading zeros") << "0320" << qint64(320);
-        QTest::newRow("full-width digits") << QStringLiteral("６４０") << qint64(640);
-        QTest::newRow("too big stays too big") << "4294967297" << qint64(4294967295);
-        for (const char* refused : {"-5", "abc", "12fps", "7.5", "", "   ", "0x280"})
-            QTest::addRow("'%s'", refused) << QString::fromLatin1(refused) << qint64(-1);
-    }
-    void parseUnsignedText() {
-        QFETCH(QString, text);
-        const std::optional<quint32> value = FrameRateSizeDialog::parseUnsignedText(text);
-        QTEST(value ? qint64(*value) : qint64(-1), "expected");
-    }
     // The frame rate is typed over its selected text. OK reads the fields in tab
     // order; the first refused one ("refused": 0 fps, 1 width, 2 height) shows the
     // bounds, takes the focus with its text selected, and nothing is stored, not
@@ -146,12 +134,11 @@ private slots:
     void frameRateFields_data() {
         QTest::addColumn<QStringList>("texts"); // fps, width, height
         QTest::addColumn<int>("refused");       // -1: accepted
-        QTest::newRow("fps 41") << QStringList{"41", "640", "480"} << 0;
-        QTest::newRow("fps 0") << QStringList{"0", "640", "480"} << 0;
-        QTest::newRow("width 19") << QStringList{"12", "19", "480"} << 1;
-        QTest::newRow("height 1281") << QStringList{"12", "640", "1281"} << 2;
-        QTest::newRow("upper bounds") << QStringList{"40", "1280", "1280"} << -1;
-        QTest::newRow("lower bounds") << QStringList{"1", "20", "20"} << -1;
+        for (const char* row : {"41 640 480 0", "0 640 480 0", "12 19 480 1", "12 640 1281 2",
+                                "40 1280 1280 -1", "1 20 20 -1"}) {
+            const QStringList f = QString(row).split(' ');
+            QTest::newRow(row) << f.mid(0, 3) << f[3].toInt();
+        }
     }
     void frameRateFields() {
         QFETCH(QStringList, texts);
@@ -192,45 +179,30 @@ private slots:
         Click(dialog.cancelButton()); // Cancel after the refusal still stores nothing
         QCOMPARE(settings, ProjectSettings{});
     }
-    // The depth and the options as stored are shown and kept by OK; a depth from
-    // a file outside 0..2 checks no button and stays unless one is picked; the
-    // presets set only the size edits; Cancel stores nothing.
+    // The depth and the options as stored are shown and kept by OK, a preset
+    // sets only the size; a depth from a file outside 0..2 checks no button
+    // and stays unless one is picked.
     void depthAndOptions() {
         ScriptedDialogs seam;
-        ProjectSettings settings{.depth = ColourDepth::Bits16,
-                                 .noTrailingBlank = true,
-                                 .audioPath = "/a.wav",
-                                 .applyOrientation = true};
+        ProjectSettings settings{.depth = ColourDepth::Bits16, .noTrailingBlank = true};
         ProjectSettings vga = settings;
-        for (const char* step : {"show, OK", "SVGA, untick, Cancel", "VGA, OK"}) {
-            FrameRateSizeDialog dialog(settings, seam);
-            QVERIFY(dialog.depthRadio(1)->isChecked() &&
-                    dialog.noTrailingBlankCheck()->isChecked() &&
-                    dialog.applyOrientationCheck()->isChecked());
-            QVERIFY(!dialog.scaleImagesCheck()->isChecked() &&
-                    !dialog.trimAviSizeCheck()->isChecked());
-            dialog.show();
-            if (QByteArray(step).startsWith("SVGA")) {
-                Click(dialog.svgaButton());
-                Click(dialog.applyOrientationCheck());
-            }
-            if (QByteArray(step).startsWith("VGA"))
-                Click(dialog.vgaButton());
-            QCOMPARE(dialog.fpsEdit()->text(), QStringLiteral("8"));
-            Click(QByteArray(step).endsWith("OK") ? dialog.okButton() : dialog.cancelButton());
-        }
-        vga.width = 640;
-        vga.height = 480;
+        vga.width = 640, vga.height = 480;
+        FrameRateSizeDialog dialog(settings, seam);
+        QVERIFY(dialog.depthRadio(1)->isChecked() && dialog.noTrailingBlankCheck()->isChecked());
+        QVERIFY(!dialog.scaleImagesCheck()->isChecked() && !dialog.trimAviSizeCheck()->isChecked());
+        dialog.show();
+        Click(dialog.vgaButton());
+        Click(dialog.okButton());
         QCOMPARE(settings, vga);
         for (int pick : {-1, 0}) {
             settings.depth = ColourDepth(3);
-            FrameRateSizeDialog dialog(settings, seam);
+            FrameRateSizeDialog unknown(settings, seam);
             for (int i = 0; i < 3; ++i)
-                QVERIFY(!dialog.depthRadio(i)->isChecked());
-            dialog.show();
+                QVERIFY(!unknown.depthRadio(i)->isChecked());
+            unknown.show();
             if (pick >= 0)
-                Click(dialog.depthRadio(pick));
-            Click(dialog.okButton());
+                Click(unknown.depthRadio(pick));
+            Click(unknown.okButton());
             QCOMPARE(int(settings.depth), pick < 0 ? 3 : pick);
         }
     }
@@ -271,36 +243,44 @@ private slots:
         QTEST(settings.audioPath, "storedPath");
         QCOMPARE(seam.fileRequests.size(), qsizetype(script.contains("browse")));
     }
-    // Uncompressed frames first and preselected, at every opening; the quality
-    // follows the compressor picked.
+    // AVI lists uncompressed frames first; another container its default
+    // first, no uncompressed frames, and the note that the colour depth is
+    // AVI's. The first entry is picked; the quality follows the pick; a
+    // compressor that cannot write the movie's size is greyed out with why.
+    void compressionDialog_data() {
+        QTest::addColumn<MovieContainer>("container");
+        QTest::addColumn<QString>("first"); // its encoder
+        QTest::newRow("avi") << MovieContainer::Avi << "";
+        QTest::newRow("mp4") << MovieContainer::Mp4 << "libx264";
+        QTest::newRow("webm") << MovieContainer::WebM << "libvpx-vp9";
+        QTest::newRow("gif") << MovieContainer::Gif << "gif";
+    }
     void compressionDialog() {
-        const std::vector<CodecInfo> codecs{{"", "Full Frames (Uncompressed)", false},
-                                            {"mjpeg", "Motion JPEG", true},
-                                            {"ffv1", "FFV1 (lossless)", false}};
-        CompressionDialog dialog(nullptr, codecs);
+        QFETCH(MovieContainer, container);
+        const bool avi = container == MovieContainer::Avi;
+        const std::vector<CodecInfo> codecs = ContainerCodecs(container);
+        CompressionDialog dialog(nullptr, codecs, {}, container);
+        dialog.show();
         QListWidget* list = dialog.codecList();
-        QVERIFY(list->count() == 3 && list->currentRow() == 0);
-        QVERIFY(!dialog.qualitySpin()->isEnabled() && dialog.choice().encoder.empty());
-        list->setCurrentRow(1);
-        QVERIFY(dialog.qualitySpin()->isEnabled());
-        dialog.qualitySpin()->setValue(40);
-        QCOMPARE(dialog.choice().encoder, std::string("mjpeg"));
-        QCOMPARE(dialog.choice().quality, 40);
-        list->setCurrentRow(2);
-        QVERIFY(!dialog.qualitySpin()->isEnabled());
-        QCOMPARE(dialog.choice().quality, -1);
-        QCOMPARE(CompressionDialog(nullptr, codecs).codecList()->currentRow(), 0);
-        // A compressor that cannot write the movie's size is shown, greyed out, with the reason.
-        const std::vector<CodecInfo> sized{{"", "Full Frames (Uncompressed)", false},
-                                           {"cinepak", "Cinepak", false, 4}};
-        for (const auto& [size, usable] :
-             {std::pair{QSize(322, 242), false}, std::pair{QSize(320, 240), true}}) {
-            const CompressionDialog sizedDialog(nullptr, sized, size);
-            const QListWidgetItem* item = sizedDialog.codecList()->item(1);
-            QCOMPARE(item->flags().testFlag(Qt::ItemIsEnabled), usable);
-            QCOMPARE(
-                item->text().contains(QStringLiteral("322x242では使えません(幅と高さは4の倍数)")),
-                !usable);
+        QCOMPARE(list->currentRow(), 0);
+        QTEST(QString::fromStdString(dialog.choice().encoder), "first");
+        QCOMPARE(list->count(), int(codecs.size()));
+        QCOMPARE(list->findItems("Uncompressed", Qt::MatchContains).size(), avi ? 1 : 0);
+        const auto* note = dialog.findChild<QLabel*>("depthNote");
+        QCOMPARE(note && note->isVisible(), !avi);
+        for (int row = 0; row < list->count(); ++row) {
+            list->setCurrentRow(row);
+            dialog.qualitySpin()->setValue(40 + row);
+            QCOMPARE(dialog.choice().quality, codecs[size_t(row)].hasQuality ? 40 + row : -1);
+            QCOMPARE(dialog.qualitySpin()->isEnabled(), codecs[size_t(row)].hasQuality);
+        }
+        for (const QSize size : {QSize(322, 242), QSize(320, 240)}) {
+            const CompressionDialog sized(nullptr, {{"cinepak", "Cinepak", false, 4}}, size,
+                                          container);
+            const QListWidgetItem* item = sized.codecList()->item(avi ? 1 : 0);
+            QCOMPARE(item->flags().testFlag(Qt::ItemIsEnabled), size.width() == 320);
+            QCOMPARE(item->text().contains("322x242では使えません(幅と高さは4の倍数)"),
+                     size.width() == 322);
         }
     }
     // The filters the program builds as Qt shows them; in Qt's own dialog
@@ -312,8 +292,7 @@ private slots:
              "(*.*) |*.*||",
              "Bitmap file (*.bmp);HEIF/AVIF file (*.heic *.avif);All Files (*.*)"},
             {"Bitmap file|*.bmp|", "Bitmap file (*.bmp)"},
-            {"Vistrom-type file (*.fsq)| *.fsq ||", "Vistrom-type file (*.fsq)"},
-            {"AVI-type file (*.avi)|  ||", "AVI-type file (*.avi)"}};
+            {"Vistrom-type file (*.fsq)| *.fsq ||", "Vistrom-type file (*.fsq)"}};
         for (const auto& [filter, shown] : rows)
             QCOMPARE(QtUserDialogs::nameFilters(filter), shown.split(';'));
         QTemporaryDir dir;
@@ -339,8 +318,36 @@ private slots:
             dialog->reject();
         });
         QtUserDialogs dialogs;
-        QVERIFY(!dialogs.askFileName({.filter = rows[0][0]}));
+        int chosenFilter = -1; // the second, picked above
+        QVERIFY(!dialogs.askFileName({.filter = rows[0][0], .chosenFilter = &chosenFilter}));
         QCOMPARE(seen, every);
+        QCOMPARE(chosenFilter, 1);
+    }
+    // The movie's save dialog: one filter per container, AVI's first. A name
+    // with a container's extension is kept, any other takes the filter's.
+    void movieName_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("AVI filter") << "clip" << 0 << "clip.avi";
+        QTest::newRow("MP4 filter") << "clip" << 1 << "clip.mp4";
+        QTest::newRow("other extension, WebM filter") << "clip.v2" << 4 << "clip.v2.webm";
+        QTest::newRow("GIF typed, MP4 filter") << "clip.GIF" << 1 << "clip.GIF";
+        QTest::newRow("MKV typed, AVI filter") << "clip.mkv" << 0 << "clip.mkv";
+    }
+    void movieName() {
+        QFETCH(QString, typed);
+        QFETCH(int, filter);
+        ScriptedDialogs seam;
+        seam.filter = filter;
+        seam.files << QFile::encodeName("/nonexistent-folder/" + typed);
+        QTEST(QFile::decodeName(AskMovieFileName(seam).value_or("")).section('/', -1), "name");
+        const QStringList shown = QtUserDialogs::nameFilters(seam.fileRequests[0].filter);
+        QCOMPARE(shown.size(), qsizetype(MovieContainers().size()));
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            QVERIFY(shown[i].endsWith(
+                QStringLiteral("(*.%1)").arg(ContainerExtension(MovieContainers()[size_t(i)]))));
+        QCOMPARE(shown[0], "AVI-type file (*.avi)");
     }
     // A Yes/No question offers exactly Yes and No; Escape and the close box
     // dismiss it, which is told apart from No.
