@@ -1,20 +1,24 @@
 #pragma once
 
-// The movie tests' fixture: a movie of a known pattern written from a frame
-// source of our own, and readers we did not write (ffprobe, ffmpeg,
-// GStreamer, MediaInfo) to read movies back.
+// The movie tests' fixture: movies written from pictures we know (a pattern
+// made here, or images drawn by Qt), read back by readers we did not write
+// (ffprobe, ffmpeg, GStreamer, MediaInfo), and decoded frames compared with
+// the pixels meant, computed here.
 
 #include "imaging/MoviePalette.h"
 #include "movie/AviWriter.h"
 
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <cstring>
 #include <functional>
@@ -24,11 +28,6 @@ namespace moviecheck {
 
 inline bool HaveTool(const QString& name) {
     return !QStandardPaths::findExecutable(name).isEmpty();
-}
-
-inline bool HaveReaders() {
-    return HaveTool("ffprobe") && HaveTool("ffmpeg") && HaveTool("mediainfo") &&
-           HaveTool("gst-launch-1.0");
 }
 
 // Standard output of a tool; empty when it could not run or failed.
@@ -59,6 +58,10 @@ inline QByteArray Le(uint32_t v, int bytes) {
     return b;
 }
 
+inline uint32_t U32(const QByteArray& b, int at) {
+    return uint32_t(b.size() >= at + 4 ? qFromLittleEndian<quint32>(b.constData() + at) : 0);
+}
+
 struct Wav {
     QByteArray file, fmt, data; // the whole file, its 16-byte format record, its samples
 };
@@ -86,8 +89,24 @@ inline uint32_t Pattern(int x, int y, long frame) {
            uint32_t((y * 5 + f * 30) & 255) << 8 | uint32_t((x * y + f * 90) & 255);
 }
 
-// Frame i of the pattern at positions[i], made here: B, G, R bytes; 5-5-5
-// words of each channel's top bits; or the movie palette's entry.
+// Frame f of the pattern as a reader shows it after writing at `bits`: through
+// the movie palette at 8, each channel's top five bits widened at 16.
+inline QImage PatternImage(int w, int h, long f, int bits = 24) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t c = Pattern(x, y, f);
+            if (bits == 8)
+                c = MoviePalette()[MoviePaletteIndex(c, x, y)];
+            if (bits == 16)
+                c = (c & 0xf8f8f8) | (c & 0xe0e0e0) >> 5;
+            image.setPixel(x, y, c | 0xff000000u);
+        }
+    return image;
+}
+
+// Frame i of the pattern at positions[i], in the movie's format: B, G, R
+// bytes; 5-5-5 words of each channel's top bits; or the movie palette's entry.
 class PatternFrames : public MovieFrameSource {
 public:
     PatternFrames(int w, int h, ColourDepth depth, std::vector<long> positions, long missing)
@@ -145,6 +164,38 @@ inline Outcome WriteMovie(const QString& path, int w, int h, ColourDepth depth,
     return o;
 }
 
+// The frame meant for an image: white, with the image centred at natural size
+// or stretched over the frame, drawn here with QPainter.
+inline QImage Framed(int width, int height, const QImage& image, bool stretch = false) {
+    QImage frame(width, height, QImage::Format_RGB32);
+    frame.fill(Qt::white);
+    const QRect centred((width >> 1) - image.width() / 2, (height >> 1) - image.height() / 2,
+                        image.width(), image.height());
+    if (!image.isNull())
+        QPainter(&frame).drawImage(stretch ? frame.rect() : centred, image);
+    return frame;
+}
+
+// The largest channel difference (and the mean one) between a decoded BGR24
+// frame and the frame meant, inside `area` (all of it when null).
+inline std::pair<int, double> Difference(const QByteArray& bgr, const QImage& meant,
+                                         QRect area = {}) {
+    const int w = meant.width();
+    if (bgr.size() != w * meant.height() * 3)
+        return {1000, 1000};
+    area = area.isNull() ? meant.rect() : area;
+    int worst = 0;
+    double sum = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb m = meant.pixel(x, y);
+            const auto* p = reinterpret_cast<const uchar*>(bgr.constData()) + (y * w + x) * 3;
+            for (int d : {p[0] - qBlue(m), p[1] - qGreen(m), p[2] - qRed(m)})
+                worst = std::max(worst, std::abs(d)), sum += std::abs(d);
+        }
+    return {worst, sum / (area.width() * area.height() * 3)};
+}
+
 // ffprobe's streams and packets.
 inline QJsonObject Probe(const QString& file, const QStringList& extra = {}) {
     return QJsonDocument::fromJson(Run("ffprobe", QStringList{"-v", "error", "-of", "json",
@@ -168,18 +219,17 @@ inline QJsonObject StreamOf(const QJsonObject& probe, const QString& type) {
     return {};
 }
 
-inline QList<long> Pts(const QJsonArray& packets) {
-    QList<long> out;
-    for (const auto& p : packets)
-        out << long(p.toObject()["pts"].toInteger(-1));
+// The positions of the video packets (`stored`: only those holding a frame)
+// and whether every one is a key frame.
+inline std::pair<QList<long>, bool> VideoPackets(const QJsonObject& probe, bool stored = false) {
+    std::pair<QList<long>, bool> out{{}, true};
+    for (const auto& v : PacketsOf(probe, "video")) {
+        const QJsonObject p = v.toObject();
+        if (!stored || p["size"].toString().toLong() > 0)
+            out.first << long(p["pts"].toInteger(-1));
+        out.second = out.second && p["flags"].toString().startsWith('K');
+    }
     return out;
-}
-
-inline bool AllKey(const QJsonArray& packets) {
-    for (const auto& p : packets)
-        if (!p.toObject()["flags"].toString().startsWith('K'))
-            return false;
-    return true;
 }
 
 // The first audio stream's payload, copied out by ffmpeg as `format`.
@@ -198,22 +248,22 @@ inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
     return {};
 }
 
-// What GStreamer makes of one pad of a movie: the caps and each buffer at the
+// What GStreamer makes of one pad of an AVI: the caps and each buffer at the
 // end of `chain` (e.g. "videoconvert ! video/x-raw,format=BGR" to decode;
-// empty: the demuxer's output) with its position at `fps`. Buffers go to files
-// and their notices come as bus messages, so none is lost without clock sync.
+// empty: the demuxer's output) with its position at 8 per second. Buffers go
+// to files and their notices come as bus messages, so none is lost.
 struct GstBuffers {
     bool ok = false;
     QString caps;
-    std::vector<long> positions, durations; // durations in nanoseconds
+    QList<long> positions, durations; // durations in nanoseconds
     std::vector<QByteArray> bytes;
-    long nonEmptyBuffers() const {
+    long filled() const {
         return long(
             std::count_if(bytes.begin(), bytes.end(), [](auto& b) { return !b.isEmpty(); }));
     }
 };
 
-inline GstBuffers GstRead(const QString& file, int fps = 8, const QString& chain = {},
+inline GstBuffers GstRead(const QString& file, const QString& chain = {},
                           const QString& pad = "video_0") {
     GstBuffers r;
     QTemporaryDir dump;
@@ -236,9 +286,8 @@ inline GstBuffers GstRead(const QString& file, int fps = 8, const QString& chain
         if (!line.contains("GstMultiFileSink, filename=(string)"))
             continue;
         r.bytes.push_back(ReadAll(QString::fromUtf8(field(line, "filename"))));
-        r.positions.push_back(
-            long((field(line, "timestamp").toLongLong() * fps + 500000000) / 1000000000));
-        r.durations.push_back(field(line, "duration").toLong());
+        r.positions << long((field(line, "timestamp").toLongLong() * 8 + 500000000) / 1000000000);
+        r.durations << field(line, "duration").toLong();
     }
     return r;
 }
@@ -254,13 +303,6 @@ inline std::vector<QByteArray> DecodeBgr24(const QString& file, int width, int h
     for (int at = 0, size = width * height * 3; ok && at + size <= all.size(); at += size)
         frames.push_back(all.mid(at, size));
     return frames;
-}
-
-inline uint32_t U32(const QByteArray& b, int at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = v << 8 | uint8_t(b.size() > at + i ? b[at + i] : 0);
-    return v;
 }
 
 // Each stream's header chunks (strh, then strf) in LIST hdrl, read by hand.

@@ -1,16 +1,13 @@
 // The conversion end to end through the command line converter: a project
-// file in, a movie out, read back by ffprobe and decoded by ffmpeg, every
-// frame compared with the picture meant; the converter's refusals, which
-// leave the file at the output path as it was; and its signals.
+// file in, a movie out, every decoded frame compared with the picture meant;
+// the converter's refusals and failures, which leave the file at the output
+// path as it was and nothing beside it; and its signals.
 
-#include "imaging/FormatFixtures.h"
 #include "movie_writer_tools.h"
 #include "program_run.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QImage>
-#include <QPainter>
 #include <QTest>
 
 #include <csignal>
@@ -21,6 +18,7 @@ using namespace moviecheck;
 namespace {
 
 const QString kVistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
+const QByteArray kOldMovie = "the movie that was there before";
 
 // Runs the program without a display: the converter must not need one.
 ProgramRun RunVistrom(const QStringList& args, const QString& workingDirectory = {}) {
@@ -32,76 +30,18 @@ ProgramRun RunVistrom(const QStringList& args, const QString& workingDirectory =
 
 // "!F fps", "!S width,height", "!X scale", "!B depth", "!W no blank", "!D trim", "!O 1" when an
 // eighth value is set, then the rows.
-QByteArray ProjectText(QList<long> s, const QList<QByteArray>& rows, const QByteArray& audio = {}) {
+QByteArray ProjectText(QList<long> s, const QList<QByteArray>& rows) {
     QByteArray text;
     for (const char* key : {"!F ", "!S ", "!X ", "!B ", "!W ", "!D "}) {
         text += key + QByteArray::number(qlonglong(s.takeFirst()));
-        text +=
-            key[1] == 'S' ? "," + QByteArray::number(qlonglong(s.takeFirst())) + "\r\n" : "\r\n";
+        text += key[1] == 'S' ? "," + QByteArray::number(qlonglong(s.takeFirst())) : "";
+        text += "\r\n";
     }
     if (!s.isEmpty() && s.takeFirst())
         text += "!O 1\r\n";
-    if (!audio.isEmpty())
-        text += "!A 1\r\n!A1 " + audio + "\r\n";
     for (const QByteArray& row : rows)
         text += row + "\r\n";
     return text;
-}
-
-QImage Flat(int w, int h, QColor colour) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
-// The frame meant: white, with the image centred at natural size (scale 0)
-// or stretched over the frame (scale 1), computed here with QPainter.
-QImage Expected(int width, int height, const QImage& image, int scale) {
-    QImage frame = Flat(width, height, Qt::white);
-    if (!image.isNull())
-        QPainter(&frame).drawImage(scale ? frame.rect()
-                                         : QRect((width >> 1) - image.width() / 2,
-                                                 (height >> 1) - image.height() / 2, image.width(),
-                                                 image.height()),
-                                   image);
-    return frame;
-}
-
-// Largest difference of any channel between a decoded BGR24 frame and the
-// frame meant, inside `area` (all of it when null).
-int Difference(const QByteArray& bgr, const QImage& meant, QRect area = {}) {
-    const int w = meant.width();
-    if (bgr.size() != w * meant.height() * 3)
-        return 1000;
-    area = area.isNull() ? meant.rect() : area;
-    int worst = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QRgb m = meant.pixel(x, y);
-            const auto* p = reinterpret_cast<const uchar*>(bgr.constData()) + (y * w + x) * 3;
-            worst = std::max({worst, std::abs(p[0] - qBlue(m)), std::abs(p[1] - qGreen(m)),
-                              std::abs(p[2] - qRed(m))});
-        }
-    return worst;
-}
-
-// Positions of the frames stored (non-empty video packets), in order.
-QList<long> StoredPositions(const QString& movie) {
-    QList<long> positions;
-    for (const auto& v : PacketsOf(Probe(movie), "video"))
-        if (v.toObject()["size"].toString().toLong() > 0)
-            positions << v.toObject()["pts"].toVariant().toLongLong();
-    return positions;
-}
-
-const QByteArray kOldMovie = "the movie that was there before";
-
-// A shell command line of the program and its arguments.
-QString KShell(const QString& program, const QStringList& args) {
-    QString line = program;
-    for (const QString& a : args)
-        line += " '" + a + "'";
-    return line;
 }
 
 } // namespace
@@ -110,27 +50,16 @@ class TestConversion : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QHash<char, QString> images_; // r red BMP, g green PNG, j bluish JPEG, h halves PNG, m missing,
-                                  // o a JPEG of grey cells whose Exif tag turns it a quarter right
-    QImage cells_;                // the cells of o as stored
-    int projects_ = 0;
+    QHash<char, QImage> images_; // r red BMP, g green PNG, j bluish JPEG, h halves PNG, L green
+                                 // under a long path, m missing, o a JPEG of grey cells whose Exif
+                                 // tag turns it a quarter right
+    QHash<char, QString> paths_;
 
-    QByteArray image(char letter) const { return QFile::encodeName(images_.value(letter)); }
     QList<QByteArray> rows(const QByteArray& letters) const {
         QList<QByteArray> list;
         for (char c : letters)
-            list << (c == '.' ? QByteArray() : image(c));
+            list << (c == '.' ? QByteArray() : QFile::encodeName(paths_.value(c)));
         return list;
-    }
-    // A folder of its own for the movie, which must hold nothing else afterwards.
-    QString convert(QList<long> settings, const QByteArray& letters, ProgramRun& result,
-                    const QStringList& extra = {}) {
-        const QString project = dir_.filePath(QString("p%1.fsq").arg(++projects_));
-        const QString movie = dir_.filePath(QString("out%1/m.avi").arg(projects_));
-        if (QDir().mkpath(QFileInfo(movie).path()) &&
-            Save(project, ProjectText(settings, rows(letters))))
-            result = RunVistrom(QStringList{"--convert", project, "--output", movie} + extra);
-        return movie;
     }
 
 private slots:
@@ -138,30 +67,38 @@ private slots:
         if (!QFile::exists(kVistrom) || !HaveTool("ffprobe") || !HaveTool("ffmpeg"))
             QSKIP("the vistrom program, ffmpeg and ffprobe are needed");
         QVERIFY(dir_.isValid());
-        for (char c : QByteArray("rgjhm"))
-            images_[c] = dir_.filePath(QString("%1.%2").arg(c).arg(c == 'r' ? "bmp" : "png"));
-        images_['j'] = dir_.filePath("j.jpg");
-        QVERIFY(Flat(40, 30, QColor(255, 0, 0)).save(images_['r'], "BMP"));
-        QVERIFY(Flat(20, 10, QColor(0, 160, 0)).save(images_['g'], "PNG"));
-        QVERIFY(Flat(32, 16, QColor(90, 90, 200)).save(images_['j'], "JPEG", 95));
-        // Left half red, right half blue: shows whether an image was stretched.
-        QImage halves = Flat(10, 8, QColor(255, 0, 0));
-        QPainter(&halves).fillRect(5, 0, 5, 8, QColor(0, 0, 255));
-        QVERIFY(halves.save(images_['h'], "PNG"));
-        cells_ = Flat(48, 32, Qt::black);
+        const std::tuple<char, QString, QSize, QColor> flat[] = {
+            {'r', "r.bmp", {40, 30}, QColor(255, 0, 0)},
+            {'g', "g.png", {20, 10}, QColor(0, 160, 0)},
+            {'j', "j.jpg", {32, 16}, QColor(90, 90, 200)},
+            {'h', "h.png", {10, 8}, QColor(255, 0, 0)}};
+        for (auto [c, name, size, colour] : flat) {
+            images_[c] = QImage(size, QImage::Format_RGB32);
+            images_[c].fill(colour);
+            if (c == 'h') // left half red, right half blue: shows whether it was stretched
+                QPainter(&images_[c]).fillRect(5, 0, 5, 8, Qt::blue);
+            QVERIFY(images_[c].save(paths_[c] = dir_.filePath(name), nullptr, 95));
+        }
+        paths_['m'] = dir_.filePath("m.png");
+        images_['o'] = QImage(48, 32, QImage::Format_RGB32);
+        images_['o'].fill(Qt::black);
         for (int i = 1; i < 6; ++i)
-            QPainter(&cells_).fillRect(i % 3 * 16, i / 3 * 16, 16, 16,
-                                       QColor::fromHsv(0, 0, 50 * i));
+            QPainter(&images_['o'])
+                .fillRect(i % 3 * 16, i / 3 * 16, 16, 16, QColor::fromHsv(0, 0, 50 * i));
+        images_['O'] = images_['o'].transformed(QTransform().rotate(90));
         QBuffer jpeg;
-        QVERIFY(jpeg.open(QIODevice::WriteOnly) && cells_.save(&jpeg, "JPEG", 95));
-        images_['o'] = dir_.filePath("o.jpg");
-        QVERIFY(Save(images_['o'], fixtures::WithExif(jpeg.data(), fixtures::ExifTiff(6))));
+        QVERIFY(jpeg.open(QIODevice::WriteOnly) && images_['o'].save(&jpeg, "JPEG", 95));
+        paths_['o'] = dir_.filePath("o.jpg");
+        const QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1, "Exif"
+                                                    "49492a00080000000100120103000100000006000000"
+                                                    "00000000"); // one entry: orientation 6
+        QVERIFY(Save(paths_['o'], jpeg.buffer().insert(2, exif)));
         // A path of more than 1000 bytes with spaces and commas reaches the writer whole.
         QString folder = dir_.path();
         while (QFile::encodeName(folder).size() < 1000)
             folder += "/" + QString(120, QLatin1Char('d'));
-        images_['L'] = folder + "/a b,c.png";
-        QVERIFY(QDir().mkpath(folder) && QFile::copy(images_['g'], images_['L']));
+        paths_['L'] = folder + "/a b,c.png", images_['L'] = images_['g'];
+        QVERIFY(QDir().mkpath(folder) && QFile::copy(paths_['g'], paths_['L']));
     }
 
     void converts_data() {
@@ -175,14 +112,9 @@ private slots:
                                 << QList<long>{8, width, 48, scale, 2, noBlank, trim, turn}
                                 << positions << QByteArray(frames);
         };
-        // The worked example in its four option combinations.
         row("worked example", "r..gj..", 0, 0, 0, {0, 2, 3, 4, 6, 7}, "rrgjjw");
-        row("trim", "r..gj..", 0, 0, 1, {0, 3, 4, 7}, "rgjw");
         row("trim, no blank", "r..gj..", 0, 1, 1, {0, 3, 4}, "rgj");
-        row("no blank", "r..gj..", 0, 1, 0, {0, 2, 3, 4, 6}, "rrgjj");
-        row("first image above 0", "..g", 0, 0, 0, {2, 3}, "gw");
-        row("missing image is white", "mr", 0, 1, 0, {0, 1}, "wr");
-        row("long path, odd name", "L", 0, 1, 0, {0}, "L");
+        row("missing image white, long path", "mL", 0, 1, 0, {0, 1}, "wL");
         // Stretched over an odd width (rows padded in the movie).
         row("stretched", "hr", 1, 1, 0, {0, 1}, "hr", 63);
         // A photo's orientation tag is followed only when the project asks for it.
@@ -195,37 +127,36 @@ private slots:
         QFETCH(QList<long>, settings);
         QFETCH(QList<long>, positions);
         QFETCH(QByteArray, frames);
-        ProgramRun r;
-        const QString movie = convert(settings, rows, r);
+        const QString project = dir_.filePath(QTest::currentDataTag() + QString(".fsq"));
+        const QString movie = project + ".avi";
+        QVERIFY(Save(project, ProjectText(settings, this->rows(rows))));
+        const ProgramRun r = RunVistrom({"--convert", project, "--output", movie});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(StoredPositions(movie), positions);
+        const QJsonObject probe = Probe(movie);
+        QCOMPARE(VideoPackets(probe, true).first, positions);
         const int width = int(settings[1]);
         const std::vector<QByteArray> decoded = DecodeBgr24(movie, width, 48);
         QCOMPARE(decoded.size(), size_t(frames.size()));
         for (int i = 0; i < frames.size(); ++i) {
             const char c = frames[i];
-            const QImage picture = c == 'w'   ? QImage()
-                                   : c == 'o' ? cells_
-                                   : c == 'O' ? cells_.transformed(QTransform().rotate(90))
-                                              : QImage(images_[c]);
-            const QImage meant = Expected(width, 48, picture, int(settings[3]));
+            const QImage meant = Framed(width, 48, images_.value(c), settings[3]);
             // Stretched: which column takes the seam is the drawing's own rounding.
             const QRect area = c == 'h' ? QRect(0, 0, 30, 48) : QRect();
-            QVERIFY2(Difference(decoded[size_t(i)], meant, area) <=
-                         (c == 'j' || c == 'o' || c == 'O' ? 12 : 0),
+            QVERIFY2(Difference(decoded[size_t(i)], meant, area).first <=
+                             (QByteArray("joO").contains(c) ? 12 : 0) &&
+                         (c != 'h' || Difference(decoded[size_t(i)], meant, {34, 0, 29, 48}) ==
+                                          std::pair(0, 0.0)),
                      qPrintable(QString("frame %1").arg(i)));
-            QVERIFY(c != 'h' || Difference(decoded[size_t(i)], meant, QRect(34, 0, 29, 48)) == 0);
         }
         if (QTest::currentDataTag() != QByteArray("worked example"))
             return;
+        // Readers we did not write agree on the frames, their size and rate.
         QVERIFY(r.err.contains("6 frames"));
-        const QJsonObject video = StreamOf(Probe(movie), "video");
+        const QJsonObject video = StreamOf(probe, "video");
         QCOMPARE(QSize(video["width"].toInt(), video["height"].toInt()), QSize(64, 48));
         QCOMPARE(video["r_frame_rate"].toString(), QStringLiteral("8/1"));
-        // Readers we did not write agree on the frames and their size.
-        const GstBuffers g = GstRead(movie);
-        QVERIFY(g.ok && g.caps.contains("width=(int)64"));
-        QCOMPARE(g.nonEmptyBuffers(), 6L);
+        const GstBuffers g = GstRead(movie, "videoconvert ! video/x-raw,format=BGR");
+        QVERIFY(g.ok && g.filled() == 6 && g.bytes.at(0).size() == 64 * 48 * 3);
         QCOMPARE(MediaInfoTrack(movie, "Video")["FrameRate"].toString().toDouble(), 8.0);
     }
 
@@ -236,8 +167,7 @@ private slots:
         QTest::addColumn<QByteArray>("rows");      // image letters; "-" an image as the project
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QByteArrayList>("texts"); // on standard output or error; "#N": N
-                                                   // progress lines
+        QTest::addColumn<QByteArrayList>("texts"); // "#N": N progress lines
         const QStringList plain{"--convert", "P", "--output", "M"};
         const QList<long> good{8, 64, 48, 0, 2, 0, 0};
         auto row = [&](const char* name, QList<long> s, const char* rows, QStringList extra,
@@ -249,52 +179,41 @@ private slots:
             row(name, s + QList<long>{0, 0}, "r", {}, 1, {text});
         };
         refused("fps 0", {0, 64, 48, 0, 2}, "frame rate of 0");
-        refused("width 0", {8, 0, 48, 0, 2}, "frame size of 0 x 48");
-        refused("height negative", {8, 64, -1, 0, 2}, "frame size of 64 x -1");
+        refused("width 0", {8, 0, 48, 0, 2}, "0 x 48");
+        refused("height negative", {8, 64, -1, 0, 2}, "64 x -1");
         refused("width too large", {8, 16385, 48, 0, 2}, "16385");
-        refused("too large for players", {8, 16384, 16384, 0, 2},
-                "16384 x 16384 pixels cannot be opened by players: (width + 128) x "
-                "(height + 128) must stay below 268435456");
+        refused("too large for players", {8, 16384, 16384, 0, 2}, "below 268435456");
         refused("depth 3", {8, 64, 48, 0, 3}, "depth index of 3");
         refused("depth negative", {8, 64, 48, 0, -1}, "depth index of -1");
-        row("unwritable output", good, "r", {}, 1,
-            {"CannotOpenAviFile", "WritingERR", "No such file or directory"},
+        row("unwritable output", good, "r", {}, 1, {"No such file or directory"},
             {"--convert", "P", "--output", "/nonexistent-folder/m.avi"});
         row("missing project", good, "r", {}, 1, {"cannot open the project file"},
             {"--convert", "P.none", "--output", "M"});
         row("project without rows", {}, "", {}, 1, {"has no row lines"});
-        row("an image as the project", good, "-", {}, 1, {"is not a project file: it is not text"});
-        row("output is an image of the list", good, "gr", {}, 1,
-            {"the image of row 1: the movie would destroy it"},
+        row("an image as the project", good, "-", {}, 1, {"it is not text"});
+        row("output is an image of the list", good, "gr", {}, 1, {"the image of row 1"},
             {"--convert", "P", "--output", "R"});
         row("output is the project", good, "r", {}, 1, {"the project file itself"},
             {"--convert", "P", "--output", "P"});
-        row("output is the sound", good, "r", {"--audio", "M"}, 1,
-            {"the sound file is the movie file itself"});
+        row("output is the sound", good, "r", {"--audio", "M"}, 1, {"the sound file is the movie"});
         row("sound is a FIFO", good, "r", {"--audio", "F"}, 1, {"is not a regular file"});
         row("sound is a folder", good, "r", {"--audio", "D"}, 1, {"is not a regular file"});
-        // A compressor that refuses the size: the failure leaves the older movie.
+        // A compressor that refuses the size fails after the file was begun.
         row("codec refuses the size", {8, 65, 49, 0, 2, 0, 0}, "r", {"--codec", "cinepak"}, 1,
-            {"could not be written; the file there was left as it was"});
+            {"the file there was left as it was"});
         row("unknown codec", good, "r", {"--codec", "nosuch"}, 2, {"unknown codec \"nosuch\""});
         row("no --output", good, "r", {}, 2, {"--output"}, {"--convert", "P"});
         row("--quality 0", good, "r", {"--quality", "0"}, 2, {});
         row("--audio and --no-audio", good, "r", {"--audio", "P", "--no-audio"}, 2, {});
-        row("--list-codecs", good, "r", {}, 0,
-            {"uncompressed", "Full Frames (Uncompressed)", "\nmjpeg "}, {"--list-codecs"});
-        row("--help", good, "r", {}, 0, {"--convert PROJECT.fsq --output MOVIE.avi", "--strict"},
-            {"--help"});
+        row("--help", good, "r", {}, 0, {"--strict"}, {"--help"});
         // The demo names its images relative to its own folder: found from anywhere.
-        row("demo, run from the root", good, "r", {}, 0, {"wrote", "12 frames"},
+        row("demo, run from the root", good, "r", {}, 0, {"12 frames"},
             {"--convert", VISTROM_SOURCE_DIR "/examples/demo.fsq", "--output", "M"});
-        // On a terminal: one line, rewritten in place.
+        // On a terminal one line rewritten in place; on a pipe a line at every tenth.
         row("on a terminal", good, QByteArray(39, 'r'), {"TTY"}, 0,
             {"\rvistrom: frame 40 of 40 (100 %), ", " fps, 0:00 left\x1b[K\r\n", "#1"});
-        // Written: the compressor and the sound the arguments ask for; progress
-        // on a pipe is a line at every tenth; --quiet keeps the converter still.
-        row("mjpeg with sound", good, "r.g",
-            {"--codec", "mjpeg", "--quality", "90", "--audio", "W"}, 0, {"wrote"});
-        row("progress every tenth", good, QByteArray(39, 'r'), {}, 0,
+        row("mjpeg with sound, progress every tenth", good, QByteArray(39, 'r'),
+            {"--codec", "mjpeg", "--quality", "90", "--audio", "W"}, 0,
             {"#10", "frame 4 of 40 (10 %)\n", "frame 40 of 40 (100 %)\n"});
         row("--quiet", good, "rg", {"--quiet"}, 0, {"#0"});
         // Unreadable images: one line each, a count, and exit 1 with --strict.
@@ -312,15 +231,16 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QByteArrayList, texts);
-        const QString tag = QTest::currentDataTag(), out = dir_.filePath("cl/" + tag);
+        const QString out = dir_.filePath("cl/" + QString(QTest::currentDataTag()));
         const QString project = out + "/p.fsq", movie = out + "/m.avi",
                       wav = dir_.filePath("w.wav"), red = out + "/r.bmp";
-        QVERIFY(QDir().mkpath(out + "/folder") && QFile::copy(images_['r'], red));
+        QVERIFY(QDir().mkpath(out + "/folder") && QFile::copy(paths_['r'], red));
         QVERIFY(::mkfifo(QFile::encodeName(out + "/fifo").constData(), 0600) == 0);
         QVERIFY(Save(wav, MakeWav(16, 2, 22050, 22050).file) && Save(movie, kOldMovie));
         QList<QByteArray> list = this->rows(rows);
-        std::replace(list.begin(), list.end(), image('r'), QFile::encodeName(red));
-        QVERIFY(Save(project, rows == "-"          ? ReadAll(images_['g'])
+        std::replace(list.begin(), list.end(), QFile::encodeName(paths_['r']),
+                     QFile::encodeName(red));
+        QVERIFY(Save(project, rows == "-"          ? ReadAll(paths_['g'])
                               : settings.isEmpty() ? QByteArray("!F 8\r\n!S 64,48\r\n")
                                                    : ProjectText(settings, list)));
         const QHash<QString, QString> names{
@@ -330,10 +250,12 @@ private slots:
             a = names.value(a, a);
         const QByteArray redBytes = ReadAll(red), projectBytes = ReadAll(project);
         // Every run from the root: relative paths must not depend on where it runs.
+        const bool tty = args.removeAll("TTY");
+        QString shell = kVistrom;
+        for (const QString& a : args)
+            shell += " '" + a + "'";
         ProgramRun r =
-            args.removeAll("TTY")
-                ? RunProgram("script", {"-qefc", KShell(kVistrom, args), "/dev/null"}, "/")
-                : RunVistrom(args, "/");
+            tty ? RunProgram("script", {"-qefc", shell, "/dev/null"}, "/") : RunVistrom(args, "/");
         if (r.err.isEmpty())
             std::swap(r.out, r.err); // script gives the terminal's output on its own
         QCOMPARE(r.exitCode, exitCode);
@@ -346,21 +268,17 @@ private slots:
                      r.err.constData());
         for (char c : r.out + r.err)
             QVERIFY2(uchar(c) < 128, r.err.constData()); // English only
-        QCOMPARE(ReadAll(red), redBytes);
-        QCOMPARE(ReadAll(project), projectBytes);
+        QCOMPARE(ReadAll(red) + ReadAll(project), redBytes + projectBytes);
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 4);
-        if (exitCode != 0 && !args.contains("--strict")) {
+        if (exitCode != 0 && !args.contains("--strict"))
             QCOMPARE(ReadAll(movie), kOldMovie);
-            return;
+        else if (args.contains("--convert")) {
+            const QJsonObject probe = Probe(movie);
+            QCOMPARE(StreamOf(probe, "video")["codec_name"].toString() + " " +
+                         StreamOf(probe, "audio")["codec_name"].toString(),
+                     args.contains("mjpeg") ? "mjpeg pcm_s16le" : "rawvideo ");
+            QCOMPARE(QFileInfo(movie).permissions(), QFileInfo(project).permissions());
         }
-        if (!args.contains("--convert"))
-            return;
-        const QJsonObject probe = Probe(movie);
-        QCOMPARE(StreamOf(probe, "video")["codec_name"].toString(),
-                 args.contains("mjpeg") ? "mjpeg" : "rawvideo");
-        QCOMPARE(StreamOf(probe, "audio")["codec_name"].toString(),
-                 args.contains(wav) ? "pcm_s16le" : "");
-        QCOMPARE(QFileInfo(movie).permissions(), QFileInfo(project).permissions());
     }
 
     // SIGINT, SIGHUP, SIGPIPE (standard error piped into head) stop after the
@@ -421,7 +339,7 @@ private slots:
         QVERIFY(p.waitForFinished(30000));
         said += p.readAll();
         QCOMPARE(p.exitStatus() == QProcess::CrashExit ? -p.exitCode() : p.exitCode(), exitCode);
-        QVERIFY2(!kill.isEmpty() && exitCode > 0 ? said.contains("interrupted after") : true,
+        QVERIFY2(kill.isEmpty() || exitCode < 0 || said.contains("interrupted after"),
                  said.constData());
         QCOMPARE(ReadAll(movie), kOldMovie);
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
