@@ -11,13 +11,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QImage>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
 
@@ -25,6 +23,8 @@ using namespace moviecheck;
 
 namespace {
 const QString Finished = QStringLiteral("message: AVI変換処理が終了しました。");
+const QString Cancelled = QStringLiteral("message: AVI変換をキャンセルしました。\n%1 フレーム中 %2 "
+                                         "フレームを書き込んだところで中止しました。");
 } // namespace
 
 class TestConvertCommand : public QObject {
@@ -32,15 +32,15 @@ class TestConvertCommand : public QObject {
 
     QTemporaryDir dir_, temp_;
     QByteArray savedTmp_;
+    QImage red_{20, 10, QImage::Format_RGB32};
 
 private slots:
     void init() {
         // The intermediate file goes to a folder of our own, so we see it go.
         savedTmp_ = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(temp_.path()));
-        QImage image(20, 10, QImage::Format_RGB32);
-        image.fill(QColor(255, 0, 0));
-        QVERIFY(image.save(dir_.filePath("red.png")));
+        red_.fill(Qt::red);
+        QVERIFY(red_.save(dir_.filePath("red.png")));
     }
 
     void cleanup() {
@@ -56,7 +56,6 @@ private slots:
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QString>("name"); // null: none
         QTest::newRow("no extension") << "movie" << QStringList() << "movie.avi";
-        QTest::newRow(".AVI") << "movie.AVI" << QStringList() << "movie.AVI";
         QTest::newRow(".Avi") << "movie.Avi" << QStringList() << "movie.Avi";
         QTest::newRow(".avi.bak") << "movie.avi.bak" << QStringList() << "movie.avi.bak.avi";
         QTest::newRow("avi without dot") << "movieavi" << QStringList() << "movieavi.avi";
@@ -71,8 +70,7 @@ private slots:
         QFETCH(QString, chosen);
         QFETCH(QStringList, answers);
         QFETCH(QString, name);
-        QFile existing(dir_.filePath("old.avi"));
-        QVERIFY(existing.open(QIODevice::WriteOnly));
+        QVERIFY(Save(dir_.filePath("old.avi"), {}));
         ScriptedDialogs dialogs;
         dialogs.files << (chosen.isNull()
                               ? std::nullopt
@@ -80,16 +78,11 @@ private slots:
         for (const QString& a : answers)
             dialogs.yesNo << ScriptedDialogs::answer(a);
         const std::optional<QByteArray> answered = AskMovieFileName(dialogs, "/start/here");
-        QCOMPARE(answered.has_value(), !name.isNull());
-        if (answered)
-            QCOMPARE(*answered, QFile::encodeName(dir_.filePath(name)));
+        QCOMPARE(answered.value_or("none"),
+                 name.isNull() ? "none" : QFile::encodeName(dir_.filePath(name)));
         QCOMPARE(dialogs.logged("question: ").size(), answers.size());
         const UserDialogs::FileRequest& r = dialogs.fileRequests[0];
-        QVERIFY(r.save && r.overwritePrompt && r.defaultExtension.isEmpty());
-        QCOMPARE(r.initialName, QStringLiteral("*.avi"));
-        QVERIFY(r.filter.startsWith(QStringLiteral("AVI-type file (*.avi)|  |")));
-        QCOMPARE(r.title, QStringLiteral("AVIファイルの保存先"));
-        QCOMPARE(r.startFolder, QByteArray("/start/here"));
+        QVERIFY(r.save && r.overwritePrompt && r.startFolder == "/start/here");
     }
 
     void conversion_data() {
@@ -98,36 +91,28 @@ private slots:
         QTest::addColumn<QString>("trouble");
         QTest::addColumn<QStringList>("log"); // "~..." a pattern
         QTest::addColumn<int>("frames"); // in the movie; 0: the older file stays, -1: not checked
-        const QStringList done{"file", "compression", Finished};
         auto row = [](const char* name, int images, const char* movie, const char* trouble,
                       QStringList log, int frames) {
             QTest::newRow(name) << images << movie << trouble << log << frames;
         };
-        const QString cancelled =
-            "message: AVI変換をキャンセルしました。\n%1 フレーム中 %2 フレームを"
-            "書き込んだところで中止しました。";
-        // Images at 0, 2, 4; hold lines at 1, 3, 5; the blank frame at 6.
-        row("converted", 3, "movie", "", done, 7);
-        // The images are looked for in the project's folder, wherever the program runs.
-        row("relative paths", 3, "relative", "relative", done, 7);
+        // Images at 0, 2, 4; hold lines at 1, 3, 5; the blank frame at 6. The images are named
+        // relative to the project's folder and found there, wherever the program runs.
+        row("converted", 3, "movie", "", {"file", "compression", Finished}, 7);
         row("name cancelled", 2, "", "", {"file"}, -1);
         // The writer says nothing about a cancelled dialog; cancelling it cancels the conversion.
         row("compression cancelled", 2, "c.avi", "cancel compression",
-            {"file", "compression", cancelled.arg(5).arg(0)}, 0);
+            {"file", "compression", Cancelled.arg(5).arg(0)}, 0);
         // Long enough that the worker cannot be done before the click.
         row("cancel in the progress dialog", 20000, "s.avi", "cancel",
-            {"file", "compression", "~" + cancelled.arg(40001).arg("[0-9]+")}, 0);
+            {"file", "compression", "~" + Cancelled.arg(40001).arg("[0-9]+")}, 0);
         row("unwritable output", 1, "/nonexistent-folder/m.avi", "",
             {"file", "compression", "plain: CannotOpenAviFile / Error",
              "plain: WritingERR / AVI ERR",
              "message: AVI変換に失敗しました。\n/nonexistent-folder/m.avi\nNo such file or "
              "directory"},
             0);
-        // Settings or rows that cannot make a movie are refused before the name is asked.
-        row("0 fps", 1, "never.avi", "0 fps",
-            {"message: フレームレート 0 fps ではAVIファイルを作成できません。\nFPSの設定を 1 以上に"
-             "してください。"},
-            0);
+        // Settings that cannot make a movie are refused before the name is asked.
+        row("0 fps", 1, "never.avi", "0 fps", {"~message: フレームレート 0 fps (.|\n)*"}, 0);
     }
 
     void conversion() {
@@ -142,27 +127,21 @@ private slots:
         window.show();
         ConversionCommand command(&project, &dialogs, &window);
         ProjectSettings settings = project.settings();
-        settings.width = 40;
-        settings.height = 30;
-        settings.depth = ColourDepth::Bits24;
+        std::tie(settings.width, settings.height) = std::pair(40u, 30u);
         settings.fps = trouble == "0 fps" ? 0 : 8;
+        settings.depth = ColourDepth::Bits24;
         project.changeSettings(settings);
         QList<QByteArray> rows;
-        const bool relative = trouble == "relative";
         for (int i = 0; i < images; ++i)
-            rows << (relative ? QByteArray("red.png") : QFile::encodeName(dir_.filePath("red.png")))
-                 << QByteArray();
+            rows << "red.png" << QByteArray();
         project.frameList()->resetRows(rows);
-        if (relative)
-            QCOMPARE(project.saveAs(QFile::encodeName(dir_.filePath("p.fsq"))),
-                     ProjectResult::Done);
+        QCOMPARE(project.saveAs(QFile::encodeName(dir_.filePath("p.fsq"))), ProjectResult::Done);
         project.undoStack()->clear();
         const QString working = QDir::currentPath();
-        QDir::setCurrent(relative ? temp_.path() : working);
+        QDir::setCurrent(temp_.path());
         const QString path = movie.startsWith('/') ? movie : dir_.filePath(movie);
         const QString written = movie.endsWith(".avi") ? path : path + ".avi";
-        if (movie.endsWith(
-                ".avi")) // the save dialog asked; a failed or cancelled conversion keeps it
+        if (movie.endsWith(".avi")) // the save dialog asked; a failed conversion keeps it
             Save(written, "older movie");
         dialogs.files << (movie.isEmpty() ? std::nullopt : std::optional(QFile::encodeName(path)));
         if (trouble == "cancel compression")
@@ -184,16 +163,11 @@ private slots:
             QVERIFY(progress->isVisible() && progress->windowModality() == Qt::NonModal);
             QSignalSpy shown(progress->findChild<QProgressBar*>(), &QProgressBar::valueChanged);
             command.start(); // one conversion at a time
-            if (trouble == "cancel") {
-                QPushButton* cancel = progress->findChild<QPushButton*>();
-                QCOMPARE(cancel->text(), QStringLiteral("キャンセル"));
-                cancel->click();
-            }
+            if (trouble == "cancel")
+                progress->findChild<QPushButton*>()->click();
             QVERIFY(finished.wait(60000));
-            if (frames > 0) { // the last count the worker gave was shown
-                QVERIFY(!shown.isEmpty());
-                QCOMPARE(shown.last()[0].toInt(), frames);
-            }
+            // The last count the worker gave was shown.
+            QVERIFY(frames <= 0 || (!shown.isEmpty() && shown.last()[0].toInt() == frames));
         }
         QDir::setCurrent(working);
         QCOMPARE(dialogs.log.size(), log.size());
@@ -213,12 +187,9 @@ private slots:
             QCOMPARE(ReadAll(written), QByteArray("older movie"));
         QVERIFY(QFileInfo(written).dir().entryList({".*"}, QDir::Hidden | QDir::Files).isEmpty());
         if (frames > 0 && HaveTool("ffprobe")) {
-            const QJsonObject probe = Probe(written);
-            QCOMPARE(StreamOf(probe, "video")["width"].toInt(), 40);
-            QCOMPARE(PacketsOf(probe, "video").size(), frames);
-            // The first frame shows the red image at its middle, not white.
-            const QByteArray first = DecodeBgr24(written, 40, 30).at(0);
-            QCOMPARE(first.mid((15 * 40 + 20) * 3, 3), QByteArray("\0\0\xff", 3));
+            QCOMPARE(VideoPackets(Probe(written)).first.size(), frames);
+            // The first frame shows the red image in its middle.
+            QCOMPARE(Difference(DecodeBgr24(written, 40, 30).at(0), Framed(40, 30, red_)).first, 0);
         }
     }
 
@@ -228,46 +199,37 @@ private slots:
     // own boxes; a cancel says how far it got; unreadable images are summed up
     // in one box. "<7 unreadable>": rows 1, 3, ... 13 could not be read.
     void outcomes_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("writerResult");
-        QTest::addColumn<bool>("cancelled");
-        QTest::addColumn<QStringList>("messages"); // "writer: T/C", "program: T", "closing: T"
+        QTest::addColumn<QStringList>("messages"); // "writer: T/C", "program: T", "closing: T",
+                                                   // "<failed>", "<cancelled>", "<refused>"
         QTest::addColumn<QStringList>("log");
-        const int finished = int(ConversionStatus::Finished);
         const QString closing = "closing: AVI変換処理が終了しました。";
-        QTest::newRow("worked") << finished << 0 << false << QStringList{closing}
-                                << QStringList{Finished};
+        QTest::newRow("worked") << QStringList{closing} << QStringList{Finished};
         QTest::newRow("failed, with the reason")
-            << finished << 1 << false
-            << QStringList{"writer: CannotOpenAviFile/Error", "program: Permission denied",
-                           "writer: WritingERR/AVI ERR", closing}
+            << QStringList{"<failed>", "writer: CannotOpenAviFile/Error",
+                           "program: Permission denied", "writer: WritingERR/AVI ERR", closing}
             << QStringList{"plain: CannotOpenAviFile / Error", "plain: WritingERR / AVI ERR",
                            "message: AVI変換に失敗しました。\n/out/m.avi\nPermission denied"};
         QTest::newRow("cancelled")
-            << finished << 0 << true << QStringList{closing}
-            << QStringList{"message: AVI変換をキャンセルしました。\n10 フレーム中 "
-                           "3 フレームを書き込んだところで中止しました。"};
+            << QStringList{"<cancelled>", closing} << QStringList{Cancelled.arg(10).arg(3)};
         QTest::newRow("unreadable images")
-            << finished << 0 << false << QStringList{"<7 unreadable>", closing}
+            << QStringList{"<7 unreadable>", closing}
             << QStringList{"message: 7 行の画像を読み込めなかったため、白いフレームにしました。\n"
                            "1 行目: /i/1.png (no such file)\n3 行目: /i/3.png\n5 行目: /i/5.png\n"
                            "7 行目: /i/7.png\n9 行目: /i/9.png\nほか 2 行",
                            Finished};
-        QTest::newRow("refused") << int(ConversionStatus::Refused) << 1 << false
-                                 << QStringList{"program: no"} << QStringList{"message: no"};
+        QTest::newRow("refused") << QStringList{"<refused>", "<failed>", "program: no"}
+                                 << QStringList{"message: no"};
     }
 
     void outcomes() {
         QFETCH(QStringList, messages);
-        QFETCH(int, status);
-        QFETCH(int, writerResult);
         ConversionOutcome outcome;
-        outcome.status = ConversionStatus(status);
-        QFETCH(bool, cancelled);
-        outcome.writerResult = writerResult;
-        outcome.cancelled = cancelled;
+        outcome.status =
+            messages.contains("<refused>") ? ConversionStatus::Refused : ConversionStatus::Finished;
+        outcome.writerResult = messages.contains("<failed>");
+        outcome.cancelled = messages.contains("<cancelled>");
         outcome.lines = 10;
-        outcome.framesWritten = cancelled ? 3 : 10;
+        outcome.framesWritten = outcome.cancelled ? 3 : 10;
         using K = ConversionMessage::Kind;
         for (const QString& m : messages) {
             const QString text = m.section(": ", 1);
@@ -278,7 +240,7 @@ private slots:
                          row == 1 ? QStringLiteral("no such file") : QString()});
             else if (m.startsWith("writer"))
                 outcome.messages.append({K::Writer, text.section('/', 0, 0), text.section('/', 1)});
-            else
+            else if (!m.startsWith('<'))
                 outcome.messages.append(
                     {m.startsWith("program") ? K::Program : K::Closing, text, {}});
         }
