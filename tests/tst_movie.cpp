@@ -316,7 +316,8 @@ private slots:
         QFETCH(QString, format);
         QString source = file("source_" + kind), movie = "movie_" + kind + ".avi";
         auto convert = [](const QString& to, const QString& sound) {
-            return WriteMovie(to, 20, 20, ColourDepth::Bits24, {0, 2, 3, 4, 6, 7}, CompressionChoice{}, sound);
+            return WriteMovie(to, 20, 20, ColourDepth::Bits24, {0, 2, 3, 4, 6, 7},
+                              CompressionChoice{}, sound);
         };
         const QStringList spec = kind.split(' ');
         Wav wav = kind == "avi" ? MakeWav(16, 2, 22050, 30000) : MakeWav(8, 1, 11025, 3000);
