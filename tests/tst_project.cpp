@@ -73,6 +73,9 @@ private slots:
         };
         // Marks move with their rows; new rows carry none, even in a selected block.
         e("a [b] [c*] d e [f] g", "insert 2 2", {}, "a [b] - - [c*] d e [f] g", M);
+        // Outside the list appends; no rows still counts as an edit, with no undo step.
+        e("a b*", "insert -5 2", {}, "a b* - -", M);
+        e("a b*", "insert 1 0", {}, "a b*", M);
         // A removed focus passes to the row moving in (or the last), which is selected.
         e("[a] [b] c d [e*] f", "delete", {}, "c d [f*]", M);
         e("[a] [b] c d* [e] f", "delete", {}, "c [d*] f", M);
