@@ -8,52 +8,14 @@
 #       its held positions; and the file's size against the P5 movie's
 # Usage: bench/containers-vs-ffmpeg.sh [BUILD_DIR]   (FRAMES=300 RUNS=3 by default)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
-vistrom="$build/bin/vistrom"
-frames=${FRAMES:-300}
-runs=${RUNS:-3}
-[ -x "$vistrom" ] || { echo "containers-vs-ffmpeg: $vistrom is missing; build first" >&2; exit 1; }
-command -v ffmpeg >/dev/null || { echo "containers-vs-ffmpeg: ffmpeg is missing" >&2; exit 1; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vistrom-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-
-now() { date +%s.%N; }
-time_once() {
-  local t0 t1
-  rm -f "$work"/*-ffmpeg.mp4 "$work"/*-vistrom.mp4
-  t0=$(now); "$@" >/dev/null 2>&1 || { echo "containers-vs-ffmpeg: failed: $*" >&2; exit 1; }; t1=$(now)
-  awk -v a="$t0" -v b="$t1" 'BEGIN {print b - a}'
-}
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-pair() {
-  local tv=() tf=()
-  for _ in $(seq "$runs"); do
-    tv+=("$(time_once "$1")")
-    tf+=("$(time_once "$2")")
-  done
-  echo "$(median "${tv[@]}") $(median "${tf[@]}")"
-}
-project() {
-  local file=$1; shift
-  { printf '!F 8\n!S 640,480\n!X 1\n!B 2\n!W 1\n!D 0\n'; printf '%s\n' "$@"; } >"$file"
-}
-report() {
-  awk -v n="$1" -v v="$2" -v f="$3" -v t="$4" 'BEGIN {
-    printf "%s: vistrom %.2fs, ffmpeg %.2fs, ratio %.2f (target <= %s)\n", n, v, f, v / f, t }'
-}
+bench=containers-vs-ffmpeg runs=3 movies='*.mp4'
+source "$(dirname "$0")/vs-ffmpeg.sh"
 x264=(-c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p)
-
-echo "cores: $(nproc)"
-echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "frames: $frames, runs: $runs (median)"
 
 mkdir -p "$work/p5"
 ffmpeg -v error -f lavfi -i "testsrc2=size=1280x720:rate=8" -frames:v "$frames" -q:v 3 "$work/p5/f%04d.jpg"
 mapfile -t rows < <(ls "$work"/p5/f*.jpg)
-project "$work/p5.fsq" "${rows[@]}"
+project "$work/p5.fsq" 640 480 1 "${rows[@]}"
 p5_vistrom() { "$vistrom" --convert "$work/p5.fsq" --output "$work/p5-vistrom.mp4"; }
 p5_ffmpeg() {
   ffmpeg -v error -y -framerate 8 -i "$work/p5/f%04d.jpg" -vf scale=640:480 "${x264[@]}" \
@@ -69,7 +31,7 @@ for f in "${rows[@]}"; do
   held+=("$f" "" "" "" "" "" "" "" "" "")
   for _ in $(seq 10); do printf "file '%s'\nduration 0.125\n" "$f" >>"$work/p6.txt"; done
 done
-project "$work/p6.fsq" "${held[@]}"
+project "$work/p6.fsq" 640 480 1 "${held[@]}"
 p6_vistrom() { "$vistrom" --convert "$work/p6.fsq" --output "$work/p6-vistrom.mp4"; }
 p6_ffmpeg() {
   ffmpeg -v error -y -f concat -safe 0 -i "$work/p6.txt" -r 8 -vf scale=640:480 "${x264[@]}" \

@@ -9,54 +9,8 @@
 #   P4  peak memory of a 10,000-frame conversion minus that of a 100-frame one
 # Usage: bench/convert-vs-ffmpeg.sh [BUILD_DIR]   (FRAMES=300 RUNS=5 by default)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
-vistrom="$build/bin/vistrom"
-frames=${FRAMES:-300}
-runs=${RUNS:-5}
-[ -x "$vistrom" ] || { echo "convert-vs-ffmpeg: $vistrom is missing; build first" >&2; exit 1; }
-command -v ffmpeg >/dev/null || { echo "convert-vs-ffmpeg: ffmpeg is missing" >&2; exit 1; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vistrom-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-
-now() { date +%s.%N; }
-# Wall time in seconds of running "$@" once, on a fresh output: neither side
-# pays for dropping the cached pages of the last run's movie.
-time_once() {
-  local t0 t1
-  rm -f "$work"/*.avi
-  t0=$(now); "$@" >/dev/null 2>&1 || { echo "convert-vs-ffmpeg: failed: $*" >&2; exit 1; }; t1=$(now)
-  awk -v a="$t0" -v b="$t1" 'BEGIN {print b - a}'
-}
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# pair VISTROM-FUNCTION FFMPEG-FUNCTION: runs the two in turn $runs times, so
-# that a change in the machine's load hits both alike; prints both medians.
-pair() {
-  local tv=() tf=()
-  for _ in $(seq "$runs"); do
-    tv+=("$(time_once "$1")")
-    tf+=("$(time_once "$2")")
-  done
-  echo "$(median "${tv[@]}") $(median "${tf[@]}")"
-}
-# project FILE WIDTH HEIGHT SCALE ROWS...: a project file, 8 fps, 24 bits.
-project() {
-  local file=$1 w=$2 h=$3 scale=$4; shift 4
-  { printf '!F 8\n!S %s,%s\n!X %s\n!B 2\n!W 1\n!D 0\n' "$w" "$h" "$scale"; printf '%s\n' "$@"; } >"$file"
-}
-report() { # name vistrom-seconds ffmpeg-seconds target
-  awk -v n="$1" -v v="$2" -v f="$3" -v t="$4" 'BEGIN {
-    printf "%s: vistrom %.2fs, ffmpeg %.2fs, ratio %.2f (target <= %s)\n", n, v, f, v / f, t }'
-}
-
-echo "cores: $(nproc)"
-# The ratios hold for an otherwise idle machine: when other work takes the
-# cores, both tools are held to what is left and the ratio tends to their
-# CPU-time ratio instead.
-echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "frames: $frames, runs: $runs (median)"
+bench=convert-vs-ffmpeg runs=5 movies='*.avi'
+source "$(dirname "$0")/vs-ffmpeg.sh"
 
 # P1
 mkdir -p "$work/p1"
