@@ -172,26 +172,52 @@ private slots:
         QCOMPARE(shown.mid(0, 5), (QList<long>{6, 7, 8, 0, 1}));
     }
 
-    // The menu sits between the conversion's and the help's. Ctrl+Space (the
-    // list focused) plays from the focus row in a preview opened to at least
-    // half the window, the frame scaled to fit; the focus follows the row
-    // playing. An edit while paused shows the changed frame; Ctrl+. stops, the
-    // focus on the last row shown; so do settings that cannot make a movie.
-    void windowCommands() {
+    // In a narrow list each filled row on screen shows its picture's thumbnail
+    // (64 high, aspect kept) and at least the file name of its path; a changed
+    // image and its undo show; switched off, rows are short and bare. Then
+    // Ctrl+Space (the list focused) plays from the focus row in a preview
+    // opened to at least half the window, the frame scaled to fit; the focus
+    // follows the row playing. An edit while paused shows the changed frame;
+    // Ctrl+. stops, the focus on the last row shown; so do settings that
+    // cannot make a movie.
+    void window() {
         Window w;
-        QList<Menu> bar; // as the window builds it from the table
-        for (const MenuEntry& menu : MenuTable())
-            bar << menu.menu;
-        QVERIFY(bar.indexOf(Menu::Convert) + 2 == bar.indexOf(Menu::Help) &&
-                bar.indexOf(Menu::Playback) + 1 == bar.indexOf(Menu::Help));
-        w.project.frameList()->resetRows(Paths{p[0], {}, p[1], {}, {}, p[2]});
+        FrameListView* list = w.window.listView();
+        w.project.frameList()->resetRows(Paths{p[0], {}, p[1], {}, {}, p[2]} + Paths(200, p[1]));
         ProjectSettings settings = Settings(4, 40, 20);
         settings.noTrailingBlank = true; // every position shows a picture
         w.project.changeSettings(settings);
-        w.project.goToRow(2);
-        w.window.resize(800, 400);
+        w.window.resize(240, 500);
         w.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        ThumbnailCache* cache = list->thumbnails();
+        QCOMPARE(list->rowHeight(0), 68);
+        const QRect cell = list->visualRect(list->model()->index(0, 1));
+        const auto colourAt = [&](int row) {
+            return list->viewport()->grab().toImage().pixelColor(cell.left() + 5,
+                                                                 cell.center().y() + row * 68);
+        };
+        QTRY_VERIFY(cache->isKnown(p[0]) && cache->isKnown(p[1]) && cache->isKnown(p[2]));
+        QVERIFY(cache->thumbnail(p[0]).size() == QSize(128, 64) &&
+                cache->thumbnail(p[1]).size() == QSize(85, 64));
+        QTRY_COMPARE(colourAt(0), QColor(Qt::red));
+        QCOMPARE(colourAt(2), QColor(Qt::blue));
+        QVERIFY(colourAt(1) != QColor(Qt::red));
+        const QImage shot = list->viewport()->grab().toImage().copy(cell);
+        int left = shot.width(), right = -1; // of the text: dark grey to black
+        for (int i = 0; i < shot.width() * shot.height(); ++i)
+            if (QColor(shot.pixel(i % shot.width(), i / shot.width())).value() < 100)
+                left = std::min(left, i % shot.width()), right = std::max(right, i % shot.width());
+        QVERIFY(right - left >= list->fontMetrics().horizontalAdvance("0.bmp"));
+        w.project.changePath(0, p[1]);
+        QTRY_COMPARE(colourAt(0), QColor(Qt::blue));
+        w.project.undo();
+        QTRY_COMPARE(colourAt(0), QColor(Qt::red));
+        w.window.commandAction(Command::ShowThumbnails)->trigger();
+        QVERIFY(list->rowHeight(0) < 30);
+        QTRY_VERIFY(colourAt(0) != QColor(Qt::red));
+
+        w.project.goToRow(2);
         QList<int> rows;
         connect(w.playback(), &Playback::frameShown, this,
                 [&](long, int row) { rows << w.project.focusedRow() << row; });
@@ -262,50 +288,6 @@ private slots:
         }
         QTEST(shown, "shown");
         QCOMPARE(w.window.preview()->path(), p.value(shown.value(shown.size() - 1, "0").toInt()));
-    }
-
-    // Each filled row on screen shows its picture's thumbnail (64 high, aspect
-    // kept) and, in a narrow list too, at least the file name of its path; a
-    // changed image and its undo show; switched off, rows are short, bare.
-    void thumbnails_data() {
-        QTest::addColumn<int>("width");
-        QTest::newRow("wide") << 900;
-        QTest::newRow("narrow") << 240;
-    }
-    void thumbnails() {
-        Window w;
-        FrameListView* list = w.window.listView();
-        w.project.frameList()->resetRows(Paths{p[0], {}, p[1], p[2]} + Paths(200, p[1]));
-        QFETCH(int, width);
-        w.window.resize(width, 500);
-        w.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
-        ThumbnailCache* cache = list->thumbnails();
-        QCOMPARE(list->rowHeight(0), 68);
-        const QRect cell = list->visualRect(list->model()->index(0, 1));
-        const auto colourAt = [&](int row) {
-            return list->viewport()->grab().toImage().pixelColor(cell.left() + 5,
-                                                                 cell.center().y() + row * 68);
-        };
-        QTRY_VERIFY(cache->isKnown(p[0]) && cache->isKnown(p[1]) && cache->isKnown(p[2]));
-        QVERIFY(cache->thumbnail(p[0]).size() == QSize(128, 64) &&
-                cache->thumbnail(p[1]).size() == QSize(85, 64));
-        QTRY_COMPARE(colourAt(0), QColor(Qt::red));
-        QCOMPARE(colourAt(2), QColor(Qt::blue));
-        QVERIFY(colourAt(1) != QColor(Qt::red));
-        const QImage shot = list->viewport()->grab().toImage().copy(cell);
-        int left = shot.width(), right = -1; // of the text: dark grey to black
-        for (int i = 0; i < shot.width() * shot.height(); ++i)
-            if (QColor(shot.pixel(i % shot.width(), i / shot.width())).value() < 100)
-                left = std::min(left, i % shot.width()), right = std::max(right, i % shot.width());
-        QVERIFY(right - left >= list->fontMetrics().horizontalAdvance("0.bmp"));
-        w.project.changePath(0, p[1]);
-        QTRY_COMPARE(colourAt(0), QColor(Qt::blue));
-        w.project.undo();
-        QTRY_COMPARE(colourAt(0), QColor(Qt::red));
-        w.window.commandAction(Command::ShowThumbnails)->trigger();
-        QVERIFY(list->rowHeight(0) < 30);
-        QTRY_VERIFY(colourAt(0) != QColor(Qt::red));
     }
 };
 
