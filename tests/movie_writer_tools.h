@@ -8,20 +8,20 @@
 #include "imaging/MoviePalette.h"
 #include "movie/AviWriter.h"
 
+#include "program_run.h"
+
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <cstring>
-#include <functional>
 #include <vector>
 
 namespace moviecheck {
@@ -32,13 +32,10 @@ inline bool HaveTool(const QString& name) {
 
 // Standard output of a tool; empty when it could not run or failed.
 inline QByteArray Run(const QString& program, const QStringList& args, bool* ok = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    const bool fine = p.waitForStarted(10000) && p.waitForFinished(60000) &&
-                      p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const ProgramRun r = RunProgram(program, args);
     if (ok)
-        *ok = fine;
-    return p.readAllStandardOutput();
+        *ok = r.exitCode == 0;
+    return r.exitCode == 0 ? r.out : QByteArray();
 }
 
 inline QByteArray ReadAll(const QString& path) {
@@ -63,7 +60,7 @@ inline uint32_t U32(const QByteArray& b, int at) {
 }
 
 struct Wav {
-    QByteArray file, fmt, data; // the whole file, its 16-byte format record, its samples
+    QByteArray file, data; // the whole file, its samples
 };
 
 // A PCM WAV whose samples show any byte moved, dropped or doubled.
@@ -73,10 +70,11 @@ inline Wav MakeWav(int bits, int channels, int rate, int frames) {
     for (int i = 0; i < frames * channels; ++i)
         w.data += bits == 8 ? Le(uint32_t((i * 7 + i / 251) & 255), 1)
                             : Le(uint32_t((i * 977 + i / 3001) & 0xffff), 2);
-    w.fmt = Le(1, 2) + Le(uint32_t(channels), 2) + Le(uint32_t(rate), 4) +
-            Le(uint32_t(rate * align), 4) + Le(uint32_t(align), 2) + Le(uint32_t(bits), 2);
-    w.file = "RIFF" + Le(uint32_t(36 + w.data.size()), 4) + "WAVEfmt " + Le(16, 4) + w.fmt +
-             "data" + Le(uint32_t(w.data.size()), 4) + w.data;
+    const QByteArray fmt = Le(1, 2) + Le(uint32_t(channels), 2) + Le(uint32_t(rate), 4) +
+                           Le(uint32_t(rate * align), 4) + Le(uint32_t(align), 2) +
+                           Le(uint32_t(bits), 2);
+    w.file = "RIFF" + Le(uint32_t(36 + w.data.size()), 4) + "WAVEfmt " + Le(16, 4) + fmt + "data" +
+             Le(uint32_t(w.data.size()), 4) + w.data;
     return w;
 }
 
@@ -176,12 +174,13 @@ inline QImage Framed(int width, int height, const QImage& image, bool stretch = 
     return frame;
 }
 
-// The largest channel difference (and the mean one) between a decoded BGR24
-// frame and the frame meant, inside `area` (all of it when null).
+// The largest channel difference (and the mean one) between a decoded frame
+// of B, G, R (and with `step` 4, a fourth) bytes and the frame meant, inside
+// `area` (all of it when null).
 inline std::pair<int, double> Difference(const QByteArray& bgr, const QImage& meant,
-                                         QRect area = {}) {
+                                         QRect area = {}, int step = 3) {
     const int w = meant.width();
-    if (bgr.size() != w * meant.height() * 3)
+    if (bgr.size() != w * meant.height() * step)
         return {1000, 1000};
     area = area.isNull() ? meant.rect() : area;
     int worst = 0;
@@ -189,7 +188,7 @@ inline std::pair<int, double> Difference(const QByteArray& bgr, const QImage& me
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) {
             const QRgb m = meant.pixel(x, y);
-            const auto* p = reinterpret_cast<const uchar*>(bgr.constData()) + (y * w + x) * 3;
+            const auto* p = reinterpret_cast<const uchar*>(bgr.constData()) + (y * w + x) * step;
             for (int d : {p[0] - qBlue(m), p[1] - qGreen(m), p[2] - qRed(m)})
                 worst = std::max(worst, std::abs(d)), sum += std::abs(d);
         }
@@ -248,14 +247,13 @@ inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
     return {};
 }
 
-// What GStreamer makes of one pad of an AVI: the caps and each buffer at the
-// end of `chain` (e.g. "videoconvert ! video/x-raw,format=BGR" to decode;
-// empty: the demuxer's output) with its position at 8 per second. Buffers go
-// to files and their notices come as bus messages, so none is lost.
+// What GStreamer makes of one pad of an AVI: each buffer at the end of `chain`
+// (e.g. "videoconvert ! video/x-raw,format=BGRx" to decode; empty: the
+// demuxer's output) with its position at 8 per second. Buffers go to files
+// and their notices come as bus messages, so none is lost.
 struct GstBuffers {
     bool ok = false;
-    QString caps;
-    QList<long> positions, durations; // durations in nanoseconds
+    QList<long> positions;
     std::vector<QByteArray> bytes;
     long filled() const {
         return long(
@@ -267,8 +265,7 @@ inline GstBuffers GstRead(const QString& file, const QString& chain = {},
                           const QString& pad = "video_0") {
     GstBuffers r;
     QTemporaryDir dump;
-    QStringList args{"-m", "-v",       "filesrc", "location=" + file,
-                     "!",  "avidemux", "name=d",  "d." + pad};
+    QStringList args{"-m", "filesrc", "location=" + file, "!", "avidemux", "name=d", "d." + pad};
     if (!chain.isEmpty())
         args << "!" << chain.split(' ');
     args << "!"
@@ -281,13 +278,10 @@ inline GstBuffers GstRead(const QString& file, const QString& chain = {},
         return rest.left(rest.indexOf(','));
     };
     for (const QByteArray& line : out.split('\n')) {
-        if (line.contains("GstMultiFileSink:multifilesink0.GstPad:sink: caps = "))
-            r.caps = QString::fromUtf8(line.mid(line.indexOf("caps = ") + 7));
         if (!line.contains("GstMultiFileSink, filename=(string)"))
             continue;
         r.bytes.push_back(ReadAll(QString::fromUtf8(field(line, "filename"))));
         r.positions << long((field(line, "timestamp").toLongLong() * 8 + 500000000) / 1000000000);
-        r.durations << field(line, "duration").toLong();
     }
     return r;
 }
@@ -305,28 +299,21 @@ inline std::vector<QByteArray> DecodeBgr24(const QString& file, int width, int h
     return frames;
 }
 
-// Each stream's header chunks (strh, then strf) in LIST hdrl, read by hand.
+// Each stream's header chunks (strh, then strf) in LIST hdrl, read by hand:
+// every list there is entered, every other chunk passed over.
 inline std::vector<std::pair<QByteArray, QByteArray>> AviStreams(const QString& path) {
     const QByteArray file = ReadAll(path);
     std::vector<std::pair<QByteArray, QByteArray>> streams;
-    std::function<void(int, int)> walk = [&](int at, int end) {
-        while (at + 8 <= end && at + 8 <= file.size()) {
-            const QByteArray id = file.mid(at, 4), type = file.mid(at + 8, 4);
-            const int size = int(U32(file, at + 4));
-            if (size < 0 || at + 8 + size > file.size() || (id == "LIST" && type == "movi"))
-                return;
-            if (id == "LIST" && type == "strl")
-                streams.emplace_back();
-            if (id == "LIST" && (type == "hdrl" || type == "strl"))
-                walk(at + 12, at + 8 + size);
-            else if ((id == "strh" || id == "strf") && !streams.empty())
-                (id == "strh" ? streams.back().first : streams.back().second) =
-                    file.mid(at + 8, size);
-            at += 8 + size + (size & 1);
-        }
-    };
-    if (file.startsWith("RIFF") && file.mid(8, 4) == "AVI ")
-        walk(12, int(file.size()));
+    const qsizetype end = file.mid(12, 4) == "LIST" ? 20 + qsizetype(U32(file, 16)) : 0;
+    for (qsizetype at = 24; at + 8 <= std::min(end, file.size());) {
+        const QByteArray id = file.mid(at, 4);
+        const qsizetype size = U32(file, int(at + 4));
+        if (id == "strh")
+            streams.emplace_back(file.mid(at + 8, size), QByteArray());
+        if (id == "strf" && !streams.empty())
+            streams.back().second = file.mid(at + 8, size);
+        at += id == "LIST" ? 12 : 8 + size + (size & 1);
+    }
     return streams;
 }
 
