@@ -1,7 +1,8 @@
 // The window's conversion (Ctrl+B): the movie's name, the wait cursor, the
 // compressor asked before the worker starts, progress from the worker's
 // counts, Cancel, one conversion at a time, and the messages in their order
-// once the worker is done, answered by ScriptedDialogs.
+// once the worker is done (the writer's, the reasons of a failure, a refusal,
+// unreadable images, the closing one), answered by ScriptedDialogs.
 
 #include "scripted_dialogs.h"
 
@@ -111,6 +112,17 @@ private slots:
              "message: AVI変換に失敗しました。\n/nonexistent-folder/m.avi\nNo such file or "
              "directory"},
             0);
+        // Images that could not be read (rows 0, 2, ... 12, counted as the list shows them)
+        // are summed up in one box, five by name, before the closing message.
+        row("unreadable images", 7, "u.avi", "unreadable",
+            {"file", "compression",
+             "~message: 7 行.*\n0 行目: gone0 .*\n2 行目: gone1 .*\n4 .*\n6 .*\n8 行目: "
+             "gone4 .*\nほか 2 行",
+             Finished},
+            -1);
+        // Refused once the worker runs: that message alone, not as a failed conversion.
+        row("sound is a folder", 1, "f.avi", "sound is a folder",
+            {"file", "compression", "~message: Audio[^\n]*"}, 0);
         // Settings that cannot make a movie are refused before the name is asked.
         row("0 fps", 1, "never.avi", "0 fps", {"~message: フレームレート 0 fps (.|\n)*"}, 0);
     }
@@ -130,10 +142,13 @@ private slots:
         std::tie(settings.width, settings.height) = std::pair(40u, 30u);
         settings.fps = trouble == "0 fps" ? 0 : 8;
         settings.depth = ColourDepth::Bits24;
+        settings.audioEnabled = trouble == "sound is a folder";
+        settings.audioPath = QFile::encodeName(dir_.path());
         project.changeSettings(settings);
         QList<QByteArray> rows;
         for (int i = 0; i < images; ++i)
-            rows << "red.png" << QByteArray();
+            rows << (trouble == "unreadable" ? "gone" + QByteArray::number(i) : "red.png")
+                 << QByteArray();
         project.frameList()->resetRows(rows);
         QCOMPARE(project.saveAs(QFile::encodeName(dir_.filePath("p.fsq"))), ProjectResult::Done);
         project.undoStack()->clear();
@@ -191,64 +206,6 @@ private slots:
             // The first frame shows the red image in its middle.
             QCOMPARE(Difference(DecodeBgr24(written, 40, 30).at(0), Framed(40, 30, red_)).first, 0);
         }
-    }
-
-    // What the window tells after a conversion, from the outcome alone: the
-    // closing message only for a movie that was written; a failure says so with
-    // the movie's name and the reasons the outcome carries, after the writer's
-    // own boxes; a cancel says how far it got; unreadable images are summed up
-    // in one box. "<7 unreadable>": rows 1, 3, ... 13 could not be read.
-    void outcomes_data() {
-        QTest::addColumn<QStringList>("messages"); // "writer: T/C", "program: T", "closing: T",
-                                                   // "<failed>", "<cancelled>", "<refused>"
-        QTest::addColumn<QStringList>("log");
-        const QString closing = "closing: AVI変換処理が終了しました。";
-        QTest::newRow("worked") << QStringList{closing} << QStringList{Finished};
-        QTest::newRow("failed, with the reason")
-            << QStringList{"<failed>", "writer: CannotOpenAviFile/Error",
-                           "program: Permission denied", "writer: WritingERR/AVI ERR", closing}
-            << QStringList{"plain: CannotOpenAviFile / Error", "plain: WritingERR / AVI ERR",
-                           "message: AVI変換に失敗しました。\n/out/m.avi\nPermission denied"};
-        QTest::newRow("cancelled")
-            << QStringList{"<cancelled>", closing} << QStringList{Cancelled.arg(10).arg(3)};
-        QTest::newRow("unreadable images")
-            << QStringList{"<7 unreadable>", closing}
-            << QStringList{"message: 7 行の画像を読み込めなかったため、白いフレームにしました。\n"
-                           "1 行目: /i/1.png (no such file)\n3 行目: /i/3.png\n5 行目: /i/5.png\n"
-                           "7 行目: /i/7.png\n9 行目: /i/9.png\nほか 2 行",
-                           Finished};
-        QTest::newRow("refused") << QStringList{"<refused>", "<failed>", "program: no"}
-                                 << QStringList{"message: no"};
-    }
-
-    void outcomes() {
-        QFETCH(QStringList, messages);
-        ConversionOutcome outcome;
-        outcome.status =
-            messages.contains("<refused>") ? ConversionStatus::Refused : ConversionStatus::Finished;
-        outcome.writerResult = messages.contains("<failed>");
-        outcome.cancelled = messages.contains("<cancelled>");
-        outcome.lines = 10;
-        outcome.framesWritten = outcome.cancelled ? 3 : 10;
-        using K = ConversionMessage::Kind;
-        for (const QString& m : messages) {
-            const QString text = m.section(": ", 1);
-            if (m == "<7 unreadable>")
-                for (long row = 1; row < 14; row += 2)
-                    outcome.unreadableImages.append(
-                        {row, "/i/" + QByteArray::number(qlonglong(row)) + ".png",
-                         row == 1 ? QStringLiteral("no such file") : QString()});
-            else if (m.startsWith("writer"))
-                outcome.messages.append({K::Writer, text.section('/', 0, 0), text.section('/', 1)});
-            else if (!m.startsWith('<'))
-                outcome.messages.append(
-                    {m.startsWith("program") ? K::Program : K::Closing, text, {}});
-        }
-        ScriptedDialogs dialogs;
-        ConversionRequest request;
-        request.outputPath = "/out/m.avi";
-        TellConversionOutcome(dialogs, request, outcome);
-        QTEST(dialogs.log, "log");
     }
 };
 
