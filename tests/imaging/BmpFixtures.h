@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QString>
 
 #include <cstdint>
@@ -20,16 +21,21 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
-// A file Qt writes (PNG unless told) of the colours, 0xAARRGGBB top row
-// first, stored as `format`.
+// A file Qt writes (PNG unless told; lossless where the format can be) of the
+// colours, 0xAARRGGBB top row first, stored as `format` and tagged with the
+// turn `transformation` (a QImageIOHandler::Transformation).
 inline QByteArray QtFile(int width, int height, std::vector<uint32_t> argb,
-                         const char* type = "png", QImage::Format format = QImage::Format_RGB32) {
+                         const char* type = "png", QImage::Format format = QImage::Format_RGB32,
+                         int transformation = 0) {
     QByteArray out;
     QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImage(reinterpret_cast<const uchar*>(argb.data()), width, height, QImage::Format_ARGB32)
-        .convertToFormat(format)
-        .save(&buffer, type);
+    QImageWriter writer(&buffer, type);
+    writer.setQuality(100);
+    writer.setTransformation(QImageIOHandler::Transformations(transformation));
+    const bool alpha = format == QImage::Format_ARGB32; // else opaque, and palettes exact
+    writer.write(QImage(reinterpret_cast<const uchar*>(argb.data()), width, height,
+                        alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32)
+                     .convertToFormat(format));
     return out;
 }
 // A colour that is different at every pixel, for checking where pixels land.
