@@ -33,27 +33,14 @@
 // Requests name only the fields they need.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-Q_DECLARE_METATYPE(UserDialogs::Answer)
-Q_DECLARE_METATYPE(MovieContainer)
-
 namespace {
 
-// A value prompt that records its refusals instead of showing a box.
-class RecordingValueDialog : public ValueInputDialog {
-public:
-    QStringList refusals;
-
-protected:
-    void showRefusal(const QString& message) override { refusals << message; }
+// A value prompt that tells its refusals through the seam instead of a box.
+struct RecordingValueDialog : ValueInputDialog {
+    UserDialogs& seam;
+    explicit RecordingValueDialog(UserDialogs& dialogs) : seam(dialogs) {}
+    void showRefusal(const QString& message) override { seam.showMessage(message); }
 };
-
-// Check boxes and radio buttons take clicks only on their box and text, which
-// may not reach the middle of a stretched button: click on the box.
-void Click(QAbstractButton* button) {
-    const bool boxed = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button);
-    QTest::mouseClick(button, Qt::LeftButton, {},
-                      boxed ? QPoint(6, button->height() / 2) : button->rect().center());
-}
 
 // Runs answer on the modal dialog of type D that the next call opens.
 template <typename D> void WhenOpen(const std::function<void(D*)>& answer) {
@@ -69,141 +56,104 @@ class TestDialogs : public QObject {
     Q_OBJECT
 
 private slots:
-    // The value prompt's numbers ("text:maximum:expected", -1 refused; each
-    // refusal names the bounds) and the frame rate dialog's (no maximum).
-    void parseNumbers_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("maximum");
-        QTest::addColumn<qint64>("expected");
+    // The value prompt (up to a maximum) and the frame rate dialog (frame
+    // rate, width, height; full-width digits too) read whole numbers. Each
+    // opens with its first number selected, so typing replaces it; Enter
+    // accepts. OK reads the fields in tab order; the first refused one shows
+    // the bounds, takes the focus with its text selected, and nothing is
+    // stored, not the fields before it nor the boxes clicked.
+    void numberFields_data() {
+        QTest::addColumn<QString>("dialog"); // the prompt's maximum, or "fps"
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("outcome"); // what is stored, or "refused" and the field
+        // "dialog:texts:outcome"
         const QString rows =
-            "0:1000:0;1000:1000:1000;1001:1000:-1;99999:99999:99999;100000:99999:-1;1:0:-1;"
-            "  7 :1000:7;0042:1000:42;+5:1000:-1;   :1000:-1;1e3:1000:-1;4294967297:1000:-1;"
-            "0000000000000000000042:1000:42;100000000000000000000000001:1000:-1;"
-            "１２:1000:-1; 10\t::10;0320::320;６４０::640;4294967297::4294967295;-5::-1;"
-            "7.5::-1;::-1;0x280::-1";
+            "1000:0:0;1000:1000:1000;1000:1001:refused 0;99999:99999:99999;1000:  7 :7;"
+            "1000:0000000000000000000042:42;1000:+5:refused 0;1000:   :refused 0;"
+            "1000:4294967297:refused 0;1000:１２:refused 0;fps:41|640|480:refused 0;"
+            "fps:0|640|480:refused 0;fps:7.5|640|480:refused 0;fps:12|19|480:refused 1;"
+            "fps:12|4294967936|480:refused 1;fps:12|0x280|480:refused 1;"
+            "fps:12|640|1281:refused 2;fps:12|640|:refused 2;fps:40|1280|1280:40 1280 1280;"
+            "fps:1|20|20:1 20 20;fps:12| 0320\t|６４０:12 320 640";
         for (const QString& row : rows.split(';')) {
             const QStringList f = row.split(':');
-            QTest::addRow("'%s' up to %s", qPrintable(f[0]), qPrintable(f[1]))
-                << f[0] << f[1] << f[2].toLongLong();
+            QTest::addRow("%s: %s", qPrintable(f[0]), qPrintable(f[1]))
+                << f[0] << f[1].split('|') << f[2];
         }
     }
-    void parseNumbers() {
-        QFETCH(QString, text);
-        QFETCH(QString, maximum);
-        QString message;
-        const std::optional<quint32> value =
-            maximum.isEmpty() ? FrameRateSizeDialog::parseUnsignedText(text)
-                              : ValueInputDialog::parseValue(text, maximum.toUInt(), &message);
-        QTEST(value ? qint64(*value) : qint64(-1), "expected");
-        if (!value && !maximum.isEmpty())
-            QVERIFY2(message.contains("0 から " + maximum), qPrintable(message));
-    }
-    // A refusal keeps the dialog open with nothing stored and the focus on the
-    // number; Enter accepts, Escape cancels.
-    void valueDialog() {
-        for (const bool enter : {true, false}) {
-            RecordingValueDialog dialog;
-            dialog.prompt = QStringLiteral("?");
-            dialog.value = 5;
-            dialog.show();
-            dialog.loadFields();
-            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-            dialog.activateWindow();
-            QCOMPARE(dialog.promptEdit()->text(), dialog.prompt);
-            QVERIFY(dialog.promptEdit()->isReadOnly() && !dialog.promptEdit()->isEnabled());
-            QCOMPARE(dialog.valueEdit()->text(), QStringLiteral("5"));
-            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.valueEdit()));
-            dialog.valueEdit()->setText(QStringLiteral("1001"));
-            dialog.okButton()->setFocus();
-            QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
-            QCOMPARE(dialog.refusals.size(), 1);
-            QVERIFY(dialog.isVisible());
-            QCOMPARE(dialog.value, quint32(5));
-            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.valueEdit()));
-            dialog.valueEdit()->setText(QStringLiteral("1000"));
-            QTest::keyClick(dialog.valueEdit(), enter ? Qt::Key_Return : Qt::Key_Escape);
-            QVERIFY(!dialog.isVisible());
-            QCOMPARE(dialog.result(), enter ? int(QDialog::Accepted) : int(QDialog::Rejected));
-            QCOMPARE(dialog.value, enter ? quint32(1000) : quint32(5));
-        }
-    }
-    // The frame rate is typed over its selected text. OK reads the fields in tab
-    // order; the first refused one ("refused": 0 fps, 1 width, 2 height) shows the
-    // bounds, takes the focus with its text selected, and nothing is stored, not
-    // the fields before it nor the boxes clicked.
-    void frameRateFields_data() {
-        QTest::addColumn<QStringList>("texts"); // fps, width, height
-        QTest::addColumn<int>("refused");       // -1: accepted
-        for (const char* row : {"41 640 480 0", "0 640 480 0", "12 19 480 1", "12 640 1281 2",
-                                "40 1280 1280 -1", "1 20 20 -1"}) {
-            const QStringList f = QString(row).split(' ');
-            QTest::newRow(row) << f.mid(0, 3) << f[3].toInt();
-        }
-    }
-    void frameRateFields() {
+    void numberFields() {
+        QFETCH(QString, dialog);
         QFETCH(QStringList, texts);
-        QFETCH(int, refused);
+        QFETCH(QString, outcome);
+        const bool fps = dialog == "fps";
         ScriptedDialogs seam;
         ProjectSettings settings;
-        FrameRateSizeDialog dialog(settings, seam);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QLineEdit* edits[] = {dialog.fpsEdit(), dialog.widthEdit(), dialog.heightEdit()};
-        // The frame rate opens focused and selected: typing replaces it.
-        QCOMPARE(dialog.focusWidget(), dialog.fpsEdit());
-        QCOMPARE(dialog.fpsEdit()->selectedText(), QStringLiteral("8"));
-        QTest::keyClicks(dialog.fpsEdit(), texts[0]);
-        for (int i = 1; i < 3; ++i)
+        FrameRateSizeDialog frame(settings, seam);
+        RecordingValueDialog prompt(seam);
+        prompt.value = 5;
+        prompt.maximum = dialog.toUInt();
+        prompt.loadFields();
+        QDialog* shown = fps ? static_cast<QDialog*>(&frame) : &prompt;
+        const QList<QLineEdit*> edits =
+            fps ? QList{frame.fpsEdit(), frame.widthEdit(), frame.heightEdit()}
+                : QList{prompt.valueEdit()};
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown));
+        shown->activateWindow();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edits[0]));
+        QCOMPARE(edits[0]->selectedText(), fps ? "8" : "5");
+        for (qsizetype i = 0; i < edits.size(); ++i)
             edits[i]->setText(texts[i]);
-        Click(dialog.depthRadio(2));
-        Click(dialog.trimAviSizeCheck());
-        Click(dialog.applyOrientationCheck());
-        dialog.cancelButton()->setFocus(); // a refusal must move the focus back
-        Click(dialog.okButton());
-        if (refused < 0) {
-            QCOMPARE(dialog.result(), int(QDialog::Accepted));
-            QCOMPARE(QStringList({QString::number(settings.fps), QString::number(settings.width),
-                                  QString::number(settings.height)}),
-                     texts);
-            QVERIFY(settings.depth == ColourDepth::Bits24 && settings.trimAviSize &&
-                    settings.applyOrientation);
+        if (fps) {
+            frame.depthRadio(2)->click();
+            frame.trimAviSizeCheck()->click();
+            frame.applyOrientationCheck()->click();
+        }
+        if (!outcome.startsWith("refused")) {
+            QTest::keyClick(edits[0], Qt::Key_Return);
+            QCOMPARE(shown->result(), int(QDialog::Accepted));
+            QCOMPARE(
+                fps ? QString::asprintf("%u %u %u", settings.fps, settings.width, settings.height)
+                    : QString::number(prompt.value),
+                outcome);
+            QVERIFY(!fps || (settings.depth == ColourDepth::Bits24 && settings.trimAviSize &&
+                             settings.applyOrientation));
             return;
         }
-        QVERIFY(dialog.isVisible());
+        (fps ? frame.cancelButton() : prompt.cancelButton())->setFocus(); // must come back
+        (fps ? frame.okButton() : prompt.okButton())->click();
+        const int field = outcome.section(' ', 1).toInt();
+        QVERIFY(shown->isVisible());
         const QStringList messages = seam.logged("message: ");
         QCOMPARE(messages.size(), 1);
-        QVERIFY(messages[0].contains(refused == 0 ? "1 から 40" : "20 から 1280"));
-        QCOMPARE(dialog.focusWidget(), edits[refused]);
-        QCOMPARE(edits[refused]->selectedText(), texts[refused]);
-        QCOMPARE(settings, ProjectSettings{});
-        Click(dialog.cancelButton()); // Cancel after the refusal still stores nothing
+        QVERIFY2(
+            messages[0].contains(fps ? (field ? "20 から 1280" : "1 から 40") : "0 から " + dialog),
+            qPrintable(messages[0]));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edits[field]));
+        QCOMPARE(edits[field]->selectedText(), texts[field]);
+        QTest::keyClick(edits[field], Qt::Key_Escape); // leaving after a refusal stores nothing
+        QVERIFY(!shown->isVisible() && prompt.value == 5);
         QCOMPARE(settings, ProjectSettings{});
     }
     // The depth and the options as stored are shown and kept by OK, a preset
     // sets only the size; a depth from a file outside 0..2 checks no button
-    // and stays unless one is picked.
+    // and is kept.
     void depthAndOptions() {
         ScriptedDialogs seam;
-        ProjectSettings settings{.depth = ColourDepth::Bits16, .noTrailingBlank = true};
-        ProjectSettings vga = settings;
-        vga.width = 640, vga.height = 480;
-        FrameRateSizeDialog dialog(settings, seam);
-        QVERIFY(dialog.depthRadio(1)->isChecked() && dialog.noTrailingBlankCheck()->isChecked());
-        QVERIFY(!dialog.scaleImagesCheck()->isChecked() && !dialog.trimAviSizeCheck()->isChecked());
-        dialog.show();
-        Click(dialog.vgaButton());
-        Click(dialog.okButton());
-        QCOMPARE(settings, vga);
-        for (int pick : {-1, 0}) {
-            settings.depth = ColourDepth(3);
-            FrameRateSizeDialog unknown(settings, seam);
+        for (const int depth : {1, 3}) {
+            ProjectSettings settings{.depth = ColourDepth(depth), .noTrailingBlank = true};
+            ProjectSettings vga = settings;
+            vga.width = 640, vga.height = 480;
+            FrameRateSizeDialog dialog(settings, seam);
             for (int i = 0; i < 3; ++i)
-                QVERIFY(!unknown.depthRadio(i)->isChecked());
-            unknown.show();
-            if (pick >= 0)
-                Click(unknown.depthRadio(pick));
-            Click(unknown.okButton());
-            QCOMPARE(int(settings.depth), pick < 0 ? 3 : pick);
+                QCOMPARE(dialog.depthRadio(i)->isChecked(), i == depth);
+            QVERIFY(dialog.noTrailingBlankCheck()->isChecked());
+            QVERIFY(!dialog.scaleImagesCheck()->isChecked() &&
+                    !dialog.trimAviSizeCheck()->isChecked());
+            dialog.show();
+            dialog.vgaButton()->click();
+            dialog.okButton()->click();
+            QCOMPARE(settings, vga);
         }
     }
     // Browse stores the chosen path and the box's state at once, even if the
@@ -219,129 +169,76 @@ private slots:
         QTest::newRow("Browse cancelled, Cancel")
             << QByteArray() << QStringList{"tick", "browse", "cancel"} << false << old;
         QTest::newRow("ticked, OK") << QByteArray() << QStringList{"tick", "ok"} << true << old;
-        QTest::newRow("browsed, OK") << take2 << QStringList{"browse", "ok"} << false << take2;
     }
     void audioDialog() {
         QFETCH(QByteArray, chosen);
         QFETCH(QStringList, script);
         ScriptedDialogs seam;
         seam.files << (chosen.isNull() ? std::nullopt : std::optional(chosen));
-        ProjectSettings settings;
-        settings.audioPath = "/sounds/old.wav";
+        ProjectSettings settings{.audioPath = "/sounds/old.wav"};
         AudioDialog dialog(settings, seam);
         QVERIFY(dialog.pathEdit()->isReadOnly());
         dialog.show();
         QCOMPARE(dialog.pathEdit()->text(), QStringLiteral("/sounds/old.wav"));
         for (const QString& step : script)
-            Click(step == "tick"     ? static_cast<QAbstractButton*>(dialog.audioCheck())
-                  : step == "browse" ? dialog.browseButton()
-                  : step == "ok"     ? dialog.okButton()
-                                     : dialog.cancelButton());
+            (step == "tick"     ? static_cast<QAbstractButton*>(dialog.audioCheck())
+             : step == "browse" ? dialog.browseButton()
+             : step == "ok"     ? dialog.okButton()
+                                : dialog.cancelButton())
+                ->click();
         QCOMPARE(dialog.pathEdit()->text(),
                  QFile::decodeName(chosen.isNull() ? settings.audioPath : chosen));
         QTEST(settings.audioEnabled, "storedEnabled");
         QTEST(settings.audioPath, "storedPath");
         QCOMPARE(seam.fileRequests.size(), qsizetype(script.contains("browse")));
     }
-    // AVI lists uncompressed frames first; another container its default
-    // first, no uncompressed frames, and the note that the colour depth is
-    // AVI's. The first entry is picked; the quality follows the pick; a
-    // compressor that cannot write the movie's size is greyed out with why.
-    void compressionDialog_data() {
-        QTest::addColumn<MovieContainer>("container");
-        QTest::addColumn<QString>("first"); // its encoder
-        QTest::newRow("avi") << MovieContainer::Avi << "";
-        QTest::newRow("mp4") << MovieContainer::Mp4 << "libx264";
-        QTest::newRow("webm") << MovieContainer::WebM << "libvpx-vp9";
-        QTest::newRow("gif") << MovieContainer::Gif << "gif";
-    }
+    // AVI lists uncompressed frames first; another container has none, and
+    // the note that the colour depth is AVI's. The first entry is picked; the
+    // quality follows the pick; a compressor that cannot write the movie's
+    // size is greyed out with why.
     void compressionDialog() {
-        QFETCH(MovieContainer, container);
-        const bool avi = container == MovieContainer::Avi;
-        const std::vector<CodecInfo> codecs = ContainerCodecs(container);
-        CompressionDialog dialog(nullptr, codecs, {}, container);
-        dialog.show();
-        QListWidget* list = dialog.codecList();
-        QCOMPARE(list->currentRow(), 0);
-        QTEST(QString::fromStdString(dialog.choice().encoder), "first");
-        QCOMPARE(list->count(), int(codecs.size()));
-        QCOMPARE(list->findItems("Uncompressed", Qt::MatchContains).size(), avi ? 1 : 0);
-        const auto* note = dialog.findChild<QLabel*>("depthNote");
-        QCOMPARE(note && note->isVisible(), !avi);
-        for (int row = 0; row < list->count(); ++row) {
-            list->setCurrentRow(row);
-            dialog.qualitySpin()->setValue(40 + row);
-            QCOMPARE(dialog.choice().quality, codecs[size_t(row)].hasQuality ? 40 + row : -1);
-            QCOMPARE(dialog.qualitySpin()->isEnabled(), codecs[size_t(row)].hasQuality);
+        for (const MovieContainer container : {MovieContainer::Avi, MovieContainer::Mp4}) {
+            const bool avi = container == MovieContainer::Avi;
+            const std::vector<CodecInfo> codecs = ContainerCodecs(container);
+            CompressionDialog dialog(nullptr, codecs, {}, container);
+            dialog.show();
+            QListWidget* list = dialog.codecList();
+            QCOMPARE(dialog.choice().encoder, avi ? "" : "libx264");
+            QCOMPARE(list->count(), int(codecs.size()));
+            QCOMPARE(list->findItems("Uncompressed", Qt::MatchContains).size(), avi ? 1 : 0);
+            const auto* note = dialog.findChild<QLabel*>("depthNote");
+            QCOMPARE(note && note->isVisible(), !avi);
+            for (int row = 0; row < list->count(); ++row) {
+                list->setCurrentRow(row);
+                dialog.qualitySpin()->setValue(40 + row);
+                const bool quality = codecs[size_t(row)].hasQuality;
+                QCOMPARE(dialog.choice().quality, quality ? 40 + row : -1);
+                QCOMPARE(dialog.qualitySpin()->isEnabled(), quality);
+            }
+            for (const QSize size : {QSize(322, 242), QSize(320, 240)}) {
+                const CompressionDialog sized(nullptr, {{"cinepak", "Cinepak", false, 4}}, size,
+                                              container);
+                const QListWidgetItem* item = sized.codecList()->item(avi ? 1 : 0);
+                QCOMPARE(item->flags().testFlag(Qt::ItemIsEnabled), size.width() == 320);
+                QCOMPARE(item->text().contains("322x242では使えません(幅と高さは4の倍数)"),
+                         size.width() == 322);
+            }
         }
-        for (const QSize size : {QSize(322, 242), QSize(320, 240)}) {
-            const CompressionDialog sized(nullptr, {{"cinepak", "Cinepak", false, 4}}, size,
-                                          container);
-            const QListWidgetItem* item = sized.codecList()->item(avi ? 1 : 0);
-            QCOMPARE(item->flags().testFlag(Qt::ItemIsEnabled), size.width() == 320);
-            QCOMPARE(item->text().contains("322x242では使えません(幅と高さは4の倍数)"),
-                     size.width() == 322);
-        }
-    }
-    // The filters the program builds as Qt shows them; in Qt's own dialog
-    // "*.*" lists names without a dot as well, as it always did.
-    void fileDialogFilters() {
-        const QString rows[][2] = {
-            {"Text File (*.txt)|*.txt|All Files (*.*)|*.*||", "Text File (*.txt);All Files (*.*)"},
-            {"Bitmap file (*.bmp)|*.bmp|HEIF/AVIF file (*.heic *.avif)|*.heic;*.avif|All Files "
-             "(*.*) |*.*||",
-             "Bitmap file (*.bmp);HEIF/AVIF file (*.heic *.avif);All Files (*.*)"},
-            {"Bitmap file|*.bmp|", "Bitmap file (*.bmp)"},
-            {"Vistrom-type file (*.fsq)| *.fsq ||", "Vistrom-type file (*.fsq)"}};
-        for (const auto& [filter, shown] : rows)
-            QCOMPARE(QtUserDialogs::nameFilters(filter), shown.split(';'));
-        QTemporaryDir dir;
-        const QStringList every{"IMAGE.BMP", "README", "list.txt"};
-        for (const QString& name : every)
-            QVERIFY(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
-        QStringList seen;
-        WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
-            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
-            auto* files = dialog->findChild<QTreeView*>("treeView");
-            if (!types || !files)
-                return dialog->reject();
-            dialog->setDirectory(dir.path());
-            types->setFocus(); // as a user picks a filter: the list box takes the key
-            QTest::keyClick(types, Qt::Key_Down);
-            (void)QTest::qWaitFor([&] {
-                seen.clear();
-                for (int r = 0; r < files->model()->rowCount(files->rootIndex()); ++r)
-                    seen << files->model()->index(r, 0, files->rootIndex()).data().toString();
-                seen.sort();
-                return seen == every;
-            });
-            dialog->reject();
-        });
-        QtUserDialogs dialogs;
-        int chosenFilter = -1; // the second, picked above
-        QVERIFY(!dialogs.askFileName({.filter = rows[0][0], .chosenFilter = &chosenFilter}));
-        QCOMPARE(seen, every);
-        QCOMPARE(chosenFilter, 1);
     }
     // The movie's save dialog: one filter per container, AVI's first. A name
-    // with a container's extension is kept, any other takes the filter's.
+    // with a container's extension is kept, any other takes the filter's
+    // ("typed|filter|name").
     void movieName_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("filter");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("AVI filter") << "clip" << 0 << "clip.avi";
-        QTest::newRow("MP4 filter") << "clip" << 1 << "clip.mp4";
-        QTest::newRow("other extension, WebM filter") << "clip.v2" << 4 << "clip.v2.webm";
-        QTest::newRow("GIF typed, MP4 filter") << "clip.GIF" << 1 << "clip.GIF";
-        QTest::newRow("MKV typed, AVI filter") << "clip.mkv" << 0 << "clip.mkv";
+        QTest::addColumn<QStringList>("row");
+        for (const char* row : {"clip|0|clip.avi", "clip.v2|4|clip.v2.webm", "clip.GIF|1|clip.GIF"})
+            QTest::newRow(row) << QString(row).split('|');
     }
     void movieName() {
-        QFETCH(QString, typed);
-        QFETCH(int, filter);
+        QFETCH(QStringList, row);
         ScriptedDialogs seam;
-        seam.filter = filter;
-        seam.files << QFile::encodeName("/nonexistent-folder/" + typed);
-        QTEST(QFile::decodeName(AskMovieFileName(seam).value_or("")).section('/', -1), "name");
+        seam.filter = row[1].toInt();
+        seam.files << QFile::encodeName("/nonexistent-folder/" + row[0]);
+        QCOMPARE(QFile::decodeName(AskMovieFileName(seam).value_or("")).section('/', -1), row[2]);
         const QStringList shown = QtUserDialogs::nameFilters(seam.fileRequests[0].filter);
         QCOMPARE(shown.size(), qsizetype(MovieContainers().size()));
         for (qsizetype i = 0; i < shown.size(); ++i)
@@ -349,19 +246,16 @@ private slots:
                 QStringLiteral("(*.%1)").arg(ContainerExtension(MovieContainers()[size_t(i)]))));
         QCOMPARE(shown[0], "AVI-type file (*.avi)");
     }
-    // A Yes/No question offers exactly Yes and No; Escape and the close box
-    // dismiss it, which is told apart from No.
+    // A Yes/No question offers exactly Yes and No; Enter takes Yes; Escape and
+    // the close box dismiss it, which is told apart from No ("action answer").
     void yesNoQuestion_data() {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<UserDialogs::Answer>("answer");
-        QTest::newRow("Yes") << "yes" << UserDialogs::Answer::Yes;
-        QTest::newRow("No") << "no" << UserDialogs::Answer::No;
-        QTest::newRow("Enter takes Yes") << "enter" << UserDialogs::Answer::Yes;
-        QTest::newRow("Escape") << "escape" << UserDialogs::Answer::Dismissed;
-        QTest::newRow("close box") << "close" << UserDialogs::Answer::Dismissed;
+        QTest::addColumn<QString>("row");
+        for (const char* row : {"yes yes", "no no", "enter yes", "escape dismiss", "close dismiss"})
+            QTest::newRow(row) << QString(row);
     }
     void yesNoQuestion() {
-        QFETCH(QString, action);
+        QFETCH(QString, row);
+        const QString action = row.section(' ', 0, 0);
         QStringList shown;
         WhenOpen<QMessageBox>([&](QMessageBox* box) {
             shown << box->windowTitle() << box->text();
@@ -376,13 +270,16 @@ private slots:
                 QTest::keyClick(box, action == "enter" ? Qt::Key_Return : Qt::Key_Escape);
         });
         QtUserDialogs dialogs;
-        QTEST(dialogs.askYesNo(QStringLiteral("未保存のデータを保存しますか?")), "answer");
+        QCOMPARE(dialogs.askYesNo(QStringLiteral("未保存のデータを保存しますか?")),
+                 ScriptedDialogs::answer(row.section(' ', 1)));
         QCOMPARE(shown.mid(0, 2), (QStringList{"Vistrom", "未保存のデータを保存しますか?"}));
         QCOMPARE(shown.size(), 4); // Yes and No, nothing else
     }
-    // A message at start-up (window not shown yet) is centred on the screen; a
-    // file dialog has its title and opens in the folder asked for, else in the
-    // folder of the file last chosen, at first in the home folder.
+    // A message at start-up (window not shown yet) is centred on the screen.
+    // A file dialog has its title and opens in the folder asked for, else in
+    // the folder of the file last chosen, at first in the home folder; it
+    // reports the filter picked, and "*.*" lists names without a dot as well,
+    // as it always did.
     void placement() {
         QTemporaryDir a, b;
         QWidget hidden;
@@ -395,24 +292,48 @@ private slots:
         });
         dialogs.showMessage(QStringLiteral("?"));
         QVERIFY((centre - hidden.screen()->availableGeometry().center()).manhattanLength() < 20);
+        const QStringList every{"IMAGE.BMP", "README", "list.txt"};
+        for (const QString& name : every)
+            QVERIFY(QFile(b.filePath(name)).open(QIODevice::WriteOnly));
         // folder asked, folder of the file chosen (empty: Cancel), title, folder opened
         const std::array<QString, 4> steps[] = {{"", "", "", QDir::homePath()},
                                                 {a.path(), b.path(), "in a", a.path()},
                                                 {"", "", "", b.path()}};
         for (const auto& [folder, chooseIn, title, opened] : steps) {
-            QStringList shown;
+            QStringList shown, seen;
             WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
-                shown << dialog->windowTitle() << dialog->directory().absolutePath();
-                if (chooseIn.isEmpty())
-                    return dialog->reject();
-                dialog->selectFile(chooseIn + "/chosen.txt");
-                static_cast<QDialog*>(dialog)->accept();
+                shown << dialog->windowTitle() << dialog->directory().absolutePath()
+                      << dialog->nameFilters();
+                if (!chooseIn.isEmpty()) {
+                    dialog->selectFile(chooseIn + "/chosen.txt");
+                    return static_cast<QDialog*>(dialog)->accept();
+                }
+                auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+                auto* files = dialog->findChild<QTreeView*>("treeView");
+                types->setFocus(); // as a user picks a filter: the list box takes the key
+                QTest::keyClick(types, Qt::Key_Down);
+                (void)QTest::qWaitFor([&] {
+                    seen.clear();
+                    for (int r = 0; r < files->model()->rowCount(files->rootIndex()); ++r)
+                        seen << files->model()->index(r, 0, files->rootIndex()).data().toString();
+                    seen.sort();
+                    return opened != b.path() || seen == every;
+                });
+                dialog->reject();
             });
-            QCOMPARE(bool(dialogs.askFileName(
-                         {.title = title, .startFolder = QFile::encodeName(folder)})),
-                     !chooseIn.isEmpty());
+            int chosenFilter = -1;
+            QCOMPARE(
+                bool(dialogs.askFileName({.title = title,
+                                          .startFolder = QFile::encodeName(folder),
+                                          .filter = "Text File (*.txt)|*.txt|All Files (*.*)|*.*||",
+                                          .chosenFilter = &chosenFilter})),
+                !chooseIn.isEmpty());
             QCOMPARE(shown.value(1), opened);
+            QCOMPARE(shown.mid(2), (QStringList{"Text File (*.txt)", "All Files (*.*)"}));
             QVERIFY(title.isEmpty() || shown[0] == title);
+            QCOMPARE(chosenFilter, chooseIn.isEmpty() ? 1 : 0);
+            if (opened == b.path())
+                QCOMPARE(seen, every);
         }
     }
 };
