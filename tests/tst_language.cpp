@@ -90,115 +90,110 @@ class TestLanguage : public QObject {
     Q_OBJECT
 
 private slots:
-    void choice_data();
-    void choice();
-    void walk_data();
-    void walk();
+    void choice_data() {
+        // What Qt makes of the variables, and the --lang option taken out of the
+        // arguments, in a fresh process each time: "language|arguments left", or
+        // "error|arguments" when the option is refused.
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("expected");
+        Row("LANG ja", "LANG=ja_JP.UTF-8", "", "ja|");
+        Row("LANG fr", "LANG=fr_FR.UTF-8", "", "en|");
+        Row("LANGUAGE, first we have", "LANG=C LANGUAGE=fr:ja_JP", "", "ja|");
+        const QString convert = "--convert p.fsq --output m.avi";
+        Row("inline, amid --convert", "LANG=en_US.UTF-8",
+            "--convert p.fsq --lang=ja --output m.avi", "ja|" + convert);
+        Row("last one counts; a project named like a language", "", "--lang en --lang=ja en",
+            "ja|en");
+        Row("unknown", "", "--lang de p.fsq", "--lang takes ja or en, not \"de\"|--lang de p.fsq");
+        Row("no value", "", "p.fsq --lang", "--lang needs a value: ja or en|p.fsq --lang");
+        // The program itself ("2|" its exit code, then a part of what it prints).
+        Row("program: before --help", "LANG=ja_JP.UTF-8", "vistrom --lang ja --help",
+            "0|--lang ja|en");
+        Row("program: unknown", "", "vistrom --lang fr --list-codecs",
+            "2|vistrom: --lang takes ja");
+    }
+
+    void choice() {
+        QFETCH(QString, environment);
+        QFETCH(QString, args);
+        QFETCH(QString, expected);
+        QStringList words = args.split(' ', Qt::SkipEmptyParts);
+        const bool program = args.startsWith("vistrom ");
+        const ProgramRun r =
+            RunWithLocale(program ? kVistrom : QCoreApplication::applicationFilePath(),
+                          program ? words.mid(1) : QStringList{kPrintLanguage} + words,
+                          environment.split(' ', Qt::SkipEmptyParts));
+        if (!program)
+            QCOMPARE(QString::number(r.exitCode) + '|' + r.out, "0|" + expected);
+        else if (QString::number(r.exitCode) != expected.left(1) ||
+                 !(r.out + r.err).contains(expected.mid(2).toUtf8()))
+            QFAIL(qPrintable(QStringLiteral("%1: %2%3").arg(r.exitCode).arg(r.out, r.err)));
+    }
+
+    void walk_data() {
+        QTest::addColumn<QString>("language");
+        for (const char* language : {"ja", "en", "ja"}) // and back: no text stays behind
+            QTest::newRow(language) << language;
+    }
+
+    void walk() {
+        // Every menu item and every dialog it opens, the real ones, each read and
+        // dismissed as soon as it shows; a few messages met on the way.
+        QFETCH(QString, language);
+        const bool japanese = language == "ja";
+        QVERIFY(ApplyLanguage(japanese ? UiLanguage::Japanese : UiLanguage::English));
+        QTemporaryDir dir;
+        QFile empty(dir.filePath("empty.fsq"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        Walk walk;
+        QTimer closer;
+        closer.callOnTimeout([&walk] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                walk.read(dialog);
+                dialog->reject();
+            }
+        });
+        closer.start(10);
+        Project project;
+        QtUserDialogs dialogs;
+        MainWindow window(&project, &dialogs);
+        dialogs.setOwner(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.openProjectAt(QFile::encodeName(dir.filePath("missing.fsq")));
+        window.openProjectAt(QFile::encodeName(empty.fileName()));
+        project.insertBlanks(0, 3);
+        window.listView()->placeDroppedFiles({QUrl::fromLocalFile(empty.fileName())});
+        for (MovieContainer container : {MovieContainer::Avi, MovieContainer::Mp4}) {
+            CompressionDialog compression(&window, ContainerCodecs(container), {}, container);
+            compression.show();
+            walk.read(&compression);
+        }
+        for (int column : {0, 1})
+            walk.texts << project.frameList()->headerData(column, Qt::Horizontal).toString();
+        for (QAction* menu : window.menuBar()->actions()) {
+            walk.texts << menu->text();
+            for (QAction* item : menu->menu()->actions()) {
+                walk.texts << item->text() << item->statusTip();
+                item->trigger();
+            }
+        }
+        const QString all = '\n' + walk.texts.join('\n') + '\n';
+        QVERIFY2(walk.cut.isEmpty(), qPrintable(walk.cut.join(" | ")));
+        if (japanese) {
+            for (const QString& text : kJapanese)
+                QVERIFY2(all.contains('\n' + text + '\n'), qPrintable(text));
+            QVERIFY2(all.contains(u"はい") && all.contains(u"いいえ"), "Qt's buttons in Japanese");
+            return;
+        }
+        static const QRegularExpression cjk(
+            "[\\x{3000}-\\x{30ff}\\x{3400}-\\x{9fff}\\x{ff00}-\\x{ffef}]");
+        QVERIFY2(!all.contains(cjk), qPrintable(all.mid(qMax(0, int(all.indexOf(cjk)) - 60), 120)));
+        QVERIFY(walk.texts.contains("&Yes") && walk.texts.contains("About Vistrom"));
+        QCOMPARE(QCoreApplication::translate("QGuiApplication", "QT_LAYOUT_DIRECTION"), "LTR");
+    }
 };
-
-void TestLanguage::choice_data() {
-    // What Qt makes of the variables, and the --lang option taken out of the
-    // arguments, in a fresh process each time: "language|arguments left", or
-    // "error|arguments" when the option is refused.
-    QTest::addColumn<QString>("environment");
-    QTest::addColumn<QString>("args");
-    QTest::addColumn<QString>("expected");
-    Row("LANG ja", "LANG=ja_JP.UTF-8", "", "ja|");
-    Row("LANG fr", "LANG=fr_FR.UTF-8", "", "en|");
-    Row("LC_ALL over LC_MESSAGES", "LC_MESSAGES=ja_JP.UTF-8 LC_ALL=en_US.UTF-8", "", "en|");
-    Row("LANGUAGE, first we have", "LANG=C LANGUAGE=fr:ja_JP", "", "ja|");
-    const QString convert = "--convert p.fsq --output m.avi";
-    Row("inline, amid --convert", "LANG=en_US.UTF-8", "--convert p.fsq --lang=ja --output m.avi",
-        "ja|" + convert);
-    Row("last one counts", "", "--lang en --lang=ja", "ja|");
-    Row("project named like a language", "", "--lang ja en", "ja|en");
-    Row("unknown", "", "--lang de p.fsq", "--lang takes ja or en, not \"de\"|--lang de p.fsq");
-    Row("no value", "", "p.fsq --lang", "--lang needs a value: ja or en|p.fsq --lang");
-    // The program itself ("2|" its exit code, then a part of what it prints).
-    Row("program: before --help", "LANG=ja_JP.UTF-8", "vistrom --lang ja --help", "0|--lang ja|en");
-    Row("program: unknown", "", "vistrom --lang fr --list-codecs", "2|vistrom: --lang takes ja");
-    Row("program: converter's options checked", "", "vistrom --lang en --convert p.fsq",
-        "2|--convert needs --output");
-}
-
-void TestLanguage::choice() {
-    QFETCH(QString, environment);
-    QFETCH(QString, args);
-    QFETCH(QString, expected);
-    QStringList words = args.split(' ', Qt::SkipEmptyParts);
-    const bool program = args.startsWith("vistrom ");
-    const ProgramRun r = RunWithLocale(program ? kVistrom : QCoreApplication::applicationFilePath(),
-                                       program ? words.mid(1) : QStringList{kPrintLanguage} + words,
-                                       environment.split(' ', Qt::SkipEmptyParts));
-    if (!program)
-        QCOMPARE(QString::number(r.exitCode) + '|' + r.out, "0|" + expected);
-    else if (QString::number(r.exitCode) != expected.left(1) ||
-             !(r.out + r.err).contains(expected.mid(2).toUtf8()))
-        QFAIL(qPrintable(QStringLiteral("%1: %2%3").arg(r.exitCode).arg(r.out, r.err)));
-}
-
-void TestLanguage::walk_data() {
-    QTest::addColumn<QString>("language");
-    for (const char* language : {"ja", "en", "ja"}) // and back: no text stays behind
-        QTest::newRow(language) << language;
-}
-
-void TestLanguage::walk() {
-    // Every menu item and every dialog it opens, the real ones, each read and
-    // dismissed as soon as it shows; a few messages met on the way.
-    QFETCH(QString, language);
-    const bool japanese = language == "ja";
-    QVERIFY(ApplyLanguage(japanese ? UiLanguage::Japanese : UiLanguage::English));
-    QTemporaryDir dir;
-    QFile empty(dir.filePath("empty.fsq"));
-    QVERIFY(empty.open(QIODevice::WriteOnly));
-    Walk walk;
-    QTimer closer;
-    closer.callOnTimeout([&walk] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            walk.read(dialog);
-            dialog->reject();
-        }
-    });
-    closer.start(10);
-    Project project;
-    QtUserDialogs dialogs;
-    MainWindow window(&project, &dialogs);
-    dialogs.setOwner(&window);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.openProjectAt(QFile::encodeName(dir.filePath("missing.fsq")));
-    window.openProjectAt(QFile::encodeName(empty.fileName()));
-    project.insertBlanks(0, 3);
-    window.listView()->placeDroppedFiles({QUrl::fromLocalFile(empty.fileName())});
-    for (MovieContainer container : {MovieContainer::Avi, MovieContainer::Mp4}) {
-        CompressionDialog compression(&window, ContainerCodecs(container), {}, container);
-        compression.show();
-        walk.read(&compression);
-    }
-    for (int column : {0, 1})
-        walk.texts << project.frameList()->headerData(column, Qt::Horizontal).toString();
-    for (QAction* menu : window.menuBar()->actions()) {
-        walk.texts << menu->text();
-        for (QAction* item : menu->menu()->actions()) {
-            walk.texts << item->text() << item->statusTip();
-            item->trigger();
-        }
-    }
-    const QString all = '\n' + walk.texts.join('\n') + '\n';
-    QVERIFY2(walk.cut.isEmpty(), qPrintable(walk.cut.join(" | ")));
-    if (japanese) {
-        for (const QString& text : kJapanese)
-            QVERIFY2(all.contains('\n' + text + '\n'), qPrintable(text));
-        QVERIFY2(all.contains(u"はい") && all.contains(u"いいえ"), "Qt's buttons in Japanese");
-        return;
-    }
-    static const QRegularExpression cjk(
-        "[\\x{3000}-\\x{30ff}\\x{3400}-\\x{9fff}\\x{ff00}-\\x{ffef}]");
-    QVERIFY2(!all.contains(cjk), qPrintable(all.mid(qMax(0, int(all.indexOf(cjk)) - 60), 120)));
-    QVERIFY(walk.texts.contains("&Yes") && walk.texts.contains("About Vistrom"));
-    QCOMPARE(QCoreApplication::translate("QGuiApplication", "QT_LAYOUT_DIRECTION"), "LTR");
-}
 
 int main(int argc, char** argv) {
     if (argc >= 2 && !std::strcmp(argv[1], kPrintLanguage)) {
