@@ -11,8 +11,6 @@
 #include <QItemSelectionModel>
 #include <QTest>
 
-#include <numeric>
-
 using Rows = QList<int>;
 using Paths = QList<QByteArray>;
 
@@ -82,28 +80,10 @@ inline QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<cannot open>");
 }
 
-// The rows start, start + 1, ..., count of them.
-inline Rows RowsFrom(int start, int count) {
-    Rows rows(count);
-    std::iota(rows.begin(), rows.end(), start);
-    return rows;
-}
-
 // The rows p0 .. p<count - 1>.
 inline Paths Numbered(int count) {
     Paths out;
     for (int i = 0; i < count; ++i)
         out << "p" + QByteArray::number(i);
     return out;
-}
-
-// Every label reads its own row number at the project's frame rate, every
-// icon follows its path.
-inline void VerifyRows(const Project& project) {
-    const FrameList* list = project.frameList();
-    for (int r = 0; r < list->size(); ++r) {
-        QCOMPARE(list->data(list->index(r, FrameList::LabelColumn)).toString(),
-                 TimeLabel(r, project.settings().fps));
-        QCOMPARE(list->icon(r), list->isBlank(r) ? FrameList::BlankIcon : FrameList::FilledIcon);
-    }
 }
