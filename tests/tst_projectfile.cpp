@@ -40,11 +40,6 @@ static QByteArray ReadText(const QByteArray& text) {
     return Joined(out + (ok ? data.rows : QByteArrayList{data.rows.isEmpty() ? "refused" : "?"}));
 }
 
-// A row name: the text with its line ends shown.
-static QByteArray Shown(const QByteArray& text) {
-    return QByteArray(text).replace('\r', "\\r").replace('\n', "\\n").left(60);
-}
-
 class TestProjectFile : public QObject {
     Q_OBJECT
 
@@ -58,13 +53,11 @@ private slots:
             // text around a number are taken, and no range is checked.
             {"!F12\nrow\n", "!F 2;row;"},
             {"!F 30\n!F\n!X 1\n!X\n!B z\n!W\n!D -\n!O 1\n!Oz\nrow\n", "row;"},
-            {"!F   +12fps\n!S 640, 480\nrow\n", "!F 12;!S 640,480;row;"},
-            {"!F 0\n!S 5,99999\n!B 7\nrow\n", "!F 0;!S 5,99999;!B 7;row;"},
+            {"!F   +12fps\n!S 5, 99999\n!B 7\nrow\n", "!F 12;!S 5,99999;!B 7;row;"},
             {"!S 640,480\n!S 640 480\nrow\n", "row;"},
             // Lines that are no key are passed over; the last key counts.
             {"!D 1\n!A 1\n!A2 x\n!A1 /k.wav\n!A1x/o.wav\n!f 10\n!s 1,2\n!\n!Q 3\n!F 3\n!F 9\nrow\n",
              "!F 9;!D 1;!A 1;!A1 /k.wav;row;"},
-            {"!F 12\n!S 100,200\n", "!F 12;!S 100,200;refused;"},
             {"", "refused;"},
             // Rows: each line a row (without settings lines too), as bytes, the
             // last without its end too; a line beginning with '!' is a setting
@@ -75,31 +68,25 @@ private slots:
             // A CR or LF in the last two bytes of a line as read is cut.
             {"!F 8\na\rb\n/a\r\n/b\r\r\n/c\rd", "a\rb;/a;/b;/c;"}};
         for (const auto& [text, read] : rows)
-            QTest::newRow(Shown(text).constData()) << text << read;
+            QTest::newRow(text.left(40).toPercentEncoding(" !/").constData()) << text << read;
     }
     void reader() {
         QFETCH(QByteArray, text);
         QTEST(ReadText(text), "read");
     }
     // The writer's exact text (CR LF; "!A1" without "!A 1" too; numbers as
-    // signed 32-bit), also on disk under a UTF-8 name, read back the same; an
-    // empty list has one row line.
+    // signed 32-bit), also on disk under a UTF-8 name; an empty list has one
+    // row line.
     void writer() {
-        const QByteArray texts[] = {
-            "!F 40\r\n!S 1280,20\r\n!X 1\r\n!B 2\r\n!W 1\r\n!D 1\r\n!O 1\r\n!A 1\r\n"
-            "!A1  /s/ファイル.wav \r\n\r\n \r\n\xff.png\r\n\r\n\r\n",
-            "!F -5\r\n!S -2147483648,1\r\n!X 0\r\n!B -3\r\n!W 0\r\n!D 0\r\n!A1 /s.wav\r\n\r\n"};
+        const QByteArray text = "!F -5\r\n!S -2147483648,20\r\n!X 1\r\n!B -3\r\n!W 1\r\n!D 1\r\n"
+                                "!O 1\r\n!A1  /s/ファイル.wav \r\n\r\n \r\n\xff.png\r\n\r\n\r\n";
         QTemporaryDir dir;
         const QString path = dir.filePath("round trip ✓.fsq");
-        for (const QByteArray& text : texts) {
-            ProjectData data, back;
-            QCOMPARE(ParseProjectText(text, data), ProjectReadResult::Ok);
-            QCOMPARE(ProjectFileText(data.settings, data.rows), text);
-            QVERIFY(WriteProjectData(QFile::encodeName(path), data.settings, data.rows));
-            QCOMPARE(ReadFile(path), text);
-            QCOMPARE(ReadProjectData(QFile::encodeName(path), back), ProjectReadResult::Ok);
-            QVERIFY(back.settings == data.settings && back.rows == data.rows);
-        }
+        ProjectData data;
+        QCOMPARE(ParseProjectText(text, data), ProjectReadResult::Ok);
+        QCOMPARE(ProjectFileText(data.settings, data.rows), text);
+        QVERIFY(WriteProjectData(QFile::encodeName(path), data.settings, data.rows));
+        QCOMPARE(ReadFile(path), text);
         QCOMPARE(ProjectFileText({}, {}),
                  QByteArray("!F 8\r\n!S 320,240\r\n!X 0\r\n!B 0\r\n!W 0\r\n!D 0\r\n\r\n"));
     }
@@ -108,14 +95,13 @@ private slots:
     // ends its line. A 65,536-byte line is a row, also with its CR LF split
     // between the pieces read. "<n>x<c>": n bytes c.
     void readFile_data() {
-        QTest::addColumn<QByteArrayList>("parts"); // the file's bytes; "missing", "folder", "huge"
+        QTest::addColumn<QByteArrayList>("parts"); // the file's bytes; "folder", "huge"
         QTest::addColumn<ProjectReadResult>("result");
         QTest::addColumn<qint64>("line"); // refused: the line; read: the rows
         QTest::addColumn<int>("error");
         using R = ProjectReadResult;
         auto row = [](const char* name, const QByteArrayList& parts, R r, qint64 line = 0,
                       int error = 0) { QTest::newRow(name) << parts << r << line << error; };
-        row("missing", {"missing"}, R::CannotOpen, 0, ENOENT);
         row("folder", {"folder"}, R::CannotOpen, 0, EISDIR);
         row("zero byte at 65,535", {"!F 8\n", "65530xa", QByteArray(1, '\0')}, R::NotText);
         row("zero byte past 64 KiB", {"!F 8\n", "65531xa", QByteArray("\0b\n/c\n", 6)}, R::Ok, 2);
@@ -136,14 +122,14 @@ private slots:
             const qsizetype x = part.indexOf('x'), n = part.left(std::max(x, 0LL)).toLongLong();
             bytes += n > 0 ? part.mid(x + 1).repeated(n) : part;
         }
+        const bool folder = parts[0] == "folder";
         if (parts[0] == "huge") // sparse: takes no room
             QVERIFY(QFile::resize(WriteFile(file, "!F 8\n/a\n"), kMaxProjectFileBytes + 1));
-        else if (parts[0] != "missing" && parts[0] != "folder")
+        else if (!folder)
             QVERIFY(!WriteFile(file, bytes).isEmpty());
         ProjectData data;
         data.rows = {"stale"};
         FileFailure failure;
-        const bool folder = parts[0] == "folder";
         QCOMPARE(ReadProjectData(QFile::encodeName(folder ? dir.path() : file), data, &failure),
                  result);
         const bool ok = result == ProjectReadResult::Ok;
@@ -152,33 +138,29 @@ private slots:
         QCOMPARE(data.rows.value(data.rows.size() - 1), ok ? QByteArray("/c") : QByteArray());
     }
     // Saving: a name that is not UTF-8 is written and read under exactly its
-    // bytes; the file's permissions are kept and a link's target replaced; a
-    // save that fails half-way (here: the file size limit, which also holds for
-    // root) tells why and leaves the old file as it was and no stray file.
+    // bytes; a link's target is replaced, not the link; a save that fails half-way (here: the file
+    // size limit, which also holds for root) tells why and leaves the old file as it was and no
+    // stray file.
     void saving() {
         QTemporaryDir dir;
         const QByteArray folder = QFile::encodeName(dir.path()), latin1 = folder + "/caf\xe9.fsq";
         const QByteArray link = folder + "/link.fsq";
         ProjectData data;
         QVERIFY(WriteProjectData(latin1, {}, {"/a.bmp", ""}));
-        QCOMPARE(::chmod(latin1.constData(), 0640), 0);
         QCOMPARE(::symlink(latin1.constData(), link.constData()), 0);
         QVERIFY(WriteProjectData(link, {}, {"/b.bmp"}));
         struct stat st {};
         QVERIFY(::lstat(link.constData(), &st) == 0 && S_ISLNK(st.st_mode));
-        QVERIFY(::stat(latin1.constData(), &st) == 0 && (st.st_mode & 0777) == 0640);
         QCOMPARE(ReadProjectData(latin1, data), ProjectReadResult::Ok);
         QCOMPARE(data.rows, QList<QByteArray>{"/b.bmp"});
         struct rlimit saved {};
         QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
-        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = saved;
-        small.rlim_cur = 4096;
+        const struct rlimit small { 4096, saved.rlim_max };
+        std::signal(SIGXFSZ, SIG_IGN); // a test program: nothing to give back
         QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
         int reason = 0;
         const bool written = WriteProjectData(link, {}, {QByteArray(100000, 'x')}, &reason);
         setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!written);
         QCOMPARE(reason, EFBIG);
         QCOMPARE(ReadProjectData(latin1, data), ProjectReadResult::Ok);
@@ -195,9 +177,8 @@ private slots:
         const QByteArray h("Vistrom data\r\n"), longPath = "/" + QByteArray(10 * 1024, 'p');
         const std::pair<QByteArray, QByteArray> rows[] = {
             {h, "="},
-            {h + "\r\na\r\n\r\n/\xff\xfe x \r\n\r\n", "=;a;;/\xff\xfe x ;;"},
-            {h + longPath + "\r\n\r\n" + longPath + "2\r\n",
-             "=" + longPath + ";;" + longPath + "2;"},
+            {h + "\r\n" + longPath + "\r\n\r\n/\xff\xfe x \r\n\r\n",
+             "=;" + longPath + ";;/\xff\xfe x ;;"},
             // Lone CR or LF end lines, LF LF is one line end; a last line without
             // its end is taken from 2 bytes on; the text ends at a zero byte.
             {h + QByteArray("a.bmp\rb.bmp\r\0c.bmp\r\n", 20), "a.bmp;b.bmp;"},
@@ -205,10 +186,9 @@ private slots:
             {h + "b\na.bmp\r\nb", "b;a.bmp;"},
             {"Vistrom data\na.bmp\r\n", "refused"},
             {"vistrom data\r\na.bmp\r\n", "refused"},
-            {"Vistrom data\r", "refused"},
-            {"a.bmp\nb.bmp\n", "refused"}};
+            {"Vistrom data\r", "refused"}};
         for (const auto& [text, rows] : rows)
-            QTest::newRow(Shown(text).constData()) << text << rows;
+            QTest::newRow(text.left(40).toPercentEncoding(" !/").constData()) << text << rows;
     }
     void clipboardText() {
         QFETCH(QByteArray, text);
