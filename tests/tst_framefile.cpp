@@ -45,9 +45,8 @@ private slots:
         row("||/a||/b", "", "2,/a\n3,/a\n4,/b\n5,*\n");
         row("", "", "1,*\n");
         row("||||", "n", "");
-        row("C:\\my pics\\a,b.bmp|/x, y/ z.png", "",
-            "0,C:\\my pics\\a,b.bmp\n1,/x, y/ z.png\n2,*\n");
-        // A long path whole; more images than a 16-bit count, the blank frame after.
+        // A long path whole, commas and blanks in it too; more images than a
+        // 16-bit count, the blank frame after.
         const QByteArray longPath = "/" + QByteArray(5000, 'p') + ",q r.png";
         row(longPath, "tn", "0," + longPath + "\n");
         QByteArrayList many;
@@ -71,8 +70,8 @@ private slots:
         QCOMPARE(ReadAll(QString::fromLocal8Bit(file.path())), expected);
         QCOMPARE(ReadBack(file.file()), expected);
     }
-    // "%ld" skips white space and takes a sign; the path then stays empty. A
-    // line refused leaves the line parsed before, and the reader stops there.
+    // "%ld" skips white space and takes a sign; the path then stays empty. At a
+    // line refused the reader stops, keeping the line read before.
     void acceptanceRule() {
         const std::tuple<QByteArray, long, const char*> rows[] = {
             // -99: refused
@@ -83,18 +82,15 @@ private slots:
             {"7,*\r\n", 7, "*"},  {"5, a b\n", 5, " a b"}, {"3,a,b,c\n", 3, "a,b,c"},
             {" 5,a\n", 5, ""},    {"-5,a\n", -5, ""}};
         for (const auto& [line, position, path] : rows) {
-            FrameLine parsed{-99, "untouched"};
-            QCOMPARE(ParseFrameLine(line, parsed), position != -99);
-            QCOMPARE(std::pair(parsed.position, parsed.path),
-                     std::pair(position, QByteArray(position != -99 ? path : "untouched")));
-            QByteArray text =
-                "0,/a b.png\r\n" + line + (line.endsWith('\n') ? "" : "\n") + "9,/z\n";
-            std::FILE* file = fmemopen(text.data(), size_t(text.size()), "r");
-            const QByteArray read = ReadBack(file);
-            std::fclose(file);
-            QVERIFY(read.startsWith("0,/a b.png\n"));
-            QCOMPARE(read.endsWith("9,/z\n"), position != -99);
+            FrameLine parsed;
+            QCOMPARE(ParseFrameLine(line, parsed) ? std::pair(parsed.position, parsed.path)
+                                                  : std::pair(-99L, QByteArray()),
+                     std::pair(position, QByteArray(path)));
         }
+        QByteArray text = "0,/a b.png\r\n5,\n9,/z\n";
+        std::FILE* file = fmemopen(text.data(), size_t(text.size()), "r");
+        QCOMPARE(ReadBack(file), QByteArray("0,/a b.png\n"));
+        std::fclose(file);
     }
     // Created exclusively, 0600, under a number drawn anew while the name is
     // taken: a planted file and a planted symbolic link are never opened or
@@ -112,7 +108,6 @@ private slots:
         struct stat info {};
         QCOMPARE(::lstat(path.constData(), &info), 0);
         QVERIFY(S_ISREG(info.st_mode) && (info.st_mode & 0777) == 0600);
-        QCOMPARE(file->writeLines({"/a"}, false, false), 2L);
         file.reset();
         QVERIFY(!QFile::exists(QFile::decodeName(path))); // removed after use
         QCOMPARE(ReadAll(dir.filePath("fsq_0001.tmp")), QByteArray("planted"));
