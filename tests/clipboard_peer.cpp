@@ -10,21 +10,19 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QTimer>
-#include <QUndoStack>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 int main(int argc, char** argv) {
     const bool copy = argc >= 2 && std::strcmp(argv[1], "copy") == 0; // else paste
-    QList<QByteArray> rows(argv + std::min(argc, 2), argv + argc);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     CancellingDialogs dialogs;
     Project project;
     FrameListView list(&project, &dialogs);
-    project.frameList()->resetRows(copy ? rows : QList<QByteArray>());
+    project.frameList()->resetRows(copy ? QList<QByteArray>(argv + 2, argv + argc)
+                                        : QList<QByteArray>()); // a new project has blank rows
     if (copy) {
         project.selectAll();
         list.copyRows();
@@ -45,6 +43,5 @@ int main(int argc, char** argv) {
         std::fwrite(path.constData(), 1, size_t(path.size()), stdout);
         std::fputc('\n', stdout);
     }
-    std::fflush(stdout);
     return 0;
 }
