@@ -15,9 +15,6 @@
 #include <functional>
 #include <map>
 
-// Settings name only the fields that differ from the defaults.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 const QByteArray H("Vistrom data\r\n");
 enum Flag { U = 0, M = 1, R = 2 }; // unchanged, modified, refused
 
@@ -229,7 +226,7 @@ private slots:
     // OK without a change marks the project modified, without a step.
     void settingsSteps() {
         Project p;
-        p.changeSettings({.fps = 25, .audioEnabled = true});
+        p.changeSettings({.fps = 25, .audioEnabled = true, .audioPath = {}});
         ProjectSettings browsed = p.settings();
         browsed.audioPath = "/sounds/\xff.wav";
         p.keepUnconfirmedSettings(browsed);
