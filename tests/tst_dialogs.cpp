@@ -87,7 +87,8 @@ private slots:
         QFETCH(QString, outcome);
         const bool fps = dialog == "fps";
         ScriptedDialogs seam;
-        ProjectSettings settings;
+        const ProjectSettings stored{.depth = ColourDepth::Bits16, .noTrailingBlank = true};
+        ProjectSettings settings = stored;
         FrameRateSizeDialog frame(settings, seam);
         RecordingValueDialog prompt(seam);
         prompt.value = 5;
@@ -102,6 +103,7 @@ private slots:
         shown->activateWindow();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edits[0]));
         QCOMPARE(edits[0]->selectedText(), fps ? "8" : "5");
+        QVERIFY(frame.depthRadio(1)->isChecked() && frame.noTrailingBlankCheck()->isChecked());
         for (qsizetype i = 0; i < edits.size(); ++i)
             edits[i]->setText(texts[i]);
         if (fps) {
@@ -117,7 +119,7 @@ private slots:
                     : QString::number(prompt.value),
                 outcome);
             QVERIFY(!fps || (settings.depth == ColourDepth::Bits24 && settings.trimAviSize &&
-                             settings.applyOrientation));
+                             settings.applyOrientation && settings.noTrailingBlank));
             return;
         }
         (fps ? frame.cancelButton() : prompt.cancelButton())->setFocus(); // must come back
@@ -133,64 +135,45 @@ private slots:
         QCOMPARE(edits[field]->selectedText(), texts[field]);
         QTest::keyClick(edits[field], Qt::Key_Escape); // leaving after a refusal stores nothing
         QVERIFY(!shown->isVisible() && prompt.value == 5);
-        QCOMPARE(settings, ProjectSettings{});
+        QCOMPARE(settings, stored);
     }
-    // The depth and the options as stored are shown and kept by OK, a preset
-    // sets only the size; a depth from a file outside 0..2 checks no button
-    // and is kept.
-    void depthAndOptions() {
+    // A preset sets only the size; a depth from a file outside 0..2 checks no
+    // button and is kept.
+    void presetAndUnknownDepth() {
         ScriptedDialogs seam;
-        for (const int depth : {1, 3}) {
-            ProjectSettings settings{.depth = ColourDepth(depth), .noTrailingBlank = true};
-            ProjectSettings vga = settings;
-            vga.width = 640, vga.height = 480;
-            FrameRateSizeDialog dialog(settings, seam);
-            for (int i = 0; i < 3; ++i)
-                QCOMPARE(dialog.depthRadio(i)->isChecked(), i == depth);
-            QVERIFY(dialog.noTrailingBlankCheck()->isChecked());
-            QVERIFY(!dialog.scaleImagesCheck()->isChecked() &&
-                    !dialog.trimAviSizeCheck()->isChecked());
-            dialog.show();
-            dialog.vgaButton()->click();
-            dialog.okButton()->click();
-            QCOMPARE(settings, vga);
-        }
+        ProjectSettings settings{.depth = ColourDepth(3)};
+        ProjectSettings vga = settings;
+        vga.width = 640, vga.height = 480;
+        FrameRateSizeDialog dialog(settings, seam);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!dialog.depthRadio(i)->isChecked());
+        dialog.vgaButton()->click();
+        dialog.okButton()->click();
+        QCOMPARE(settings, vga);
     }
     // Browse stores the chosen path and the box's state at once, even if the
-    // dialog is then cancelled; OK stores both. Path bytes are kept as they are.
-    void audioDialog_data() {
-        QTest::addColumn<QByteArray>("chosen"); // null: Browse is cancelled
-        QTest::addColumn<QStringList>("script");
-        QTest::addColumn<bool>("storedEnabled");
-        QTest::addColumn<QByteArray>("storedPath");
-        const QByteArray take2 = "/sounds/take 2\xff.wav", old = "/sounds/old.wav";
-        QTest::newRow("ticked at Browse, cleared, Cancel")
-            << take2 << QStringList{"tick", "browse", "tick", "cancel"} << true << take2;
-        QTest::newRow("Browse cancelled, Cancel")
-            << QByteArray() << QStringList{"tick", "browse", "cancel"} << false << old;
-        QTest::newRow("ticked, OK") << QByteArray() << QStringList{"tick", "ok"} << true << old;
-    }
+    // dialog is then cancelled; a cancelled Browse stores nothing; OK stores
+    // both. Path bytes are kept as they are.
     void audioDialog() {
-        QFETCH(QByteArray, chosen);
-        QFETCH(QStringList, script);
+        const QByteArray old = "/sounds/old.wav", take2 = "/sounds/take 2\xff.wav";
         ScriptedDialogs seam;
-        seam.files << (chosen.isNull() ? std::nullopt : std::optional(chosen));
-        ProjectSettings settings{.audioPath = "/sounds/old.wav"};
+        seam.files << std::nullopt << take2;
+        ProjectSettings settings{.audioPath = old};
         AudioDialog dialog(settings, seam);
         QVERIFY(dialog.pathEdit()->isReadOnly());
-        dialog.show();
-        QCOMPARE(dialog.pathEdit()->text(), QStringLiteral("/sounds/old.wav"));
-        for (const QString& step : script)
-            (step == "tick"     ? static_cast<QAbstractButton*>(dialog.audioCheck())
-             : step == "browse" ? dialog.browseButton()
-             : step == "ok"     ? dialog.okButton()
-                                : dialog.cancelButton())
-                ->click();
-        QCOMPARE(dialog.pathEdit()->text(),
-                 QFile::decodeName(chosen.isNull() ? settings.audioPath : chosen));
-        QTEST(settings.audioEnabled, "storedEnabled");
-        QTEST(settings.audioPath, "storedPath");
-        QCOMPARE(seam.fileRequests.size(), qsizetype(script.contains("browse")));
+        QCOMPARE(dialog.pathEdit()->text(), QFile::decodeName(old));
+        dialog.audioCheck()->click();
+        dialog.browseButton()->click(); // cancelled
+        QCOMPARE(settings, (ProjectSettings{.audioPath = old}));
+        dialog.browseButton()->click();
+        QCOMPARE(dialog.pathEdit()->text(), QFile::decodeName(take2));
+        dialog.audioCheck()->click();
+        dialog.cancelButton()->click();
+        QCOMPARE(settings, (ProjectSettings{.audioEnabled = true, .audioPath = take2}));
+        AudioDialog again(settings, seam);
+        again.audioCheck()->click();
+        again.okButton()->click();
+        QCOMPARE(settings, (ProjectSettings{.audioPath = take2}));
     }
     // AVI lists uncompressed frames first; another container has none, and
     // the note that the colour depth is AVI's. The first entry is picked; the
@@ -246,52 +229,50 @@ private slots:
                 QStringLiteral("(*.%1)").arg(ContainerExtension(MovieContainers()[size_t(i)]))));
         QCOMPARE(shown[0], "AVI-type file (*.avi)");
     }
-    // A Yes/No question offers exactly Yes and No; Enter takes Yes; Escape and
-    // the close box dismiss it, which is told apart from No ("action answer").
-    void yesNoQuestion_data() {
-        QTest::addColumn<QString>("row");
-        for (const char* row : {"yes yes", "no no", "enter yes", "escape dismiss", "close dismiss"})
-            QTest::newRow(row) << QString(row);
-    }
-    void yesNoQuestion() {
-        QFETCH(QString, row);
-        const QString action = row.section(' ', 0, 0);
-        QStringList shown;
-        WhenOpen<QMessageBox>([&](QMessageBox* box) {
-            shown << box->windowTitle() << box->text();
-            for (QAbstractButton* b : box->buttons())
-                if (b->isVisible())
-                    shown << b->text();
-            if (action == "yes" || action == "no")
-                box->button(action == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
-            else if (action == "close")
-                box->close();
+    // A message or question at start-up (window not shown yet) is centred on
+    // the screen. A Yes/No question offers exactly Yes and No; Enter takes
+    // Yes; Escape and the close box dismiss it, which is told apart from No.
+    void messageBoxes() {
+        QWidget hidden;
+        hidden.resize(400, 480);
+        QtUserDialogs dialogs(&hidden);
+        for (const QString row :
+             {"message", "yes yes", "no no", "enter yes", "escape dismiss", "close dismiss"}) {
+            const QString action = row.section(' ', 0, 0);
+            QStringList shown;
+            QPoint centre;
+            WhenOpen<QMessageBox>([&](QMessageBox* box) {
+                centre = box->frameGeometry().center();
+                shown << box->windowTitle() << box->text();
+                for (QAbstractButton* b : box->buttons())
+                    if (b->isVisible())
+                        shown << b->text();
+                if (action == "yes" || action == "no")
+                    box->button(action == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+                else if (action == "enter" || action == "escape")
+                    QTest::keyClick(box, action == "enter" ? Qt::Key_Return : Qt::Key_Escape);
+                else
+                    box->close();
+            });
+            const QString text = QStringLiteral("未保存のデータを保存しますか?");
+            if (action == "message")
+                dialogs.showMessage(text);
             else
-                QTest::keyClick(box, action == "enter" ? Qt::Key_Return : Qt::Key_Escape);
-        });
-        QtUserDialogs dialogs;
-        QCOMPARE(dialogs.askYesNo(QStringLiteral("未保存のデータを保存しますか?")),
-                 ScriptedDialogs::answer(row.section(' ', 1)));
-        QCOMPARE(shown.mid(0, 2), (QStringList{"Vistrom", "未保存のデータを保存しますか?"}));
-        QCOMPARE(shown.size(), 4); // Yes and No, nothing else
+                QCOMPARE(dialogs.askYesNo(text), ScriptedDialogs::answer(row.section(' ', 1)));
+            QCOMPARE(shown.mid(0, 2), (QStringList{"Vistrom", text}));
+            QCOMPARE(shown.size(), action == "message" ? 3 : 4); // OK, or Yes and No
+            QVERIFY2((centre - hidden.screen()->availableGeometry().center()).manhattanLength() <
+                         20,
+                     qPrintable(row));
+        }
     }
-    // A message at start-up (window not shown yet) is centred on the screen.
     // A file dialog has its title and opens in the folder asked for, else in
     // the folder of the file last chosen, at first in the home folder; it
     // reports the filter picked, and "*.*" lists names without a dot as well,
     // as it always did.
-    void placement() {
+    void fileDialog() {
         QTemporaryDir a, b;
-        QWidget hidden;
-        hidden.resize(400, 480);
-        QtUserDialogs dialogs(&hidden);
-        QPoint centre;
-        WhenOpen<QWidget>([&](QWidget* box) {
-            centre = box->frameGeometry().center();
-            box->close();
-        });
-        dialogs.showMessage(QStringLiteral("?"));
-        QVERIFY((centre - hidden.screen()->availableGeometry().center()).manhattanLength() < 20);
+        QtUserDialogs dialogs;
         const QStringList every{"IMAGE.BMP", "README", "list.txt"};
         for (const QString& name : every)
             QVERIFY(QFile(b.filePath(name)).open(QIODevice::WriteOnly));
