@@ -21,10 +21,18 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
-// A file Qt writes (PNG unless told; lossless where the format can be) of the
-// colours, 0xAARRGGBB top row first, stored as `format` and tagged with the
-// turn `transformation` (a QImageIOHandler::Transformation).
-inline QByteArray QtFile(int width, int height, std::vector<uint32_t> argb,
+// The colours, 0xAARRGGBB top row first, as a QImage of `format`: opaque
+// unless with alpha, so that palettes are exact.
+inline QImage Picture(int width, int height, const std::vector<uint32_t>& argb,
+                      QImage::Format format) {
+    const bool alpha = QImage::toPixelFormat(format).alphaUsage() == QPixelFormat::UsesAlpha;
+    return QImage(reinterpret_cast<const uchar*>(argb.data()), width, height,
+                  alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32)
+        .convertToFormat(format);
+}
+// A file Qt writes (PNG unless told; lossless where it can) of the Picture,
+// tagged with the turn `transformation` (a QImageIOHandler::Transformation).
+inline QByteArray QtFile(int width, int height, const std::vector<uint32_t>& argb,
                          const char* type = "png", QImage::Format format = QImage::Format_RGB32,
                          int transformation = 0) {
     QByteArray out;
@@ -32,10 +40,7 @@ inline QByteArray QtFile(int width, int height, std::vector<uint32_t> argb,
     QImageWriter writer(&buffer, type);
     writer.setQuality(100);
     writer.setTransformation(QImageIOHandler::Transformations(transformation));
-    const bool alpha = format == QImage::Format_ARGB32; // else opaque, and palettes exact
-    writer.write(QImage(reinterpret_cast<const uchar*>(argb.data()), width, height,
-                        alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32)
-                     .convertToFormat(format));
+    writer.write(Picture(width, height, argb, format));
     return out;
 }
 // A colour that is different at every pixel, for checking where pixels land.

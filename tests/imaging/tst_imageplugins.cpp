@@ -1,8 +1,6 @@
-// The BMP reader and the decoder plug-ins (JPEG, PNG, WebP, TIFF, GIF, HEIF)
-// through the loader: the extension dispatch, the plug-ins' GetPicture
-// interface, the orientation they apply when asked, the fallback to the BMP
-// reader, and test plug-ins that load without GetPicture, fail, or answer
-// nonsense.
+// The BMP reader and the decoder plug-ins through the loader: dispatch,
+// GetPicture, orientation, the fallback to the BMP reader, and test plug-ins
+// that load without GetPicture, fail, or answer nonsense.
 
 #include "BmpFixtures.h"
 
@@ -34,10 +32,8 @@
 #include <unistd.h>
 #include <webp/mux.h>
 
-// Files are written by real writers: PNG, WebP and most TIFF by Qt's; JPEG,
-// WebP animations, TIFF tiles and strips, GIF and HEIF by the libraries'
-// own; BMP byte by byte. Colours are 0xAARRGGBB, top row first; cases name
-// only the fields they need.
+// Files come from Qt's writers where it has them, else the libraries' own;
+// BMP byte by byte. Colours are 0xAARRGGBB, top row first.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using namespace fixtures;
@@ -114,36 +110,30 @@ QByteArray PackRows(const std::vector<uint32_t>& values, int width, int height, 
     }
     return out;
 }
-// R, G, B[, A] bytes of 0xAARRGGBB colours.
-std::vector<uint8_t> RgbBytes(const std::vector<uint32_t>& argb, bool alpha = false) {
-    std::vector<uint8_t> out;
-    for (uint32_t c : argb) {
-        out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
-        if (alpha)
-            out.push_back(uint8_t(c >> 24));
-    }
-    return out;
-}
 constexpr uint32_t White = 0xffffffffu, Black = 0xff000000u;
 // Pictures of cells (16 x 16 pixels unless told) named by letters, rows split
 // by '/': "ABC/DEF". A small letter is its capital's colour, transparent; '.'
-// is white. JPEG keeps such flat areas nearly exact.
+// is white; grey cells show their colour's grey level. JPEG keeps such flat
+// areas nearly exact.
 uint32_t CellColour(char letter) {
     static const uint32_t colours[] = {0xe02020, 0x20c040, 0x2040e0, 0xe0e020, 0xe020e0, 0x20e0e0};
     return letter == '.'   ? White
            : letter >= 'a' ? colours[letter - 'a']
                            : Black | colours[letter - 'A'];
 }
-Pixels Cells(const QByteArray& grid, int cell = 16) {
+Pixels Cells(const QByteArray& grid, int cell = 16, bool grey = false) {
     const QList<QByteArray> rows = grid.split('/');
     Pixels out;
     for (int y = 0; y < rows.size() * cell; ++y)
-        for (int x = 0; x < rows[0].size() * cell; ++x)
-            out.push_back(CellColour(rows[y / cell][x / cell]));
+        for (int x = 0; x < rows[0].size() * cell; ++x) {
+            const uint32_t c = CellColour(rows[y / cell][x / cell]);
+            out.push_back(grey ? Black | uint32_t(qGray(c)) * 0x10101u : c);
+        }
     return out;
 }
-// samples: height rows of width x components bytes (3: RGB, 4: CMYK).
-QByteArray MakeJpeg(int width, int height, int components, const std::vector<uint8_t>& samples) {
+// A JPEG of one CMYK colour, as Adobe software writes it: inverted, so that
+// each byte is 255 - ink.
+QByteArray CmykJpeg(int width, int height, const QByteArray& cmyk) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -153,18 +143,14 @@ QByteArray MakeJpeg(int width, int height, int components, const std::vector<uin
     jpeg_mem_dest(&cinfo, &out, &outSize);
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 4 ? JCS_CMYK : JCS_RGB;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 100, TRUE);
-    for (int c = 0; c < cinfo.num_components; ++c) // no chroma subsampling
-        cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row =
-            const_cast<JSAMPROW>(samples.data() + size_t(cinfo.next_scanline) * width * components);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
+    QByteArray row = cmyk.repeated(width);
+    for (auto p = reinterpret_cast<JSAMPROW>(row.data()); cinfo.next_scanline < cinfo.image_height;)
+        jpeg_write_scanlines(&cinfo, &p, 1);
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
     QByteArray result(reinterpret_cast<const char*>(out), qsizetype(outSize));
@@ -209,10 +195,11 @@ QByteArray PatternTiff(int width, int height, int rows, bool tiled) {
     TIFFSetField(tif, TIFFTAG_COMPRESSION, tiled ? COMPRESSION_NONE : COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(tif, tiled ? TIFFTAG_TILEWIDTH : TIFFTAG_IMAGEWIDTH, width); // strips: again
     TIFFSetField(tif, tiled ? TIFFTAG_TILELENGTH : TIFFTAG_ROWSPERSTRIP, rows);
-    std::vector<uint8_t> samples = RgbBytes(Pattern(width, height + rows));
+    QImage rgb =
+        Picture(width, height + rows, Pattern(width, height + rows), QImage::Format_RGB888);
     for (int y = 0; y < height; y += tiled ? rows : 1)
-        tiled ? TIFFWriteTile(tif, &samples[size_t(y) * width * 3], 0, uint32_t(y), 0, 0)
-              : TIFFWriteScanline(tif, &samples[size_t(y) * width * 3], uint32_t(y), 0);
+        tiled ? TIFFWriteTile(tif, rgb.scanLine(y), 0, uint32_t(y), 0, 0)
+              : TIFFWriteScanline(tif, rgb.scanLine(y), uint32_t(y), 0);
     TIFFClose(tif);
     return file.readAll();
 }
@@ -275,10 +262,10 @@ QByteArray MakeHeif(heif_compression_format format, int width, int height,
     heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    const std::vector<uint8_t> bytes = RgbBytes(argb, alpha);
-    const int rowBytes = width * (alpha ? 4 : 3);
+    const QImage rgb =
+        Picture(width, height, argb, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     for (int y = 0; y < height; ++y)
-        std::copy_n(&bytes[size_t(y) * rowBytes], rowBytes, plane + size_t(y) * stride);
+        std::copy_n(rgb.constScanLine(y), width * (alpha ? 4 : 3), plane + size_t(y) * stride);
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
     heif_context_get_encoder_for_format(context, format, &encoder);
@@ -314,12 +301,6 @@ QByteArray WithExif(const QByteArray& jpeg, int orientation, bool bigEndian, cha
 void Row(const char* name, const QByteArray& file, int width, const Pixels& expected = {},
          bool apply = false) {
     QTest::newRow(name) << file << width << expected << apply;
-}
-Pixels Palette(int n) {
-    Pixels p;
-    for (int i = 0; i < n; ++i)
-        p.push_back(PatternColour(i, i * 7 + 1));
-    return p;
 }
 // A picture in the file's pixel format: palette indices (3x + 5y) mod
 // `entries` (past the stored table they read black), or words of varied
@@ -363,11 +344,10 @@ void BmpRows() {
     for (size_t i = 0; i < std::size(sizes); i += 2)
         for (int height : {3, -3})
             BmpRow(Bmp(sizes[i + 1], height, sizes[i], {}, 0,
-                       Palette(sizes[i] <= 8 ? 1 << sizes[i] : 0)));
-    BmpRow(Bmp(9, 4, 8, {}, 0, Palette(16), 16), 40);
-    BmpRow(Bmp(5, 2, 4, {}, 0, Palette(3), 3), 5);
-    BmpRow(Bmp(6, 2, 8, {}, 0, Palette(256), 0, 12)); // the OS/2 core header
-    BmpRow(Bmp(3, -3, 8, {}, 0, Palette(9), 9, 124, 4));
+                       Pattern(sizes[i] <= 8 ? 1 << sizes[i] : 0, 1)));
+    BmpRow(Bmp(9, 4, 8, {}, 0, Pattern(16, 1), 16), 40);
+    BmpRow(Bmp(6, 2, 8, {}, 0, Pattern(256, 1), 0, 12)); // the OS/2 core header
+    BmpRow(Bmp(3, -3, 8, {}, 0, Pattern(9, 1), 9, 124, 4));
     for (auto [header, gap] : {std::pair{40u, 0}, {124u, 6}, {56u, 0}})
         BmpRow(Bmp(7, 2, 16, {}, 3, {0xf800, 0x07e0, 0x001f}, 0, header, gap));
     BmpRow(Bmp(3, 3, 32, {}, 3, {0xff0000, 0xff00, 0xff, Black}, 0, 108)); // alpha mask
@@ -375,16 +355,15 @@ void BmpRows() {
     BmpRow(Bmp(2, 2, 32, {}, 3, {0x3ff00000, 0x000ffc00, 0x000003ff}));
     // The pixel array is where bfOffBits says, not where the table ends; a
     // 24-bit file may carry a colour table.
-    BmpRow(Bmp(5, 3, 24, {}, 0, {}, 0, 124, 13));
     BmpRow(Bmp(5, 3, 24, {}, 0, {}, 0, 40, 13));
-    BmpRow(Bmp(5, 3, 24, {}, 0, Palette(2), 2));
-    // RLE8 and RLE4 in 6-pixel rows, decoded by us: pixels skipped by a delta
-    // or an end of line stay black ('.'); runs past the row end are cut.
-    // RLE8: three of 1; absolute 2 3 4, padded; end of line; two of 5;
-    // delta right 2, up 1; four of 6 from x = 4; end of bitmap. RLE4: 1 2 1;
-    // absolute 3 4 5 (two bytes, no pad); end of line; absolute 6 7 1 2 3,
-    // padded; one of 0; end of bitmap. The last one stops early.
-    const Pixels palette = Palette(16);
+    BmpRow(Bmp(5, 3, 24, {}, 0, Pattern(2, 1), 2));
+    // RLE8 and RLE4 in 6-pixel rows: pixels skipped by a delta or an end of
+    // line stay black ('.'), runs past the row end are cut. RLE8: three of 1;
+    // absolute 2 3 4, padded; end of line; two of 5; delta right 2, up 1;
+    // four of 6 from x = 4; end of bitmap. RLE4: 1 2 1; absolute 3 4 5 (two
+    // bytes, no pad); end of line; absolute 6 7 1 2 3, padded; one of 0; end
+    // of bitmap. The last one stops early.
+    const Pixels palette = Pattern(16, 1);
     for (auto [bits, stream, shown] :
          {std::tuple{8, "0301 000302030400 0000 0205 00020201 0406 0001", "....6655....111234"},
           {4, "0312 00033450 0000 000567123000 0107 0001", "671230121345"},
@@ -404,11 +383,9 @@ void BmpRows() {
     Pixels shorter = Pattern(2, 3, Black);
     shorter[0] = shorter[1] = shorter[3] = Black;
     Row("shorter than its rows.bmp", file, 2, shorter);
-    // Colour table cut short: the missing entries read as black.
-    file = MakeBmp(Bmp(2, 1, 8, QByteArray::fromHex("0001ffff"))).left(14 + 40);
-    Poke32(file, 2, 14 + 40 + 1024 + 4);
-    Poke32(file, 10, 14 + 40 + 1024);
-    Row("colour table cut short.bmp", file, 2, Pixels(2, Black));
+    // The file ends inside its colour table: the missing entries read black.
+    Row("colour table cut short.bmp", MakeBmp(Bmp(2, 1, 8, {}, 0, {}, 0, 40, 0, 1082, 1078)), 2,
+        Pixels(2, Black));
     // RLE streams that run past rows, the data or the picture end in a
     // picture; the same stream promised but cut off the file reads black
     // (found by the fuzzer).
@@ -417,7 +394,8 @@ void BmpRows() {
              "1:000205", "1:" + QByteArray(2000, '0'), "2:00fe12", "2:05"}) {
         const uint32_t compression = uint32_t(row[0] - '0');
         const int bits = compression == 1 ? 8 : 4;
-        Bmp s = Bmp(5, 3, bits, QByteArray::fromHex(row.mid(2)), compression, Palette(1 << bits));
+        Bmp s =
+            Bmp(5, 3, bits, QByteArray::fromHex(row.mid(2)), compression, Pattern(1 << bits, 1));
         Row(qPrintable("RLE " + row.left(20) + ".bmp"), MakeBmp(s), 5);
         s.bfOffBits = uint32_t(MakeBmp(s).size() + 10);
         s.bfSize = *s.bfOffBits + uint32_t(s.pixels.size());
@@ -443,7 +421,7 @@ void BmpRows() {
     }
     // More colours than the table holds.
     for (auto [bits, used] : {std::pair{8, 257u}, {1, 3u}, {4, 17u}, {8, 0xffffffffu}})
-        files.push_back(MakeBmp(Bmp(4, 4, bits, QByteArray(64, 0), 0, Palette(4), used)));
+        files.push_back(MakeBmp(Bmp(4, 4, bits, QByteArray(64, 0), 0, Pattern(4, 1), used)));
     for (size_t i = 0; i < files.size(); ++i)
         Row(qPrintable(QString("hostile %1.bmp").arg(i)), files[i], -1);
 }
@@ -467,7 +445,8 @@ private slots:
         savedStderr = ::dup(2);
         ::dup2(errors.handle(), 2);
         const std::pair<const char*, QByteArray> made[] = {
-            {"picture.jpg", MakeJpeg(48, 32, 3, RgbBytes(Cells("ABC/DEF")))},
+            {"picture.jpg",
+             QtFile(48, 32, Cells("ABC/DEF", 16, true), "jpeg", QImage::Format_Grayscale8)},
             {"picture.png", QtFile(7, 5, Pattern(7, 5))},
             {"picture.webp", QtFile(7, 5, Pattern(7, 5), "webp")},
             {"picture.tif", QtFile(7, 5, Pattern(7, 5), "tiff")},
@@ -655,15 +634,13 @@ void TestImagePlugins::decodes_data() {
     QTest::addColumn<bool>("apply"); // the orientation tag
     BmpRows();
     const Pixels stored = Cells("ABC/DEF"), pattern = Pattern(7, 5, Black);
-    const QByteArray jpeg = MakeJpeg(48, 32, 3, RgbBytes(stored));
-    // Grey comes as 8 bits with a table. CMYK as Adobe software writes it,
-    // inverted: C0 M255 Y255 K128 is dark red.
+    // JPEG in 8-bit grey, with a table (Qt writes colour with its chroma
+    // halved); CMYK inverted: C0 M255 Y255 K128 is dark red.
+    const QByteArray jpeg =
+        QtFile(48, 32, Cells("ABC/DEF", 16, true), "jpeg", QImage::Format_Grayscale8);
+    Row("CMYK.jpg", CmykJpeg(17, 8, QByteArray::fromHex("ff00007f")), 17,
+        Pixels(17 * 8, 0xff7f0000u));
     const Pixels greys = {Black, 0xff808080u, White, 0xff202020u, 0xffe0e0e0u, Black};
-    Row("grey.jpg", QtFile(3, 2, greys, "jpeg", QImage::Format_Grayscale8), 3, greys);
-    std::vector<uint8_t> cmyk;
-    for (int i = 0; i < 17 * 8; ++i)
-        cmyk.insert(cmyk.end(), {255, 0, 0, 127});
-    Row("CMYK.jpg", MakeJpeg(17, 8, 4, cmyk), 17, Pixels(17 * 8, 0xff7f0000u));
 
     // Every plug-in puts transparency over white alike.
     const Pixels translucent = {0xffc80a14u, 0x00c80a14u, 0x80000000u};
@@ -732,8 +709,8 @@ void TestImagePlugins::decodes_data() {
                                   "AD/BE/CF", "DA/EB/FC", "FC/EB/DA", "CF/BE/AD"};
     auto row = [](const QString& what, const QByteArray& file, bool apply, const char* shown,
                   int cell = 16) {
-        Row(qPrintable(what), file, int(QByteArray(shown).indexOf('/')) * cell, Cells(shown, cell),
-            apply);
+        Row(qPrintable(what), file, int(QByteArray(shown).indexOf('/')) * cell,
+            Cells(shown, cell, what.endsWith(".jpg")), apply);
     };
     for (int o = 1; o <= 8; ++o)
         row(QString("Exif orientation %1.jpg").arg(o), WithExif(jpeg, o, o % 2 == 0), true,
