@@ -24,24 +24,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <cstdio>
-#include <cstring>
-
 namespace {
-
-constexpr char kPrintLanguage[] = "--print-desktop-language";
-const QString kVistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
-
-// Runs `program` with the locale variables set as `settings` ("NAME=value") say.
-ProgramRun RunWithLocale(const QString& program, const QStringList& args,
-                         const QStringList& settings) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
-        env.remove(name);
-    for (const QString& setting : settings)
-        env.insert(setting.section('=', 0, 0), setting.section('=', 1));
-    return RunProgram(program, args, {}, env);
-}
 
 // A few of the texts met walking the Japanese window: menus, a dialog, a message.
 const QStringList kJapanese =
@@ -80,55 +63,66 @@ struct Walk {
     }
 };
 
-template <typename... T> void Row(const char* name, const T&... values) {
-    (QTest::newRow(name) << ... << values);
-}
-
 } // namespace
 
 class TestLanguage : public QObject {
     Q_OBJECT
 
 private slots:
-    void choice_data() {
-        // What Qt makes of the variables, and the --lang option taken out of the
-        // arguments, in a fresh process each time: "language|arguments left", or
-        // "error|arguments" when the option is refused.
-        QTest::addColumn<QString>("environment");
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<QString>("expected");
-        Row("LANG ja", "LANG=ja_JP.UTF-8", "", "ja|");
-        Row("LANG fr", "LANG=fr_FR.UTF-8", "", "en|");
-        Row("LANGUAGE, first we have", "LANG=C LANGUAGE=fr:ja_JP", "", "ja|");
-        const QString convert = "--convert p.fsq --output m.avi";
-        Row("inline, amid --convert", "LANG=en_US.UTF-8",
-            "--convert p.fsq --lang=ja --output m.avi", "ja|" + convert);
-        Row("last one counts; a project named like a language", "", "--lang en --lang=ja en",
-            "ja|en");
-        Row("unknown", "", "--lang de p.fsq", "--lang takes ja or en, not \"de\"|--lang de p.fsq");
-        Row("no value", "", "p.fsq --lang", "--lang needs a value: ja or en|p.fsq --lang");
-        // The program itself ("2|" its exit code, then a part of what it prints).
-        Row("program: before --help", "LANG=ja_JP.UTF-8", "vistrom --lang ja --help",
-            "0|--lang ja|en");
-        Row("program: unknown", "", "vistrom --lang fr --list-codecs",
-            "2|vistrom: --lang takes ja");
+    // The desktop's languages in Qt's order (this process runs with
+    // LANGUAGE=fr:ja_JP): the first that is Japanese or English, else English.
+    void desktop() {
+        QCOMPARE(DesktopLanguage(), UiLanguage::Japanese);
+        QCOMPARE(LanguageForDesktop({"C", "ja_JP.UTF-8@mod", "en"}), UiLanguage::Japanese);
+        QCOMPARE(LanguageForDesktop({"fr_FR.UTF-8", "en-GB", "ja"}), UiLanguage::English);
+        QCOMPARE(LanguageForDesktop({"fr", "C"}), UiLanguage::English);
     }
 
-    void choice() {
-        QFETCH(QString, environment);
+    // The --lang option taken out of the arguments: "language|arguments left",
+    // or "error|arguments" when the option is refused (no --lang: the desktop's).
+    void option_data() {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("inline, amid --convert") << "--convert p.fsq --lang=en --output m.avi"
+                                                << "en|--convert p.fsq --output m.avi";
+        QTest::newRow("last one counts; a project named like a language")
+            << "--lang en --lang=ja en"
+            << "ja|en";
+        QTest::newRow("none") << "p.fsq"
+                              << "ja|p.fsq";
+        QTest::newRow("unknown") << "--lang de p.fsq"
+                                 << "--lang takes ja or en, not \"de\"|--lang de p.fsq";
+        QTest::newRow("no value") << "p.fsq --lang"
+                                  << "--lang needs a value: ja or en|p.fsq --lang";
+    }
+    void option() {
         QFETCH(QString, args);
-        QFETCH(QString, expected);
-        QStringList words = args.split(' ', Qt::SkipEmptyParts);
-        const bool program = args.startsWith("vistrom ");
-        const ProgramRun r =
-            RunWithLocale(program ? kVistrom : QCoreApplication::applicationFilePath(),
-                          program ? words.mid(1) : QStringList{kPrintLanguage} + words,
-                          environment.split(' ', Qt::SkipEmptyParts));
-        if (!program)
-            QCOMPARE(QString::number(r.exitCode) + '|' + r.out, "0|" + expected);
-        else if (QString::number(r.exitCode) != expected.left(1) ||
-                 !(r.out + r.err).contains(expected.mid(2).toUtf8()))
-            QFAIL(qPrintable(QStringLiteral("%1: %2%3").arg(r.exitCode).arg(r.out, r.err)));
+        QByteArrayList words = ("vistrom " + args).toUtf8().split(' ');
+        std::vector<char*> argv;
+        for (QByteArray& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        int argc = int(words.size());
+        const LanguageOption option = TakeLanguageOption(argc, argv.data());
+        QVERIFY(!argv[size_t(argc)]);
+        QStringList left;
+        for (int i = 1; i < argc; ++i)
+            left << argv[size_t(i)];
+        const bool japanese = option.language.value_or(DesktopLanguage()) == UiLanguage::Japanese;
+        QTEST((option.error.isEmpty() ? japanese ? "ja" : "en" : option.error) + '|' +
+                  left.join(' '),
+              "expected");
+    }
+
+    // The program takes the option before all others and refuses a language
+    // it does not speak.
+    void program() {
+        const QString vistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
+        const ProgramRun help = RunProgram(vistrom, {"--lang", "ja", "--help"});
+        QVERIFY2(help.exitCode == 0 && help.out.contains("--lang ja|en"), help.out.constData());
+        const ProgramRun refused = RunProgram(vistrom, {"--lang", "fr", "--list-codecs"});
+        QVERIFY2(refused.exitCode == 2 && refused.err.contains("vistrom: --lang takes ja"),
+                 refused.err.constData());
     }
 
     void walk_data() {
@@ -196,20 +190,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && !std::strcmp(argv[1], kPrintLanguage)) {
-        const LanguageOption option = TakeLanguageOption(argc, argv);
-        QCoreApplication app(argc, argv);
-        QStringList left;
-        for (int i = 2; i < argc; ++i)
-            left << argv[i];
-        const UiLanguage language = option.language.value_or(DesktopLanguage());
-        std::fputs(qPrintable((option.error.isEmpty()
-                                   ? QString(language == UiLanguage::Japanese ? "ja" : "en")
-                                   : option.error) +
-                              '|' + left.join(' ') + (argv[argc] ? "!" : "")),
-                   stdout);
-        return 0;
-    }
+    qputenv("LANGUAGE", "fr:ja_JP"); // the desktop's languages, before Qt reads them
     QApplication app(argc, argv);
     TestLanguage test;
     return QTest::qExec(&test, argc, argv);
