@@ -187,7 +187,6 @@ private slots:
             dialog.show();
             QListWidget* list = dialog.codecList();
             QCOMPARE(dialog.choice().encoder, avi ? "" : "libx264");
-            QCOMPARE(list->count(), int(codecs.size()));
             QCOMPARE(list->findItems("Uncompressed", Qt::MatchContains).size(), avi ? 1 : 0);
             const auto* note = dialog.findChild<QLabel*>("depthNote");
             QCOMPARE(note && note->isVisible(), !avi);
@@ -224,9 +223,6 @@ private slots:
         QCOMPARE(QFile::decodeName(AskMovieFileName(seam).value_or("")).section('/', -1), row[2]);
         const QStringList shown = QtUserDialogs::nameFilters(seam.fileRequests[0].filter);
         QCOMPARE(shown.size(), qsizetype(MovieContainers().size()));
-        for (qsizetype i = 0; i < shown.size(); ++i)
-            QVERIFY(shown[i].endsWith(
-                QStringLiteral("(*.%1)").arg(ContainerExtension(MovieContainers()[size_t(i)]))));
         QCOMPARE(shown[0], "AVI-type file (*.avi)");
     }
     // A message or question at start-up (window not shown yet) is centred on
