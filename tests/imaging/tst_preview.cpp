@@ -7,6 +7,7 @@
 #include "imaging/PluginLoader.h"
 #include "ui/PreviewPane.h"
 
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,30 +22,21 @@ private slots:
     void shows() {
         SetPluginSearchDirsForTesting(std::vector<std::string>{VISTROM_BIN_DIR});
         QTemporaryDir dir;
-        for (const char* row :
-             {"wide.bmp 1500 3", "a.bmp 30 20", "a.png 9 7", "missing.png 0 0", " 0 0"}) {
+        for (const char* row : {"wide.bmp 1500 3", "a.png 9 7", "missing.png 0 0", " 0 0"}) {
             const QList<QByteArray> f = QByteArray(row).split(' ');
-            const QSize size(f[1].toInt(), f[2].toInt()), page(std::max(size.width(), 1280), 1280);
+            const int w = f[1].toInt(), h = f[2].toInt();
             const QByteArray path = f[0].isEmpty() ? f[0] : QFile::encodeName(dir.filePath(f[0]));
-            QVERIFY(size.isEmpty() ||
-                    WriteFile(QFile::decodeName(path), QtFile(size.width(), size.height(),
-                                                              Pattern(size.width(), size.height()),
-                                                              f[0].right(3).constData())));
+            QImage meant(std::max(w, 1280), 1280, QImage::Format_RGB32);
+            meant.fill(Qt::white);
+            QPainter(&meant).drawImage(0, 0, Picture(w, h, Pattern(w, h), QImage::Format_RGB32));
+            QVERIFY(!w || WriteFile(QFile::decodeName(path),
+                                    QtFile(w, h, Pattern(w, h), f[0].right(3).constData())));
             PreviewPane view;
             view.showImage(QFile::encodeName(dir.filePath("wide.bmp")));
             view.showImage(path);
             QCOMPARE(view.path(), path);
-            QCOMPARE(QSize(view.picture().width(), view.picture().height()), size);
-            QCOMPARE(view.pageSize(), page);
-            const QImage shown =
-                view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            QCOMPARE(shown.size(), page);
-            for (int y = 0; y < size.height(); ++y)
-                for (int x = 0; x < size.width(); ++x)
-                    QCOMPARE(shown.pixel(x, y), 0xff000000u | PatternColour(x, y));
-            for (QPoint white : {QPoint(size.width(), 0), QPoint(0, size.height()),
-                                 QPoint(page.width() - 1, page.height() - 1)})
-                QVERIFY(!shown.rect().contains(white) || shown.pixel(white) == 0xffffffffu);
+            QCOMPARE(view.pageSize(), meant.size());
+            QCOMPARE(view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32), meant);
         }
     }
 };
