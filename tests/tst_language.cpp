@@ -1,6 +1,7 @@
 // The language the program speaks: the desktop's language in Qt's order, the
-// --lang option, and the whole window walked in each language: the specified
-// Japanese texts, no Japanese left under English, nothing cut off.
+// --lang option (the program's use of it: tst_containers), and the whole
+// window walked in each language: the specified Japanese texts, no Japanese
+// left under English, nothing cut off.
 
 #include "dialogs/CompressionDialog.h"
 #include "dialogs/QtUserDialogs.h"
@@ -9,8 +10,6 @@
 #include "project/Project.h"
 #include "ui/FrameListView.h"
 #include "ui/MainWindow.h"
-
-#include "program_run.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -112,17 +111,6 @@ private slots:
         QTEST((option.error.isEmpty() ? japanese ? "ja" : "en" : option.error) + '|' +
                   left.join(' '),
               "expected");
-    }
-
-    // The program takes the option before all others and refuses a language
-    // it does not speak.
-    void program() {
-        const QString vistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
-        const ProgramRun help = RunProgram(vistrom, {"--lang", "ja", "--help"});
-        QVERIFY2(help.exitCode == 0 && help.out.contains("--lang ja|en"), help.out.constData());
-        const ProgramRun refused = RunProgram(vistrom, {"--lang", "fr", "--list-codecs"});
-        QVERIFY2(refused.exitCode == 2 && refused.err.contains("vistrom: --lang takes ja"),
-                 refused.err.constData());
     }
 
     void walk_data() {
