@@ -57,16 +57,16 @@ class TestDialogs : public QObject {
 
 private slots:
     // The value prompt (up to a maximum) and the frame rate dialog (frame
-    // rate, width, height; full-width digits too) read whole numbers. Each
-    // opens with its first number selected, so typing replaces it; Enter
-    // accepts. OK reads the fields in tab order; the first refused one shows
-    // the bounds, takes the focus with its text selected, and nothing is
-    // stored, not the fields before it nor the boxes clicked.
+    // rate, width, height, full-width digits too; "VGA" after them for the
+    // preset, which sets only the size) read whole numbers. Each opens with
+    // its first number selected, so typing replaces it; Enter accepts. OK
+    // reads the fields in tab order; the first refused one shows the bounds,
+    // takes the focus with its text selected, and nothing is stored, not the
+    // fields before it nor the boxes clicked ("dialog:texts:outcome").
     void numberFields_data() {
         QTest::addColumn<QString>("dialog"); // the prompt's maximum, or "fps"
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QString>("outcome"); // what is stored, or "refused" and the field
-        // "dialog:texts:outcome"
         const QString rows =
             "1000:0:0;1000:1000:1000;1000:1001:refused 0;99999:99999:99999;1000:  7 :7;"
             "1000:0000000000000000000042:42;1000:+5:refused 0;1000:   :refused 0;"
@@ -74,7 +74,7 @@ private slots:
             "fps:0|640|480:refused 0;fps:7.5|640|480:refused 0;fps:12|19|480:refused 1;"
             "fps:12|4294967936|480:refused 1;fps:12|0x280|480:refused 1;"
             "fps:12|640|1281:refused 2;fps:12|640|:refused 2;fps:40|1280|1280:40 1280 1280;"
-            "fps:1|20|20:1 20 20;fps:12| 0320\t|６４０:12 320 640";
+            "fps:1|20|20:1 20 20;fps:12|19|1281|VGA:12 640 480;fps:12| 0320\t|６４０:12 320 640";
         for (const QString& row : rows.split(';')) {
             const QStringList f = row.split(':');
             QTest::addRow("%s: %s", qPrintable(f[0]), qPrintable(f[1]))
@@ -106,6 +106,8 @@ private slots:
         QVERIFY(frame.depthRadio(1)->isChecked() && frame.noTrailingBlankCheck()->isChecked());
         for (qsizetype i = 0; i < edits.size(); ++i)
             edits[i]->setText(texts[i]);
+        if (texts.size() > edits.size()) // a preset sets the size and nothing else
+            frame.vgaButton()->click();
         if (fps) {
             frame.depthRadio(2)->click();
             frame.trimAviSizeCheck()->click();
@@ -137,19 +139,15 @@ private slots:
         QVERIFY(!shown->isVisible() && prompt.value == 5);
         QCOMPARE(settings, stored);
     }
-    // A preset sets only the size; a depth from a file outside 0..2 checks no
-    // button and is kept.
-    void presetAndUnknownDepth() {
+    // A depth from a file outside 0..2 checks no button and is kept.
+    void unknownDepth() {
         ScriptedDialogs seam;
         ProjectSettings settings{.depth = ColourDepth(3)};
-        ProjectSettings vga = settings;
-        vga.width = 640, vga.height = 480;
         FrameRateSizeDialog dialog(settings, seam);
         for (int i = 0; i < 3; ++i)
             QVERIFY(!dialog.depthRadio(i)->isChecked());
-        dialog.vgaButton()->click();
         dialog.okButton()->click();
-        QCOMPARE(settings, vga);
+        QCOMPARE(settings, ProjectSettings{.depth = ColourDepth(3)});
     }
     // Browse stores the chosen path and the box's state at once, even if the
     // dialog is then cancelled; a cancelled Browse stores nothing; OK stores
