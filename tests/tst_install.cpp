@@ -45,27 +45,20 @@ private slots:
         QCOMPARE(png.size(), QSize(48, 48));
         QVERIFY(png.hasAlphaChannel() && png.pixelColor(0, 0).alpha() == 0);
     }
-    // Opened from a file manager: the project's path as the one argument.
-    void desktopEntry() {
+    // The desktops' validators pass the menu entry and the tree (which checks
+    // the metainfo and finds the entry it launches). Opened from a file manager,
+    // the program gets the project's path as its one argument.
+    void desktopFiles() {
         QFile file(installed(VISTROM_INSTALL_DATADIR "/applications/" + kAppId + ".desktop"));
-        const ProgramRun r = RunProgram("desktop-file-validate", {file.fileName()});
+        ProgramRun r = RunProgram("desktop-file-validate", {file.fileName()});
         QVERIFY2(r.exitCode == 0 && r.out.isEmpty(), (r.out + r.err).constData());
+        r = RunProgram("appstreamcli", {"validate-tree", "--no-net", "--no-color", root_.path()});
+        QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArrayList lines = file.readAll().split('\n');
         QVERIFY(lines.contains("Exec=vistrom %f"));
         QVERIFY(lines.contains("MimeType=application/x-vistrom-project;"));
         QVERIFY(lines.contains("Icon=" + kAppId.toUtf8()));
-    }
-    // validate-tree also finds the menu entry the metainfo launches.
-    void appStream() {
-        const QString metainfo =
-            installed(VISTROM_INSTALL_DATADIR "/metainfo/" + kAppId + ".metainfo.xml");
-        for (const auto& [command, target] :
-             {std::pair("validate", metainfo), std::pair("validate-tree", root_.path())}) {
-            const ProgramRun r =
-                RunProgram("appstreamcli", {command, "--no-net", "--no-color", target});
-            QVERIFY2(r.exitCode == 0, (r.out + r.err).constData());
-        }
     }
     // The project type by name in any case, else by its first line: the installed
     // package compiled as desktops do, read by Qt (XDG_DATA_DIRS set before use).
@@ -81,8 +74,7 @@ private slots:
             {"movie", "!F 30\r\n!S 320,240\r\nf.bmp\r\n", true},
             {"notes", "frame1.bmp\r\n", false},
             {"movie.txt", "!F 30\r\n", false},
-            {"library", "!<arch>\nfile.o/         0           0     0     644     0         `\n",
-             false}};
+            {"library", "!<arch>\n", false}};
         for (const auto& [name, content, project] : files) {
             QFile file(root_.path() + '/' + name);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
