@@ -28,11 +28,10 @@ int main(int argc, char** argv) {
         list.copyRows();
         std::puts("copied");
         std::fflush(stdout);
-        QObject::connect(
-            QGuiApplication::clipboard(), &QClipboard::changed, &app, [](QClipboard::Mode mode) {
-                if (mode == QClipboard::Clipboard && !QGuiApplication::clipboard()->ownsClipboard())
-                    QCoreApplication::quit();
-            });
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, &app, [] {
+            if (!QGuiApplication::clipboard()->ownsClipboard())
+                QCoreApplication::quit();
+        });
         QTimer::singleShot(60000, &app, &QCoreApplication::quit);
         return app.exec();
     }

@@ -16,8 +16,7 @@
 
 using namespace moviecheck;
 
-// Reads a file back as (position, path) lines; after the first refused line
-// the reader still holds the last accepted one.
+// Reads frame lines back up to the first refused one, which keeps the last.
 static QByteArray ReadBack(std::FILE* file) {
     FrameLineReader reader(file);
     QByteArray text, last;

@@ -16,8 +16,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(ProjectReadResult)
-
 // Items each followed by ';': "a;;b;".
 static QByteArray Joined(const QByteArrayList& items) {
     return items.isEmpty() ? QByteArray() : items.join(';') + ';';
@@ -132,10 +130,10 @@ private slots:
         QTEST(failure.systemError, "error");
         QCOMPARE(data.rows.value(data.rows.size() - 1), ok ? QByteArray("/c") : QByteArray());
     }
-    // Saving: a name that is not UTF-8 is written and read under exactly its
-    // bytes; a link's target is replaced, not the link; a save that fails half-way (here: the file
-    // size limit, which also holds for root) tells why and leaves the old file as it was and no
-    // stray file.
+    // Saving: a name that is not UTF-8 is written and read under its bytes; a
+    // link's target is replaced, not the link; a save that fails half-way (the
+    // file size limit, which holds for root too) tells why, leaves the old file
+    // as it was and no stray file.
     void saving() {
         QTemporaryDir dir;
         const QByteArray folder = QFile::encodeName(dir.path()), latin1 = folder + "/caf\xe9.fsq";
