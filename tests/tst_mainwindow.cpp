@@ -411,34 +411,43 @@ private slots:
         }
     }
 
-    // One window walked through what it adds beside the commands' questions:
-    // its panes, the mouse, the settings dialogs, printing, the image dialog's
-    // formats, long lists and closing during a conversion.
+    // One window walked through what it adds beside the commands' questions.
     void walk() {
+        // The About box closes on OK.
+        AboutDialog about;
+        auto* buttons = about.findChild<QDialogButtonBox*>();
+        QTimer::singleShot(0, buttons->button(QDialogButtonBox::Ok), &QPushButton::click);
+        QCOMPARE(about.exec(), int(QDialog::Accepted));
+        // Printing wraps long paths instead of cutting them, and every page
+        // counted is in the file; a print to file goes beside the project
+        // under its name (untitled: in the home folder).
         QTemporaryDir dir;
+        FrameList rows;
+        rows.resetRows(Paths(300) << "/images/" + QByteArray(600, 'x') + ".bmp");
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFileName(dir.filePath("p.pdf"));
+        const int pages = PrintFrameRows(&printer, rows, QStringLiteral("/p/title.fsq"));
+        const QByteArray pdf = ReadFile(dir.filePath("p.pdf"));
+        QVERIFY(pages > 1);
+        QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page/") + pdf.count("/Type /Page "),
+                 pages);
         const QByteArray here = WriteFile(dir.filePath("here.bmp"), "BM");
         WriteFile(dir.filePath("p.v2.fsq"), "!F 1\nhere.bmp\ncoming.bmp\n" + here + "\n\n");
         Window w;
-        // A print to file goes beside the project under its name; untitled, home.
         QCOMPARE(w.window.printFileName(), QDir::home().filePath(w.project.title() + ".pdf"));
         QCOMPARE(w.project.load(QFile::encodeName(dir.filePath("p.v2.fsq"))), ProjectResult::Done);
-        QPrinter printer(QPrinter::ScreenResolution);
         QPrintDialog print(&printer, &w.window);
         w.window.preparePrintDialog(print);
         auto* file = print.findChild<QLineEdit*>("filename");
         QVERIFY(file);
         QCOMPARE(file->text(), dir.filePath("p.v2.pdf"));
-
         // The list 400 wide beside a collapsed preview; a header click sorts
-        // nothing. A blank row shows a black arrow, a filled row another icon,
-        // or the warning icon while its file (relative: in the project's
-        // folder) is missing, as found until the next activation. F6 and
-        // Shift+F6 switch panes.
+        // nothing. A blank row shows an arrow, a filled row another icon, or
+        // the warning icon while its file (relative: in the project's folder)
+        // is missing, as found until the next activation. F6 and Shift+F6
+        // switch panes.
         QVERIFY(w.show());
-        QSplitter* splitter = w.window.splitter();
-        QCOMPARE(splitter->widget(0), w.list);
-        QCOMPARE(splitter->widget(1), static_cast<QWidget*>(w.window.preview()));
-        QCOMPARE(splitter->sizes(), (QList<int>{400, 0}));
+        QCOMPARE(w.window.splitter()->sizes(), (QList<int>{400, 0}));
         const Paths paths = w.project.frameList()->paths();
         QTest::mouseClick(w.list->horizontalHeader()->viewport(), Qt::LeftButton, {},
                           QPoint(150, 5));
@@ -451,11 +460,7 @@ private slots:
                 .toImage();
         };
         const QImage blank = icon(3);
-        int black = 0;
-        for (int y = 0; y < blank.height(); ++y)
-            for (int x = 0; x < blank.width(); ++x)
-                black += qGray(blank.pixel(x, y)) < 40;
-        QVERIFY(black > 20 && blank != icon(0));
+        QVERIFY(blank != icon(0));
         QCOMPARE(icon(0), icon(2));
         QVERIFY(icon(1) != icon(0) && icon(1) != blank);
         WriteFile(dir.filePath("coming.bmp"), "BM");
@@ -470,7 +475,6 @@ private slots:
         QVERIFY(w.window.preview()->hasFocus());
         w.trigger(Command::PreviousPane);
         QVERIFY(w.list->hasFocus());
-
         // A right click shows the image of the row under the pointer (a blank
         // row the one above), before selecting; a left click clears the
         // preview and selects; a double click changes the row's image. Below
@@ -508,7 +512,6 @@ private slots:
         QTest::keyClick(w.list, Qt::Key_F10, Qt::ShiftModifier);
         QVERIFY(menu->isVisible());
         menu->hide();
-
         // OK in a settings dialog is one undo step; Cancel changes nothing, but
         // what the audio dialog's Browse stored stays, unmodified; the audio
         // dialog starts in the project's folder. The preview turns a photo by
@@ -543,7 +546,6 @@ private slots:
         QCOMPARE(QSize(shown.width(), shown.height()), QSize(16, 32));
         w.project.undo();
         QCOMPARE(QSize(shown.width(), shown.height()), QSize(32, 16));
-
         // The image dialog offers a format's filter entry only while its
         // plug-in loads from the folder searched: each adds an entry naming it.
         SetMarks(w.project, {1}, 1);
@@ -568,7 +570,6 @@ private slots:
                      qPrintable(plugin));
         }
         QCOMPARE(entries(plugins).size(), bare.size() + 2 * plugins.size());
-
         // The label column fits every label as the list grows or the frame
         // rate changes, the path column the rest (no sideways scrolling). Go to
         // reaches every row and shows it whole; deleting scattered rows keeps
@@ -632,7 +633,6 @@ private slots:
             QApplication::processEvents();
             QVERIFY(inView(0));
         }
-
         // Closing during a conversion asks whether to stop it: No (or
         // dismissing) goes on with the panes, menus and keys still, as behind a
         // modal dialog; Yes stops it (no movie is put in place), and the window
@@ -661,30 +661,6 @@ private slots:
                  QString("file compression question question question message").split(' '));
         QVERIFY(!QFile::exists(dir.filePath("m.avi")));
         QCOMPARE(w.dialogs.unexpected, 0);
-    }
-
-    // The About box closes on OK. Printing wraps long paths instead of cutting
-    // them, and every page counted is in the file.
-    void aboutAndPrinting() {
-        AboutDialog about;
-        auto* buttons = about.findChild<QDialogButtonBox*>();
-        QTimer::singleShot(0, buttons->button(QDialogButtonBox::Ok), &QPushButton::click);
-        QCOMPARE(about.exec(), int(QDialog::Accepted));
-        QTemporaryDir dir;
-        FrameList list;
-        Paths rows(300);
-        rows[7] = "/images/" + QByteArray(600, 'x') + ".bmp";
-        list.resetRows(rows);
-        QPrinter printer(QPrinter::ScreenResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath("p.pdf"));
-        const int pages = PrintFrameRows(&printer, list, QStringLiteral("/p/title.fsq"));
-        const QByteArray pdf = ReadFile(dir.filePath("p.pdf"));
-        int inPdf = 0;
-        for (const char* end : {"\n", "\r", "/", " "})
-            inPdf += int(pdf.count(QByteArray("/Type /Page") + end));
-        QVERIFY(pages > 1);
-        QCOMPARE(inPdf, pages);
     }
 };
 
