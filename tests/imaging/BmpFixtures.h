@@ -61,10 +61,8 @@ inline std::vector<uint32_t> Words(const PixelBuffer& picture) {
     std::vector<uint32_t> out;
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x) {
-            const uint8_t* p = picture.row(y) + x * PixelBits(picture.format()) / 8;
-            out.push_back(picture.format() == PixelFormat::Xrgb32
-                              ? picture.xrgbRow(y)[x]
-                              : 0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
+            const uint8_t* p = picture.row(y) + x * PixelBits(picture.format()) / 8; // B, G, R
+            out.push_back(0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
         }
     return out;
 }

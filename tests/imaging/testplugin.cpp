@@ -19,14 +19,9 @@ extern "C" SPI_EXPORT int GetPicture(const char*, long, unsigned int, void** pHB
     *pHBm = reinterpret_cast<void*>(0x20);
     return SPI_BROKEN_DATA;
 #else
-    unsigned char* info = static_cast<unsigned char*>(std::calloc(1, 40));
-    const int width = 10000, height = 10000;
-    info[0] = 40;
-    std::memcpy(info + 4, &width, 4);
-    std::memcpy(info + 8, &height, 4);
-    info[12] = 1;
-    info[14] = 8; // 8 bits: the 1024-byte table is missing too
-    *pHBInfo = info;
+    // 10000 x 10000, one plane, 8 bits: the 1024-byte table is missing too.
+    const int32_t header[4] = {40, 10000, 10000, 1 | 8 << 16};
+    *pHBInfo = std::memcpy(std::calloc(1, 40), header, sizeof header);
     *pHBm = std::calloc(1, 16);
     return SPI_OK;
 #endif

@@ -1,6 +1,5 @@
-// The BMP reader and the decoder plug-ins through the loader: dispatch,
-// GetPicture, orientation, the fallback to the BMP reader, and test plug-ins
-// that load without GetPicture, fail, or answer nonsense.
+// The BMP reader and the decoder plug-ins through the loader, and test
+// plug-ins that load without GetPicture, fail, or answer nonsense.
 
 #include "BmpFixtures.h"
 
@@ -50,9 +49,8 @@ void Poke32(QByteArray& b, int at, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b[at + i] = char((v >> (8 * i)) & 255);
 }
-// A BMP file's fields. With BITFIELDS `table` holds the masks R, G, B[, A]
-// (after a 40-byte header, or inside a larger one), else the colour table,
-// 0x00RRGGBB.
+// A BMP file's fields. `table`: the masks R, G, B[, A] with BITFIELDS, else
+// the colour table (0x00RRGGBB).
 struct Bmp {
     int width = 1, height = 1, bitCount = 24; // negative height: top-down rows
     QByteArray pixels;                        // the pixel array exactly as stored
@@ -110,10 +108,8 @@ QByteArray PackRows(const std::vector<uint32_t>& values, int width, int height, 
     return out;
 }
 constexpr uint32_t White = 0xffffffffu, Black = 0xff000000u;
-// Pictures of cells (16 x 16 pixels unless told) named by letters, rows split
-// by '/': "ABC/DEF". A small letter is its capital's colour, transparent; '.'
-// is white; grey cells show their colour's grey level. JPEG keeps such flat
-// areas nearly exact.
+// Cells (16 x 16 pixels unless told) by letters, rows split by '/': "ABC/DEF".
+// A small letter is its capital's colour, transparent; '.' is white.
 uint32_t CellColour(char letter) {
     static const uint32_t colours[] = {0xe02020, 0x20c040, 0x2040e0, 0xe0e020, 0xe020e0, 0x20e0e0};
     return letter == '.'   ? White
@@ -130,8 +126,7 @@ Pixels Cells(const QByteArray& grid, int cell = 16, bool grey = false) {
         }
     return out;
 }
-// A JPEG of one CMYK colour, as Adobe software writes it: inverted, so that
-// each byte is 255 - ink.
+// A JPEG of one CMYK colour, inverted as Adobe software writes it.
 QByteArray CmykJpeg(int width, int height, const QByteArray& cmyk) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
@@ -156,9 +151,8 @@ QByteArray CmykJpeg(int width, int height, const QByteArray& cmyk) {
     std::free(out);
     return result;
 }
-// An animation, its chunks put together here as Qt writes none: on a canvas
-// of `second`'s size, `first` (w x h, at an even x, y), then `second`; both
-// are Qt's lossless stills (RIFF, WEBP, then one VP8L chunk).
+// An animation (Qt writes none) of two of Qt's lossless stills: `first` at
+// `at` (even), then `second`, the size of the canvas.
 QByteArray AnimatedWebp(const QByteArray& first, QRect at, const QByteArray& second, QSize size) {
     QByteArray body = "WEBPVP8X";
     Put(body, "41333", {10, 2, 0, uint32_t(size.width() - 1), uint32_t(size.height() - 1)});
@@ -175,9 +169,8 @@ QByteArray AnimatedWebp(const QByteArray& first, QRect at, const QByteArray& sec
     Put(file, "4", {uint32_t(body.size())});
     return file + body;
 }
-// RGB pictures of the pattern laid out as Qt's writer never does: one column
-// of uncompressed tiles `rows` high (the last one padded), or Deflate strips
-// of `rows` rows.
+// The pattern as Qt never lays it out: a column of uncompressed tiles `rows`
+// high, or Deflate strips of `rows` rows.
 QByteArray PatternTiff(int width, int height, int rows, bool tiled) {
     QTemporaryFile file;
     if (!file.open())
@@ -208,8 +201,7 @@ int AppendGif(GifFileType* gif, const GifByteType* data, int n) {
     static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), n);
     return n;
 }
-// The global colour map, `colours` long (a power of two): the cells' colours
-// from A, then a dark blue.
+// The colour map: `colours` (a power of two) of the cells' from A, then blue.
 QByteArray MakeGif(int width, int height, int colours, const std::vector<GifFrame>& frames) {
     QByteArray out;
     int error = 0;
@@ -244,12 +236,7 @@ QByteArray MakeGif(int width, int height, int colours, const std::vector<GifFram
     GifFreeMapObject(object);
     return out;
 }
-heif_error AppendHeif(heif_context*, const void* data, size_t size, void* userdata) {
-    static_cast<QByteArray*>(userdata)->append(static_cast<const char*>(data), qsizetype(size));
-    return {heif_error_Ok, heif_suberror_Unspecified, ""};
-}
-// A HEIC (HEVC) or AVIF (AV1) picture, turned by the container's rotation and
-// mirroring as `orientation` (an Exif value) says.
+// A HEIC or AVIF picture, turned by its container as Exif `orientation` says.
 QByteArray MakeHeif(heif_compression_format format, int width, int height,
                     const std::vector<uint32_t>& argb, bool alpha, int orientation = 1) {
     heif_image* image = nullptr;
@@ -268,17 +255,15 @@ QByteArray MakeHeif(heif_compression_format format, int width, int height,
     heif_encoder_set_lossy_quality(encoder, 90);
     heif_encoding_options* options = heif_encoding_options_alloc();
     options->image_orientation = heif_orientation(orientation);
-    heif_image_handle* handle = nullptr;
-    heif_context_encode_image(context, image, encoder, options, &handle);
-    QByteArray out;
-    heif_writer writer = {1, AppendHeif};
-    heif_context_write(context, &writer, &out);
-    heif_image_handle_release(handle);
+    heif_context_encode_image(context, image, encoder, options, nullptr);
+    QTemporaryFile file;
+    if (file.open())
+        heif_context_write_to_file(context, QFile::encodeName(file.fileName()).constData());
     heif_encoding_options_free(options);
     heif_encoder_release(encoder);
     heif_context_free(context);
     heif_image_release(image);
-    return out;
+    return file.readAll();
 }
 // The JPEG with an APP1 Exif segment after its SOI: a TIFF structure whose
 // one directory, at `directory`, holds an Orientation entry (0x0112, a SHORT).
@@ -292,8 +277,7 @@ QByteArray WithExif(const QByteArray& jpeg, int orientation, bool bigEndian, cha
     const qsizetype n = body.size() + 2;
     return jpeg.left(2) + "\xff\xe1" + char(n >> 8) + char(n) + body + jpeg.mid(2);
 }
-// The file is written under the row's name. Width -1: no picture (the BMP
-// reader refuses what the plug-in refused); no pixels: any.
+// The file goes under the row's name. Width -1: no picture; no pixels: any.
 void Row(const char* name, const QByteArray& file, int width, const Pixels& expected = {},
          bool apply = false) {
     QTest::newRow(name) << file << width << expected << apply;
@@ -332,8 +316,7 @@ void BmpRow(Bmp s, uint32_t entries = 0) {
             entries)),
         MakeBmp(s), s.width, expected);
 }
-// BMP files, read exactly; hostile ones refused. Indexed, 16-, 24- and
-// 32-bit rows in both orders come from BmpRow.
+// BMP files, read exactly; hostile ones refused.
 void BmpRows() {
     const int sizes[] = {1, 13, 1, 32, 4, 7,  4, 8,  8, 5,  8, 1,  16,
                          7, 24, 1, 24, 2, 24, 3, 24, 5, 24, 8, 32, 3};
@@ -372,19 +355,18 @@ void BmpRows() {
                         bits == 8 ? 1 : 2, palette, 16)),
             6, expected);
     }
-    // bfSize promises all rows; the file ends after the bottom row and a bit:
-    // the missing bytes read as zeros.
-    QByteArray file = MakeBmp(Bmp(2, 3, 24, PackRows(Pattern(2, 3), 2, 3, 24)));
-    file.chop(8 + 5); // the top row, and the middle row's padding and last pixel
+    // bfSize (78) promises all rows; the file ends after the bottom row and a
+    // bit of the middle one: the missing bytes read as zeros.
     Pixels shorter = Pattern(2, 3, Black);
     shorter[0] = shorter[1] = shorter[3] = Black;
-    Row("shorter than its rows.bmp", file, 2, shorter);
+    Row("shorter than its rows.bmp",
+        MakeBmp(Bmp(2, 3, 24, PackRows(Pattern(2, 3), 2, 3, 24).chopped(13), 0, {}, 0, 40, 0, 78)),
+        2, shorter);
     // The file ends inside its colour table: the missing entries read black.
     Row("colour table cut short.bmp", MakeBmp(Bmp(2, 1, 8, {}, 0, {}, 0, 40, 0, 1082, 1078)), 2,
         Pixels(2, Black));
-    // RLE streams that run past rows, the data or the picture end in a
-    // picture; the same stream promised but cut off the file reads black
-    // (found by the fuzzer).
+    // RLE streams that run past rows, the data or the picture still give a
+    // picture; promised but cut off the file, black.
     for (const QByteArray& row : QList<QByteArray>{
              "1:ff01ff02ff030001", "1:00ff" + QByteArray(510, '3'), "1:00ff0102", "1:0002ffff0401",
              "1:000205", "1:" + QByteArray(2000, '0'), "2:00fe12", "2:05"}) {
@@ -468,8 +450,7 @@ private slots:
         QDir::setCurrent(QCoreApplication::applicationDirPath());
     }
     void decodes_data();
-    // BMP files read exactly; lossy formats and alpha come within a few levels
-    // of the colours meant.
+    // BMP exactly, lossy formats and alpha within a few levels.
     void decodes() {
         QFETCH(QByteArray, file);
         QFETCH(int, width);
@@ -496,10 +477,9 @@ private slots:
         for (const char* kind : {"", "missing", "noexport", "failing", "bogus"})
             QTest::newRow(*kind ? kind : "the real plug-ins") << kind;
     }
-    // A test plug-in comes first and shadows the real one behind it; "missing"
-    // is no folder. Where no plug-in answers, bitmaps under the plug-ins' names
-    // are drawn by the BMP reader. Once GetPicture has succeeded the file is
-    // finished with: nonsense gives an empty picture, the BMP reader untried.
+    // A test plug-in shadows the real one behind it; "missing" is no folder.
+    // Where none answers, bitmaps under their names go to the BMP reader;
+    // after GetPicture succeeded, nonsense gives an empty picture.
     void pluginFolders() {
         QFETCH(QString, kind);
         const std::string folder =
@@ -523,9 +503,8 @@ private slots:
             QVERIFY(IsPluginPresent("ifjpeg.spi") && DecodeImageFile(pictures[0], {}));
         }
     }
-    // A FIFO would block a reader that waits for a writer; a folder opens but
-    // is no image; nor are an empty file, a missing one, the blank-frame
-    // marker, no name or a device.
+    // A FIFO would block a reader; a folder opens. Neither is an image, nor
+    // an empty file, a missing one, the blank-frame marker, "" or a device.
     void specialFilesAreRefused() {
         std::vector<std::string> names = {"missing.bmp", "*", "", "/dev/null",
                                           dir.path().toStdString() + "/"};
@@ -539,12 +518,10 @@ private slots:
         for (const std::string& name : names)
             QVERIFY2(!DecodeImageFile(name, {}), name.c_str());
     }
-    // Each plug-in's GetPicture from memory, from a file and from a file at
-    // an offset: a 40-byte header (bottom-up rows, one plane, BI_RGB, 8 bits
-    // with their table or 24) and blocks the reader takes over, 24-bit rows
-    // where they are. Failures leave the caller's handles alone; the progress
-    // callback can cancel. The decoders share no state: meanwhile each picture
-    // is decoded four times more on threads of their own.
+    // GetPicture from memory, a file and a file at an offset: a 40-byte header
+    // (bottom-up, one plane, BI_RGB, 8 bits with a table or 24) and blocks the
+    // reader takes over. Failures leave the handles alone; progress can
+    // cancel. Meanwhile four threads decode each picture too.
     void getPictureInterface() {
         auto cancel = [](int, int, long lData) -> int { return lData == 42; };
         std::vector<std::future<std::optional<PixelBuffer>>> others;
@@ -612,16 +589,14 @@ void TestImagePlugins::decodes_data() {
     BmpRows();
     const Pixels stored = Cells("ABC/DEF"), pattern = Pattern(7, 5, Black),
                  translucent = {0xffc80a14u, 0x00c80a14u, 0x80000000u};
-    // JPEG in 8-bit grey, with a table (Qt writes colour with its chroma
-    // halved); CMYK inverted: C0 M255 Y255 K128 is dark red.
+    // JPEG grey (Qt halves colour's chroma); CMYK C0 M255 Y255 K128, dark red.
     const QByteArray jpeg =
         QtFile(48, 32, Cells("ABC/DEF", 16, true), "jpeg", QImage::Format_Grayscale8);
     Row("CMYK.jpg", CmykJpeg(17, 8, QByteArray::fromHex("ff00007f")), 17,
         Pixels(17 * 8, 0xff7f0000u));
     const Pixels greys = {Black, 0xff808080u, White, 0xff202020u, 0xffe0e0e0u, Black};
-
-    // What Qt writes: odd widths; transparency put over white by every
-    // plug-in alike (TIFF's unassociated); cut short; too wide (WebP never is).
+    // What Qt writes: odd widths, transparency over white alike, cut short,
+    // too wide (WebP never is).
     for (const char* type : {"png", "webp", "tiff"}) {
         const QByteArray file = QtFile(7, 5, pattern, type);
         const QString ext = QString(".") + type;
@@ -637,15 +612,12 @@ void TestImagePlugins::decodes_data() {
         AnimatedWebp(QtFile(2, 2, Cells("CC/CC", 1), "webp"), QRect(2, 2, 2, 2),
                      QtFile(6, 4, Cells("BBBBBB/BBBBBB/BBBBBB/BBBBBB", 1), "webp"), QSize(6, 4)),
         6, Cells("....../....../..CC../..CC..", 1));
-
     Row("uncompressed tiles.TIFF", PatternTiff(16, 40, 16, true), 16, Pattern(16, 40, Black));
     Row("grey.tif", QtFile(3, 2, greys, "tiff", QImage::Format_Grayscale8), 3, greys);
     // Strips of 200 rows this wide fill a band each.
     Row("read in two bands.tif", PatternTiff(16384, 260, 200, false), 16384,
         Pattern(16384, 260, Black));
-
-    // GIF frames of cells A to D (indices 0 to 3); the canvas they leave
-    // uncovered is white, with a spare colour or in 24 bits.
+    // Canvas a GIF frame leaves uncovered is white: a spare colour, or 24 bits.
     const char* striped = "AA/AA/BB/BB/CC/CC/DD/DD/AA/AA/BB";
     Row("interlaced.gif", MakeGif(2, 11, 4, {{striped, 0, 0, -1, true}}), 2, Cells(striped, 1));
     Row("transparent index.gif", MakeGif(3, 1, 4, {{"ABC", 0, 0, 1}}), 3, Cells("A.C", 1));
@@ -653,28 +625,24 @@ void TestImagePlugins::decodes_data() {
         MakeGif(4, 3, 4, {{"CD", 1, 1}, {"AAAA/AAAA/AAAA"}}), 4, Cells("..../.CD./....", 1));
     Row("256 colours, a first frame wider than its screen.gif", MakeGif(1, 1, 256, {{"AB", 1}}), 3,
         Cells(".AB", 1));
-
     Row("alpha.avif", MakeHeif(heif_compression_AV1, 48, 32, Cells("ABc/DEf"), true), 48,
         Cells("AB./DE."));
-
-    // A JPEG under a BMP name is never shown to the plug-in. Viewers show what
-    // arrived of a JPEG or a GIF cut in its pixels; so do we.
+    // A JPEG under a BMP name never goes to the plug-in. What arrived of a
+    // JPEG or GIF cut in its pixels shows, as viewers show it.
     QByteArray noise;
     for (int i = 0; i < 64 * 65; ++i)
         noise += i % 65 == 64 ? '/' : char('A' + i * 7919 % 251 % 4);
     const QByteArray gif = MakeGif(64, 64, 4, {{noise.chopped(1)}});
-    const QByteArray heic = MakeHeif(heif_compression_HEVC, 48, 32, stored, false);
+    const QByteArray rotated = MakeHeif(heif_compression_HEVC, 48, 32, stored, false, 6);
     Row("jpeg.bmp", jpeg, -1);
     Row("cut inside its headers.jpg", jpeg.left(100), -1);
     Row("cut inside its data.jpg", jpeg.left(jpeg.size() - 40), 48);
     Row("cut before its pixels.gif", gif.left(50), -1);
     Row("cut inside its pixels.gif", gif.left(gif.size() - 100), 64);
     Row("screen wider than 16384.gif", MakeGif(16385, 1, 4, {{"B"}}), -1);
-    Row("cut short.heic", heic.left(heic.size() - 100), -1);
-
-    // Turned by the orientation tag when asked: the stored picture is ABC/DEF,
-    // turned[o] what Exif orientation o asks for. HEIF turns by its
-    // container's rotation always.
+    Row("cut short.heic", rotated.left(rotated.size() - 100), -1);
+    // Stored ABC/DEF, turned[o] as Exif orientation o asks when asked; HEIF
+    // by its container always.
     const char* const turned[] = {"",         "ABC/DEF",  "CBA/FED",  "FED/CBA", "DEF/ABC",
                                   "AD/BE/CF", "DA/EB/FC", "FC/EB/DA", "CF/BE/AD"};
     auto row = [](const QString& what, const QByteArray& file, bool apply, const char* shown,
@@ -696,7 +664,6 @@ void TestImagePlugins::decodes_data() {
         QtFile(3, 2, Cells("ABC/DEF", 1), "tiff", QImage::Format_Indexed8,
                QImageIOHandler::TransformationFlipAndRotate90),
         true, turned[5], 1);
-    const QByteArray rotated = MakeHeif(heif_compression_HEVC, 48, 32, stored, false, 6);
     row("rotated by its container.heic", rotated, true, turned[6]);
     row("rotated by its container, not asked for.heic", rotated, false, turned[6]);
 }
