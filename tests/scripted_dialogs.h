@@ -24,7 +24,6 @@ public:
     // The settings dialogs: change the settings as a user would, answer OK.
     std::function<bool(ProjectSettings&)> frameRateDialog, audioDialog;
     std::function<void()> duringCompression;
-
     QStringList log; // "message: ...", "question: ...", "value: ...", "file", ...
     QList<quint32> valueInitials, valueMaxima;
     QList<FileRequest> fileRequests;
@@ -33,7 +32,6 @@ public:
     QList<bool> foreground;        // per message
     int unexpected = 0;
     QList<MovieContainer> compressionContainers; // in order
-
     // The texts logged with a prefix, in order, without the prefix.
     QStringList logged(const QString& prefix) const {
         QStringList out;
@@ -42,7 +40,6 @@ public:
                 out << line.mid(prefix.size());
         return out;
     }
-
     void showMessage(const QString& text, bool front) override {
         log << "message: " + text;
         foreground << front;

@@ -1,7 +1,7 @@
 // The dialogs through their real widgets: the value prompt, the frame rate
-// and size dialog, the audio and compression dialogs, the file dialogs'
-// filters and the movie's name. Messages and file dialogs inside them go to
-// ScriptedDialogs.
+// and size dialog, the audio and compression dialogs, Qt's message boxes and
+// file dialog (the movie's save dialog: tst_containers). Messages and file
+// dialogs inside them go to ScriptedDialogs.
 
 #include "scripted_dialogs.h"
 
@@ -10,7 +10,6 @@
 #include "dialogs/FrameRateSizeDialog.h"
 #include "dialogs/QtUserDialogs.h"
 #include "dialogs/ValueInputDialog.h"
-#include "ui/ConversionCommand.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -204,24 +203,6 @@ private slots:
                          size.width() == 322);
             }
         }
-    }
-    // The movie's save dialog: one filter per container, AVI's first. A name
-    // with a container's extension is kept, any other takes the filter's
-    // ("typed|filter|name").
-    void movieName_data() {
-        QTest::addColumn<QStringList>("row");
-        for (const char* row : {"clip|0|clip.avi", "clip.v2|4|clip.v2.webm", "clip.GIF|1|clip.GIF"})
-            QTest::newRow(row) << QString(row).split('|');
-    }
-    void movieName() {
-        QFETCH(QStringList, row);
-        ScriptedDialogs seam;
-        seam.filter = row[1].toInt();
-        seam.files << QFile::encodeName("/nonexistent-folder/" + row[0]);
-        QCOMPARE(QFile::decodeName(AskMovieFileName(seam).value_or("")).section('/', -1), row[2]);
-        const QStringList shown = QtUserDialogs::nameFilters(seam.fileRequests[0].filter);
-        QCOMPARE(shown.size(), qsizetype(MovieContainers().size()));
-        QCOMPARE(shown[0], "AVI-type file (*.avi)");
     }
     // A message or question at start-up (window not shown yet) is centred on
     // the screen. A Yes/No question offers exactly Yes and No; Enter takes

@@ -76,7 +76,6 @@ private slots:
         QCOMPARE(LanguageForDesktop({"fr_FR.UTF-8", "en-GB", "ja"}), UiLanguage::English);
         QCOMPARE(LanguageForDesktop({"fr", "C"}), UiLanguage::English);
     }
-
     // The --lang option taken out of the arguments: "language|arguments left",
     // or "error|arguments" when the option is refused (no --lang: the desktop's).
     void option_data() {
@@ -112,13 +111,11 @@ private slots:
                   left.join(' '),
               "expected");
     }
-
     void walk_data() {
         QTest::addColumn<QString>("language");
         for (const char* language : {"ja", "en", "ja"}) // and back: no text stays behind
             QTest::newRow(language) << language;
     }
-
     void walk() {
         // Every menu item and every dialog it opens, the real ones, each read and
         // dismissed as soon as it shows; a few messages met on the way.
