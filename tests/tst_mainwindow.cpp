@@ -124,12 +124,17 @@ private slots:
         QVERIFY(undo->isEnabled() && !redo->isEnabled());
     }
 
-    // A key typed into the list, or a list command: what it asks (a count up to
-    // 1000, a row up to the last, a range's end up to the row count; files in
-    // the project's folder), what each answer does (Cancel: nothing), the image
-    // shown, the clipboard ("/p" before). A key runs its command once: the
-    // list's keys before the window's shortcuts, the table's own Ctrl+A,
+    // A key typed into the list, a list command or files dropped: what it
+    // asks (a count up to 1000, a row up to the last, a range's end up to the
+    // row count, a drop's start the row under the point or the last; files in
+    // the project's folder), what each answer does (Cancel: nothing), the
+    // image shown, the clipboard ("/p" before). A key runs its command once:
+    // the list's keys before the window's shortcuts, the table's own Ctrl+A,
     // Ctrl+C, Home, End and in-place editing never; no key is ambiguous.
+    // Dropped images (by name or first bytes) go to the list; another file
+    // on the window opens as a project (a message when not text); an item
+    // that is no local file stops the drop; names past the last row are
+    // counted.
     void listCommands_data() {
         QTest::addColumn<QString>("key"); // empty: the command
         QTest::addColumn<int>("command");
@@ -186,6 +191,31 @@ private slots:
             {"file", "message"});
         cmd("change", C::ChangeImage, "a [b] [c]", {"file:/n"}, "a [/n] [c]", {"file"});
         cmd("change nothing selected", C::ChangeImage, "a b* c", {}, "a b* c", {});
+        // "drop <at> <names>": files of the test folder ("<d>") dropped on a
+        // row, below the rows (-1) or on the window (-2); "-" no local file.
+        auto drop = [](const char* name, const char* how, const QStringList& answers,
+                       const char* after, const QStringList& asked,
+                       const QByteArrayList& shown = {}) {
+            QTest::newRow(name) << QString(how) << 0 << QByteArray("-* - - - -") << answers
+                                << QByteArray(after) << asked << shown << QByteArray();
+        };
+        const QString every = count[0];
+        drop("two files on row 1", "drop 1 a.bmp b.bmp", {"1", "2"}, "-* <d>a.bmp - <d>b.bmp -",
+             {"value 1/4", every});
+        drop("one file below the rows", "drop -1 a.bmp", {"4"}, "-* - - - <d>a.bmp", {"value 4/4"});
+        drop("start cancelled", "drop 3 a.bmp b.bmp", {"-"}, "-* - - - -", {"value 3/4"});
+        drop("interval cancelled", "drop 0 a.bmp b.bmp", {"0", "-"}, "-* - - - -",
+             {"value 0/4", every});
+        drop("no local file", "drop 0 a.bmp - c.bmp", {"0", "1"}, "<d>a.bmp* - - - -",
+             {"value 0/4", every, "message"});
+        drop("past the last row", "drop 2 0 1 2 3", {"2", "2"}, "-* - <d>0 - <d>1",
+             {"value 2/4", every, "message"});
+        drop("an image by its name", "drop -2 a.PNG", {"1"}, "-* <d>a.PNG - - -", {"value 4/4"});
+        drop("images by their bytes", "drop -2 shot b.bmp", {"0", "2"}, "<d>shot* - <d>b.bmp - -",
+             {"value 4/4", every});
+        drop("an image, cancelled", "drop -2 a.png", {"-"}, "-* - - - -", {"value 4/4"});
+        drop("a project", "drop -2 p.fsq", {}, "/p.bmp", {}, {""}); // opening clears the preview
+        drop("a file that is not text", "drop -2 data.bin a.png", {}, "-* - - - -", {"message"});
     }
     void listCommands() {
         QFETCH(QString, key);
@@ -195,6 +225,9 @@ private slots:
         const QByteArray onClipboard = H + "/p\r\n";
         QGuiApplication::clipboard()->setText(QString::fromUtf8(onClipboard));
         QTemporaryDir dir;
+        WriteFile(dir.filePath("shot"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+        WriteFile(dir.filePath("p.fsq"), "!F 1\n/p.bmp\n");
+        WriteFile(dir.filePath("data.bin"), QByteArray(100, '\0'));
         Window w;
         QCOMPARE(w.project.saveAs(QFile::encodeName(dir.filePath("q.fsq"))), ProjectResult::Done);
         SetState(w.project, before);
@@ -208,6 +241,30 @@ private slots:
         QFETCH(int, command);
         if (key.isEmpty()) {
             w.trigger(Command(command));
+        } else if (key.startsWith("drop")) { // Move proposed: always a copy
+            QVERIFY(w.show());
+            QList<QUrl> urls;
+            for (const QString& f : key.section(' ', 2).split(' '))
+                urls << (f == "-" ? QUrl("https://example.org/b.bmp")
+                                  : QUrl::fromLocalFile(dir.filePath(f)));
+            QMimeData mime;
+            mime.setUrls(urls);
+            const int at = key.section(' ', 1, 1).toInt();
+            QWidget* target = at == -2 ? &w.window : w.list->viewport();
+            const QPoint point = at >= 0 ? w.centre(at) : QPoint(10, target->height() - 5);
+            const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+            QDragEnterEvent enter(point, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+            QApplication::sendEvent(target, &enter);
+            QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
+            QDropEvent drop(point, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+            QApplication::sendEvent(target, &drop);
+            QCOMPARE(drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction,
+                     answers.contains("-") ? Qt::IgnoreAction : Qt::CopyAction);
+            if (at > -2) // the list's messages come to the front
+                QCOMPARE(w.dialogs.foreground, QList<bool>(w.dialogs.foreground.size(), true));
+            if (key.endsWith("2 3")) // two names past the last row, row 4
+                QVERIFY(w.dialogs.log.last().contains(" 2 ") &&
+                        w.dialogs.log.last().contains("(4)"));
         } else {
             QVERIFY(w.show());
             w.window.activateWindow();
@@ -218,10 +275,11 @@ private slots:
             QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.list));
         }
         QFETCH(QByteArray, after);
-        QCOMPARE(StateOf(w.project), after);
+        QCOMPARE(StateOf(w.project), after.replace("<d>", QFile::encodeName(dir.path() + '/')));
         QTEST(w.asked(), "asked");
         QCOMPARE(w.dialogs.unexpected, 0);
-        QCOMPARE(w.project.isModified(), ParseState(before).paths != ParseState(after).paths);
+        QCOMPARE(w.project.isModified(), ParseState(before).paths != ParseState(after).paths &&
+                                             w.project.path().endsWith("q.fsq"));
         for (const UserDialogs::FileRequest& request : w.dialogs.fileRequests)
             QCOMPARE(request.startFolder, QFile::encodeName(dir.path()));
         QTEST(w.images, "shown");
@@ -229,77 +287,6 @@ private slots:
                  copied.isNull() ? onClipboard : copied);
         QVERIFY(w.list->findChildren<QLineEdit*>().isEmpty());
         QCOMPARE(activated.count(), 0);
-    }
-
-    // Files dropped on the list (the start offered: the row under the point,
-    // the last row below them; an interval for more files) or on the window:
-    // images (by name or first bytes) go to the list so, another file opens as
-    // a project (a message when not text). Cancel drops nothing; an item that
-    // is no local file stops the drop; names past the last row are counted;
-    // the list's messages come to the front. Move proposed: always a copy.
-    void drops_data() {
-        QTest::addColumn<int>("at"); // the row dropped on; -1 below the rows; -2 the window
-        QTest::addColumn<QStringList>("files"); // in the test folder; "": no local file
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QByteArray>("after"); // "<d>" the test folder
-        QTest::addColumn<QStringList>("asked");
-        const QStringList two{"a.bmp", "b.bmp"}, one{"start"}, both{"start", "every"},
-            told = both + QStringList{"message"};
-        auto row = [](const char* name, int at, const QStringList& files,
-                      const QStringList& answers, const char* after, QStringList asked) {
-            asked.replaceInStrings("start", QStringLiteral("value %1/4").arg(at >= 0 ? at : 4))
-                .replaceInStrings("every", "value 1/1000");
-            QTest::newRow(name) << at << files << answers << QByteArray(after) << asked;
-        };
-        row("two files on row 1", 1, two, {"1", "2"}, "- <d>a.bmp - <d>b.bmp -", both);
-        row("one file below the rows", -1, {"a.bmp"}, {"4"}, "- - - - <d>a.bmp", one);
-        row("start cancelled", 3, two, {"-"}, "- - - - -", one);
-        row("interval cancelled", 0, two, {"0", "-"}, "- - - - -", both);
-        row("no local file", 0, {"a.bmp", "", "c.bmp"}, {"0", "1"}, "<d>a.bmp - - - -", told);
-        row("past the last row", 2, {"0", "1", "2", "3"}, {"2", "2"}, "- - <d>0 - <d>1", told);
-        row("an image by its name", -2, {"a.PNG"}, {"1"}, "- <d>a.PNG - - -", one);
-        row("images by their bytes", -2, {"shot", "b.bmp"}, {"0", "2"}, "<d>shot - <d>b.bmp - -",
-            both);
-        row("an image, cancelled", -2, {"a.png"}, {"-"}, "- - - - -", one);
-        row("a project", -2, {"p.fsq"}, {}, "/p.bmp", {});
-        row("a file that is not text", -2, {"data.bin", "a.png"}, {}, "- - - - -", {"message"});
-    }
-    void drops() {
-        QFETCH(int, at);
-        QFETCH(QStringList, files);
-        QFETCH(QStringList, answers);
-        QFETCH(QByteArray, after);
-        QTemporaryDir dir;
-        WriteFile(dir.filePath("shot"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
-        WriteFile(dir.filePath("p.fsq"), "!F 1\n/p.bmp\n");
-        WriteFile(dir.filePath("data.bin"), QByteArray(100, '\0'));
-        Window w;
-        QVERIFY(w.show());
-        SetState(w.project, "- - - - -");
-        w.script(answers);
-        QMimeData mime;
-        QList<QUrl> urls;
-        for (const QString& f : files)
-            urls << (f.isEmpty() ? QUrl("https://example.org/b.bmp")
-                                 : QUrl::fromLocalFile(dir.filePath(f)));
-        mime.setUrls(urls);
-        QWidget* target = at == -2 ? &w.window : w.list->viewport();
-        const QPoint point = at >= 0 ? w.centre(at) : QPoint(10, target->height() - 5);
-        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
-        QDragEnterEvent enter(point, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(target, &enter);
-        QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
-        QDropEvent drop(point, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(target, &drop);
-        QCOMPARE(drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction,
-                 answers.contains("-") ? Qt::IgnoreAction : Qt::CopyAction);
-        QCOMPARE(StateOf(w.project), after.replace("<d>", QFile::encodeName(dir.path() + '/')));
-        QTEST(w.asked(), "asked");
-        QCOMPARE(w.dialogs.unexpected, 0);
-        if (at > -2)
-            QCOMPARE(w.dialogs.foreground, QList<bool>(w.dialogs.foreground.size(), true));
-        if (files.size() == 4) // two names past the last row, row 4
-            QVERIFY(w.dialogs.log.last().contains(" 2 ") && w.dialogs.log.last().contains("(4)"));
     }
 
     // The File commands, Exit and a path given on the command line (command 0,
