@@ -1,6 +1,5 @@
-// The main window and its list pane as a user drives them. What the commands
-// do to the rows is tst_project's; here, what the window adds: how commands
-// are reached, what they ask and what each answer does, drops, the panes.
+// What the main window adds to the project's commands: how they are
+// reached, what they ask and what each answer does, drops, the panes.
 
 #include "project_tools.h"
 #include "scripted_dialogs.h"
@@ -22,9 +21,8 @@ namespace {
 
 const QByteArray H("Vistrom data\r\n");
 
-// A window on its own project, its questions answered by script: a number
-// for a value prompt, "-" to cancel it, "yes", "no", "dismiss", "file:<path>"
-// or "file-" (Cancel) for a file dialog.
+// A window on its own project, answered by script: a number or "-" (Cancel)
+// for a value, "yes", "no", "dismiss", "file:<path>" or "file-" for a file.
 struct Window {
     ScriptedDialogs dialogs;
     Project project;
@@ -52,8 +50,7 @@ struct Window {
                 dialogs.values << (a == "-" ? std::nullopt : std::optional(a.toUInt()));
         }
     }
-    // What was asked or shown, by kind: "value <first>/<largest>", "question",
-    // "file", "message", ...
+    // What was asked or shown: "value <first>/<largest>", "question", ...
     QStringList asked() const {
         QStringList kinds;
         qsizetype v = 0;
@@ -125,16 +122,11 @@ private slots:
     }
 
     // A key typed into the list, a list command or files dropped: what it
-    // asks (a count up to 1000, a row up to the last, a range's end up to the
-    // row count, a drop's start the row under the point or the last; files in
-    // the project's folder), what each answer does (Cancel: nothing), the
-    // image shown, the clipboard ("/p" before). A key runs its command once:
-    // the list's keys before the window's shortcuts, the table's own Ctrl+A,
-    // Ctrl+C, Home, End and in-place editing never; no key is ambiguous.
-    // Dropped images (by name or first bytes) go to the list; another file
-    // on the window opens as a project (a message when not text); an item
-    // that is no local file stops the drop; names past the last row are
-    // counted.
+    // asks (files in the project's folder), what each answer does (Cancel:
+    // nothing), the image shown, the clipboard ("/p" before). A key runs its
+    // command once: list keys before shortcuts, the table's own keys and
+    // in-place editing never. Dropped images (by name or bytes) go to the
+    // list, another file opens as a project; a non-local item stops a drop.
     void listCommands_data() {
         QTest::addColumn<QString>("key"); // empty: the command
         QTest::addColumn<int>("command");
@@ -289,15 +281,13 @@ private slots:
         QCOMPARE(activated.count(), 0);
     }
 
-    // The File commands, Exit and a path given on the command line (command 0,
-    // the last answer, relative to sub/): the question about unsaved changes
-    // (No goes on, Yes saves first; dismissing it or a failed save calls the
-    // command off), file dialogs in the project's folder, the question before
-    // replacing a write-protected file, a message for what failed, the title.
+    // The File commands, Exit and a command line's path (command 0, the last
+    // answer, relative to sub/) on an edited project, untitled or
+    // sub/current.fsq: unsaved changes (Yes saves first; dismissing or a
+    // failed save calls the command off), a write-protected file, failures,
+    // the title. Answers name .fsq files; "gone" removes sub/, "protect"
+    // makes current.fsq read-only, "protect-other" other.fsq.
     void fileCommands_data() {
-        // The project: untitled or sub/current.fsq, edited. Answers name .fsq
-        // files of the test folder; "gone" removes sub/, "protect" makes
-        // current.fsq read-only, "protect-other" other.fsq.
         QTest::addColumn<bool>("opened");
         QTest::addColumn<int>("command");
         QTest::addColumn<QStringList>("answers");
@@ -312,29 +302,22 @@ private slots:
         using C = Command;
         const C given = C::Separator;
         const QString q = "question", f = "file", m = "message";
-        row("New, Yes, Save As cancelled", false, C::NewProject, {"yes", "file-"}, "", true,
-            {q, f});
+        const char* sub = "sub/current";
         row("New, Yes, saved", false, C::NewProject, {"yes", "file:new"}, "", false, {q, f});
-        row("Open, dismissed", true, C::OpenProject, {"dismiss"}, "sub/current", true, {q});
+        row("Open, dismissed", true, C::OpenProject, {"dismiss"}, sub, true, {q});
         row("Open, No", true, C::OpenProject, {"no", "file:other"}, "other", false, {q, f});
-        row("Open fails", true, C::OpenProject, {"no", "file:settings"}, "sub/current", true,
-            {q, f, m});
-        row("Open, Yes, save fails", false, C::OpenProject, {"yes", "file:none/x"}, "", true,
-            {q, f, m});
+        row("Open fails", true, C::OpenProject, {"no", "file:settings"}, sub, true, {q, f, m});
+        row("Yes, save fails", false, C::OpenProject, {"yes", "file:none/x"}, "", true, {q, f, m});
         row("Save untitled: Save As", false, C::SaveProject, {"file:new"}, "new", false, {f});
-        row("Save fails", true, C::SaveProject, {"gone"}, "sub/current", true, {m});
-        row("Save write-protected, Yes", true, C::SaveProject, {"protect", "yes"}, "sub/current",
-            false, {q});
-        row("Save write-protected, No", true, C::SaveProject, {"protect", "no"}, "sub/current",
-            true, {q});
+        row("Save fails", true, C::SaveProject, {"gone"}, sub, true, {m});
+        row("Save write-protected, Yes", true, C::SaveProject, {"protect", "yes"}, sub, false, {q});
         row("Save As over write-protected, dismissed", false, C::SaveProjectAs,
             {"protect-other", "file:other", "dismiss"}, "", true, {f, q});
-        row("Exit, dismissed", true, C::Exit, {"dismiss"}, "sub/current", true, {q});
-        row("Exit, No", true, C::Exit, {"no"}, "sub/current", true, {q});
+        row("Exit, dismissed", true, C::Exit, {"dismiss"}, sub, true, {q});
+        row("Exit, No", true, C::Exit, {"no"}, sub, true, {q});
         row("path given, No", true, given, {"no", "../other"}, "other", false, {q});
-        row("path given, dismissed", true, given, {"dismiss", "../other"}, "sub/current", true,
-            {q});
-        row("path missing", true, given, {"no", "missing"}, "sub/current", true, {q, m});
+        row("path given, dismissed", true, given, {"dismiss", "../other"}, sub, true, {q});
+        row("path missing", true, given, {"no", "missing"}, sub, true, {q, m});
         row("no path given", false, given, {""}, "", true, {});
     }
     void fileCommands() {
@@ -405,9 +388,8 @@ private slots:
         auto* buttons = about.findChild<QDialogButtonBox*>();
         QTimer::singleShot(0, buttons->button(QDialogButtonBox::Ok), &QPushButton::click);
         QCOMPARE(about.exec(), int(QDialog::Accepted));
-        // Printing wraps long paths instead of cutting them, and every page
-        // counted is in the file; a print to file goes beside the project
-        // under its name (untitled: in the home folder).
+        // Every page printed is counted; a print to file goes beside the
+        // project under its name (untitled: in the home folder).
         QTemporaryDir dir;
         FrameList rows;
         rows.resetRows(Paths(300) << "/images/" + QByteArray(600, 'x') + ".bmp");
@@ -428,11 +410,10 @@ private slots:
         auto* file = print.findChild<QLineEdit*>("filename");
         QVERIFY(file);
         QCOMPARE(file->text(), dir.filePath("p.v2.pdf"));
-        // The list 400 wide beside a collapsed preview; a header click sorts
-        // nothing. A blank row shows an arrow, a filled row another icon, or
-        // the warning icon while its file (relative: in the project's folder)
-        // is missing, as found until the next activation. F6 and Shift+F6
-        // switch panes.
+        // The list 400 wide, the preview collapsed; a header click sorts
+        // nothing. Blank, filled and missing rows show three icons (relative
+        // paths in the project's folder, rechecked on activation); F6 and
+        // Shift+F6 switch panes.
         QVERIFY(w.show());
         QCOMPARE(w.window.splitter()->sizes(), (QList<int>{400, 0}));
         const Paths paths = w.project.frameList()->paths();
@@ -462,11 +443,10 @@ private slots:
         QVERIFY(w.window.preview()->hasFocus());
         w.trigger(Command::PreviousPane);
         QVERIFY(w.list->hasFocus());
-        // A right click shows the image of the row under the pointer (a blank
-        // row the one above), before selecting; a left click clears the
-        // preview and selects; a double click changes the row's image. Below
-        // the last row nothing happens. Shift with the right button (showing
-        // no image), the menu key or Shift+F10 opens the context menu.
+        // A right click shows the row's image (a blank row's: the one above),
+        // a left click clears it and selects, a double click changes it;
+        // below the rows, nothing. Shift with the right button, the menu key
+        // or Shift+F10 opens the context menu.
         QWidget* area = w.list->viewport();
         w.images.clear(); // the opening's clearing
         QTest::mouseClick(area, Qt::RightButton, {}, w.centre(3));
@@ -499,10 +479,9 @@ private slots:
         QTest::keyClick(w.list, Qt::Key_F10, Qt::ShiftModifier);
         QVERIFY(menu->isVisible());
         menu->hide();
-        // OK in a settings dialog is one undo step; Cancel changes nothing, but
-        // what the audio dialog's Browse stored stays, unmodified; the audio
-        // dialog starts in the project's folder. The preview turns a photo by
-        // its orientation tag while the setting is on, also through the history.
+        // A settings dialog's OK is one step, Cancel none, but what Browse
+        // stored stays, unmodified; audio from the project's folder. The
+        // preview turns a photo by its tag while the setting says so.
         const int steps = w.project.undoStack()->count();
         w.dialogs.frameRateDialog = [](ProjectSettings& s) { return s.fps = 10, true; };
         w.trigger(Command::FrameRateAndSize);
@@ -557,11 +536,9 @@ private slots:
                      qPrintable(plugin));
         }
         QCOMPARE(entries(plugins).size(), bare.size() + 2 * plugins.size());
-        // The label column fits every label as the list grows or the frame
-        // rate changes, the path column the rest (no sideways scrolling). Go to
-        // reaches every row and shows it whole; deleting scattered rows keeps
-        // the list where it was (the bar counts rows); undo and redo show what
-        // they change.
+        // The label column fits every label as rows or the frame rate change,
+        // the path column the rest. Go to shows its row; deleting scattered
+        // rows keeps the list where it was; undo and redo show what changed.
         w.window.resize(420, 300);
         FrameListView* list = w.list;
         const auto fits = [&] {
@@ -620,10 +597,9 @@ private slots:
             QApplication::processEvents();
             QVERIFY(inView(0));
         }
-        // Closing during a conversion asks whether to stop it: No (or
-        // dismissing) goes on with the panes, menus and keys still, as behind a
-        // modal dialog; Yes stops it (no movie is put in place), and the window
-        // closes once the conversion told how it ended.
+        // Closing during a conversion asks: No (or dismissing) goes on, the
+        // panes, menus and keys still; Yes stops it (no movie put in place)
+        // and the window closes once the conversion told how it ended.
         QImage red(8, 8, QImage::Format_RGB32);
         red.fill(Qt::red);
         QVERIFY(red.save(dir.filePath("red.bmp")));
