@@ -49,10 +49,8 @@ inline bool Save(const QString& path, const QByteArray& bytes) {
 }
 
 inline QByteArray Le(uint32_t v, int bytes) {
-    QByteArray b;
-    for (int i = 0; i < bytes; ++i)
-        b.append(char((v >> (8 * i)) & 255));
-    return b;
+    const quint32 le = qToLittleEndian(v);
+    return QByteArray(reinterpret_cast<const char*>(&le), bytes);
 }
 
 inline uint32_t U32(const QByteArray& b, int at) {
@@ -196,10 +194,9 @@ inline std::pair<int, double> Difference(const QByteArray& bgr, const QImage& me
 }
 
 // ffprobe's streams and packets.
-inline QJsonObject Probe(const QString& file, const QStringList& extra = {}) {
-    return QJsonDocument::fromJson(Run("ffprobe", QStringList{"-v", "error", "-of", "json",
-                                                              "-show_streams", "-show_packets"} +
-                                                      extra + QStringList{file}))
+inline QJsonObject Probe(const QString& file) {
+    return QJsonDocument::fromJson(Run("ffprobe", {"-v", "error", "-of", "json", "-show_streams",
+                                                   "-show_packets", file}))
         .object();
 }
 
@@ -218,14 +215,14 @@ inline QJsonObject StreamOf(const QJsonObject& probe, const QString& type) {
     return {};
 }
 
-// The positions of the video packets (`stored`: only those holding a frame)
+// The positions of the video packets (pts, else dts; `stored`: only those holding a frame)
 // and whether every one is a key frame.
 inline std::pair<QList<long>, bool> VideoPackets(const QJsonObject& probe, bool stored = false) {
     std::pair<QList<long>, bool> out{{}, true};
     for (const auto& v : PacketsOf(probe, "video")) {
         const QJsonObject p = v.toObject();
         if (!stored || p["size"].toString().toLong() > 0)
-            out.first << long(p["pts"].toInteger(-1));
+            out.first << long(p["pts"].toInteger(p["dts"].toInteger(-1)));
         out.second = out.second && p["flags"].toString().startsWith('K');
     }
     return out;
@@ -255,10 +252,6 @@ struct GstBuffers {
     bool ok = false;
     QList<long> positions;
     std::vector<QByteArray> bytes;
-    long filled() const {
-        return long(
-            std::count_if(bytes.begin(), bytes.end(), [](auto& b) { return !b.isEmpty(); }));
-    }
 };
 
 inline GstBuffers GstRead(const QString& file, const QString& chain = {},
