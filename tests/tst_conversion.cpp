@@ -301,18 +301,13 @@ private slots:
         const QString project = dir_.filePath("long.fsq"), movie = out.filePath("m.avi");
         QVERIFY(Save(project, ProjectText({8, 64, 48, 0, 2, 0, 0}, rows)) &&
                 Save(movie, kOldMovie));
+        // Through bash, which becomes the program unless standard error goes into a pipe.
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TMPDIR", temp.path());
-        p.setProcessEnvironment(env);
-        const QStringList args{"--convert", project, "--output", movie};
-        if (kill.isEmpty())
-            p.start("bash",
-                    QStringList{"-c", "set -o pipefail; \"$@\" 2>&1 | head -n 1", "_", kVistrom} +
-                        args);
-        else
-            p.start(kVistrom, args);
-        p.setReadChannel(kill.isEmpty() ? QProcess::StandardOutput : QProcess::StandardError);
+        p.setEnvironment(QProcess::systemEnvironment() << "TMPDIR=" + temp.path());
+        p.start("bash", QStringList{"-c",
+                                    kill.isEmpty() ? "set -o pipefail; \"$@\" 2>&1 | head -n 1"
+                                                   : "exec \"$@\" 2>&1",
+                                    "_", kVistrom, "--convert", project, "--output", movie});
         QVERIFY(p.waitForStarted(10000));
         // The first progress line comes after a tenth of the frames.
         QByteArray said;
