@@ -173,24 +173,21 @@ inline QImage Framed(int width, int height, const QImage& image, bool stretch = 
 }
 
 // The largest channel difference (and the mean one) between a decoded frame
-// of B, G, R (and with `step` 4, a fourth) bytes and the frame meant, inside
-// `area` (all of it when null).
-inline std::pair<int, double> Difference(const QByteArray& bgr, const QImage& meant,
-                                         QRect area = {}, int step = 3) {
-    const int w = meant.width();
-    if (bgr.size() != w * meant.height() * step)
+// of B, G, R (and with `step` 4, a fourth) bytes and the frame meant.
+inline std::pair<int, double> Difference(const QByteArray& bgr, const QImage& meant, int step = 3) {
+    const int w = meant.width(), h = meant.height();
+    if (bgr.size() != w * h * step)
         return {1000, 1000};
-    area = area.isNull() ? meant.rect() : area;
     int worst = 0;
     double sum = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) {
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
             const QRgb m = meant.pixel(x, y);
             const auto* p = reinterpret_cast<const uchar*>(bgr.constData()) + (y * w + x) * step;
             for (int d : {p[0] - qBlue(m), p[1] - qGreen(m), p[2] - qRed(m)})
                 worst = std::max(worst, std::abs(d)), sum += std::abs(d);
         }
-    return {worst, sum / (area.width() * area.height() * 3)};
+    return {worst, sum / (w * h * 3)};
 }
 
 // ffprobe's streams and packets.
@@ -200,19 +197,21 @@ inline QJsonObject Probe(const QString& file) {
         .object();
 }
 
-inline QJsonArray PacketsOf(const QJsonObject& probe, const QString& type) {
+// The objects of a JSON array whose `key` holds `value`.
+inline QJsonArray Where(const QJsonValue& array, const QString& key, const QString& value) {
     QJsonArray out;
-    for (const auto& v : probe["packets"].toArray())
-        if (v.toObject()["codec_type"].toString() == type)
+    for (const auto& v : array.toArray())
+        if (v.toObject()[key].toString() == value)
             out.append(v);
     return out;
 }
 
+inline QJsonArray PacketsOf(const QJsonObject& probe, const QString& type) {
+    return Where(probe["packets"], "codec_type", type);
+}
+
 inline QJsonObject StreamOf(const QJsonObject& probe, const QString& type) {
-    for (const auto& v : probe["streams"].toArray())
-        if (v.toObject()["codec_type"].toString() == type)
-            return v.toObject();
-    return {};
+    return Where(probe["streams"], "codec_type", type).at(0).toObject();
 }
 
 // The positions of the video packets (pts, else dts; `stored`: only those holding a frame)
@@ -238,10 +237,7 @@ inline QByteArray AudioBytes(const QString& movie, const QString& format) {
 inline QJsonObject MediaInfoTrack(const QString& file, const QString& type) {
     const QJsonObject all =
         QJsonDocument::fromJson(Run("mediainfo", {"--Output=JSON", file})).object();
-    for (const auto& v : all["media"].toObject()["track"].toArray())
-        if (v.toObject()["@type"].toString() == type)
-            return v.toObject();
-    return {};
+    return Where(all["media"]["track"], "@type", type).at(0).toObject();
 }
 
 // What GStreamer makes of one pad of an AVI: each buffer at the end of `chain`

@@ -105,7 +105,7 @@ private slots:
         QVERIFY(g.ok);
         QCOMPARE(g.positions, positions);
         for (int f = 0; decoded && f < n; ++f)
-            QCOMPARE(Difference(g.bytes[size_t(f)], PatternImage(w, h, f, bits), {}, 4).first, 0);
+            QCOMPARE(Difference(g.bytes[size_t(f)], PatternImage(w, h, f, bits), 4).first, 0);
         if (!raw) {
             // x264: every frame carries its own SPS and PPS, which GStreamer's decoders need.
             const QByteArray stream = encoder != "libx264"
@@ -151,10 +151,9 @@ private slots:
         const auto& palette = MoviePalette();
         QVERIFY(bits != 8 || strf.mid(40) == QByteArray(reinterpret_cast<const char*>(&palette),
                                                         int(sizeof palette)));
+        const char* format = bits == 8 ? "pal8" : bits == 16 ? "rgb555le" : "bgr24";
         QCOMPARE(v["codec_tag"].toString() + " " + v["pix_fmt"].toString(),
-                 bits == 8    ? "0x0000 pal8"
-                 : bits == 16 ? "0x0000 rgb555le"
-                              : "0x0000 bgr24");
+                 "0x0000 " + QString(format));
         // The stored rows: padding zero, so the same frames always give the same file.
         const QByteArray stored = Run("ffmpeg", {"-v", "error", "-i", out, "-map", "0:v", "-c",
                                                  "copy", "-f", "rawvideo", "-"});
@@ -233,7 +232,6 @@ private slots:
             return;
         const QJsonObject probe = Probe(out);
         QCOMPARE(VideoPackets(probe).first, packets);
-        QCOMPARE(StreamOf(probe, "video")["width"].toInt(), 21);
         QCOMPARE(int(AviStreams(out).at(0).second.size()), depth == 0 ? 1064 : 40);
         QVERIFY(cancelled || MediaInfoTrack(out, "Video")["FrameCount"].toString().toLong() ==
                                  (packets.isEmpty() ? 0 : packets.last() + 1));
@@ -262,7 +260,6 @@ private slots:
         QTest::newRow("text") << "wav" << QByteArray("just some words\n") << "";
         QTest::newRow("silent movie") << "avi" << none << "";
         QTest::newRow("wav without samples") << "wav" << MakeWav(16, 2, 44100, 0).file << "";
-        QTest::newRow("folder") << "folder" << none << "";
         QTest::newRow("fifo") << "fifo" << none << ""; // never opened: that would wait for a writer
         QTest::newRow("opus") << "opus" << none << ""; // AVI cannot hold it
     }
@@ -283,8 +280,6 @@ private slots:
         else if (kind == "avi")
             made = Save(source + ".wav", wav) &&
                    convert(source, wav.isEmpty() ? QString() : source + ".wav").result.written;
-        else if (kind == "folder")
-            made = QDir().mkpath(source);
         else if (kind == "fifo")
             made = ::mkfifo(QFile::encodeName(source).constData(), 0600) == 0;
         QVERIFY(made);
