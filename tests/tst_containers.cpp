@@ -1,8 +1,7 @@
-// Movies in MP4, MOV, Matroska, WebM and GIF through the command line
-// converter and the window: each picture's start and the movie's length read
-// back by ffprobe, decoded colours compared with the pictures meant, the
-// sound as the container carries it, GStreamer playing the file to its end;
-// AVI output pinned byte for byte; the codec lists and refusals.
+// Movies in MP4, MOV, Matroska, WebM and GIF through the converter and the
+// window: each picture's start and the movie's length read by ffprobe, the
+// decoded colours, the sound as the container carries it, GStreamer playing
+// to the end; AVI pinned byte for byte; the codec lists and refusals.
 
 #include "movie_writer_tools.h"
 #include "program_run.h"

@@ -25,10 +25,10 @@
 
 namespace {
 
-// A few of the texts met walking the Japanese window: menus, a dialog, a message.
+// Texts met walking the Japanese window: a menu, an item, a dialog, a question.
 const QStringList kJapanese =
-    QString::fromUtf8("ﾌｧｲﾙ(&F)|変換(&C)|切り取り(詰め)(&X)\tCtrl+X|Vistrom (FPS,Size等の設定)|"
-                      "AVIサイズを削る|未保存のデータを保存しますか?|Vistrom 値の設定")
+    QString::fromUtf8("ﾌｧｲﾙ(&F)|切り取り(詰め)(&X)\tCtrl+X|Vistrom (FPS,Size等の設定)|"
+                      "AVIサイズを削る|未保存のデータを保存しますか?")
         .split('|');
 
 // What a dialog shows, and which of its texts do not fit their widgets.
@@ -102,8 +102,8 @@ private slots:
         for (int i = 1; i < argc; ++i)
             left << argv[size_t(i)];
         const bool japanese = option.language.value_or(DesktopLanguage()) == UiLanguage::Japanese;
-        QTEST((option.error.isEmpty() ? japanese ? "ja" : "en" : option.error) + '|' +
-                  left.join(' '),
+        const QString language = japanese ? "ja" : "en";
+        QTEST((option.error.isEmpty() ? language : option.error) + '|' + left.join(' '),
               "expected");
     }
     // Every menu item and every dialog it opens, the real ones, each read and
