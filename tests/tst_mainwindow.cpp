@@ -558,9 +558,8 @@ private slots:
         fits();
         w.project.insertBlanks(5, 996);
         fits();
-        ProjectSettings slow = w.project.settings();
-        slow.fps = 1;
-        w.project.changeSettings(slow);
+        w.dialogs.frameRateDialog = [](ProjectSettings& s) { return s.fps = 1, true; };
+        w.trigger(Command::FrameRateAndSize);
         fits();
         w.project.frameList()->resetRows(Numbered(100000));
         fits();

@@ -1,7 +1,5 @@
-// Watching the movie before converting it: the positions playback shows
-// against the movie's own frames, the player's clock and sound, the window's
-// playback commands and edits while playing, the preview following the
-// project, and the list's thumbnails.
+// Playback against the movie's own frames, the player's clock and sound, the
+// window's thumbnails and playback commands, the preview following the project.
 
 #include "project_tools.h"
 #include "scripted_dialogs.h"
@@ -85,10 +83,8 @@ class TestPlayback : public QObject {
 private slots:
     void initTestCase() { p = Pictures(dir); }
 
-    // The worked example (a - - b c - -) with every option combination, each
-    // at one of the depths: each position shows the movie's frame (the frame
-    // file's line at or before it, drawn by the renderer in the movie's
-    // format), and there are as many positions as frames.
+    // The worked example (a - - b c - -), every option combination, each at a
+    // depth: as many positions as the movie's frames, each showing its frame.
     void positions_data() {
         QTest::addColumn<int>("options"); // trim 1, no closing blank 2, scale 4, leading blanks 8
         QTest::addColumn<int>("depth");   // ColourDepth
@@ -171,14 +167,11 @@ private slots:
         QCOMPARE(shown.mid(0, 5), (QList<long>{6, 7, 8, 0, 1}));
     }
 
-    // In a narrow list each filled row on screen shows its picture's thumbnail
-    // (64 high, aspect kept) and at least the file name of its path; a changed
-    // image and its undo show; switched off, rows are short and bare. Then
-    // Ctrl+Space (the list focused) plays from the focus row in a preview
-    // opened to at least half the window, the frame scaled to fit; the focus
-    // follows the row playing. An edit while paused shows the changed frame;
-    // Ctrl+. stops, the focus on the last row shown; so do settings that
-    // cannot make a movie.
+    // A narrow list shows each filled row's thumbnail (64 high, aspect kept)
+    // and its file name, follows a change and its undo, and can do without.
+    // Ctrl+Space plays from the focus row in a preview of at least half the
+    // window, the frame fitted; the focus follows; an edit while paused shows;
+    // Ctrl+. or settings that cannot make a movie stop on the last row shown.
     void window() {
         Window w;
         FrameListView* list = w.window.listView();
