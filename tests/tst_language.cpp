@@ -1,6 +1,6 @@
 // The language the program speaks: the desktop's language in Qt's order, the
 // --lang option (the program's use of it: tst_containers), and the whole
-// window walked in each language: the specified Japanese texts, no Japanese
+// window walked in each language: the Japanese texts kept exact, no Japanese
 // left under English, nothing cut off.
 
 #include "dialogs/CompressionDialog.h"
