@@ -6,12 +6,16 @@
 // libjpeg can still decode (a truncated file, a corrupt scan) yields the
 // picture libjpeg makes of it; anything it refuses makes GetPicture fail, and
 // nothing is ever printed. With SPI_APPLY_ORIENTATION the picture is turned
-// the way the orientation tag of its Exif block (APP1) says.
+// the way the orientation tag of its Exif block (APP1) says. With
+// SPI_ALLOW_YUV420 a 4:2:0 YCbCr JPEG that needs no turning comes out as its
+// planes, without the conversion to BGR.
 
 #include "spi.h"
 #include "spi_dib.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +60,7 @@ struct Job {
     ~Job() { std::free(cmykRow); }
     int result = SPI_BROKEN_DATA;
     bool orient = false;      // SPI_APPLY_ORIENTATION was given
+    bool planes = false;      // SPI_ALLOW_YUV420 was given
     unsigned orientation = 1; // from the Exif block, 1 to 8
 };
 
@@ -115,6 +120,53 @@ void CmykRowToBgr(const unsigned char* cmyk, unsigned char* bgr, unsigned width,
     }
 }
 
+bool IsYuv420(const jpeg_decompress_struct* cinfo) {
+    const jpeg_component_info* c = cinfo->comp_info;
+    return cinfo->jpeg_color_space == JCS_YCbCr && cinfo->num_components == 3 &&
+           c[0].h_samp_factor == 2 && c[0].v_samp_factor == 2 && c[1].h_samp_factor == 1 &&
+           c[1].v_samp_factor == 1 && c[2].h_samp_factor == 1 && c[2].v_samp_factor == 1;
+}
+
+// The Y, Cb and Cr planes as stored (SPI_FOURCC_J420 in spi.h), a row of
+// 16 x 16 blocks at a time.
+int DecodePlanes(Job* job, SpiProgressCallback progress, long lData) {
+    jpeg_decompress_struct* cinfo = &job->cinfo;
+    cinfo->raw_data_out = TRUE;
+    cinfo->out_color_space = JCS_YCbCr;
+    jpeg_start_decompress(cinfo);
+    const unsigned width = cinfo->output_width, height = cinfo->output_height;
+    const size_t w = (size_t(width) + 15) / 16 * 16, h = (size_t(height) + 15) / 16 * 16;
+    spi::DibBlocks& dib = job->dib;
+    dib.info = static_cast<unsigned char*>(std::calloc(1, 40));
+    dib.bits = static_cast<unsigned char*>(std::malloc(w * h * 3 / 2));
+    if (!dib.info || !dib.bits)
+        return SPI_NO_MEMORY;
+    const uint32_t header[] = {40,           width,           height,
+                               1 | 12 << 16, SPI_FOURCC_J420, uint32_t(w * h * 3 / 2)};
+    for (size_t i = 0; i < 6; ++i)
+        spi::DibBlocks::put32(dib.info + 4 * i, header[i]);
+    unsigned char* const y = dib.bits;
+    unsigned char* const cb = y + w * h;
+    unsigned char* const cr = cb + w * h / 4;
+    JSAMPROW rows[32];
+    JSAMPARRAY planes[3] = {rows, rows + 16, rows + 24};
+    while (cinfo->output_scanline < height) {
+        const size_t top = cinfo->output_scanline; // a multiple of 16
+        for (size_t i = 0; i < 16; ++i)
+            rows[i] = y + (top + i) * w;
+        for (size_t i = 0; i < 8; ++i) {
+            rows[16 + i] = cb + (top / 2 + i) * (w / 2);
+            rows[24 + i] = cr + (top / 2 + i) * (w / 2);
+        }
+        if (jpeg_read_raw_data(cinfo, planes, 16) != 16)
+            return SPI_BROKEN_DATA;
+        if (progress && progress(int(std::min<size_t>(top + 16, height)), int(height), lData) != 0)
+            return SPI_ABORT;
+    }
+    jpeg_finish_decompress(cinfo);
+    return SPI_OK;
+}
+
 // Runs the whole decode; a libjpeg error lands back here through longjmp.
 int Decode(Job* job, SpiProgressCallback progress, long lData) {
     if (setjmp(job->err.jump)) {
@@ -153,6 +205,10 @@ int Decode(Job* job, SpiProgressCallback progress, long lData) {
     }
     if (cinfo->image_width > SPI_MAX_DIMENSION || cinfo->image_height > SPI_MAX_DIMENSION)
         return SPI_NO_MEMORY;
+    if (job->planes && job->orientation == 1 && IsYuv420(cinfo)) {
+        job->result = DecodePlanes(job, progress, lData);
+        return job->result;
+    }
 
     jpeg_start_decompress(cinfo);
     const unsigned width = cinfo->output_width;
@@ -196,6 +252,7 @@ extern "C" SPI_EXPORT int GetPicture(const char* buf, long len, unsigned int fla
 
     Job job;
     job.orient = (flag & SPI_APPLY_ORIENTATION) != 0;
+    job.planes = (flag & SPI_ALLOW_YUV420) != 0;
     if (kind == SPI_INPUT_FILE) {
         job.file = spi::OpenRegularFile(buf, len);
         if (!job.file)

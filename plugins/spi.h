@@ -22,7 +22,10 @@
 //            the picture turned the way its orientation tag says (JPEG's Exif
 //            and TIFF's Orientation, values 1 to 8); without it the rows come
 //            as they are stored. A plug-in whose format has no such tag
-//            ignores the bit. The other bits are reserved, 0.
+//            ignores the bit. SPI_ALLOW_YUV420 lets a plug-in hand over a
+//            picture stored as YCbCr 4:2:0 (a JPEG) as its planes, when no
+//            turning is asked for; see SPI_FOURCC_J420. The other bits are
+//            reserved, 0.
 //   pHBInfo  on success receives a block holding a BITMAPINFO: the 40-byte
 //            BITMAPINFOHEADER (little-endian, biSize 40, biPlanes 1,
 //            biCompression 0) followed by the colour table its bit count needs
@@ -30,6 +33,15 @@
 //            none above).
 //   pHBm     on success receives a block holding the pixel rows bottom-up, each
 //            padded to a multiple of 4 bytes: stride x |biHeight| bytes.
+//            With SPI_ALLOW_YUV420 the answer may instead have biCompression
+//            SPI_FOURCC_J420 and biBitCount 12: the block holds full-range
+//            BT.601 planes (as JFIF stores them), top-down, each padded to
+//            whole 16 x 16 blocks of the picture: Y in rows of W bytes, then
+//            Cb, then Cr in rows of W / 2 bytes, where W = biWidth rounded up
+//            to 16 and the planes have H and H / 2 rows, H = biHeight rounded
+//            up to 16. Only the top-left (biWidth + 1) / 2 x (biHeight + 1) / 2
+//            chroma samples and biWidth x biHeight luma samples belong to the
+//            picture.
 //   progress may be null. When not, it is called as progress(done, total,
 //            lData) while decoding; a non-zero answer cancels the decode
 //            (result SPI_ABORT).
@@ -54,7 +66,11 @@ enum {
     SPI_INPUT_FILE = 0,
     SPI_INPUT_MEMORY = 1,
     SPI_APPLY_ORIENTATION = 0x100, // a flag bit, combined with an input kind
+    SPI_ALLOW_YUV420 = 0x200,      // a flag bit, combined with an input kind
 };
+
+// The biCompression of a YCbCr 4:2:0 answer: the bytes "J420".
+#define SPI_FOURCC_J420 0x3032344au
 
 // Results of GetPicture.
 enum {

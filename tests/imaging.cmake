@@ -25,6 +25,7 @@ target_compile_definitions(tst_imageplugins PRIVATE
 add_dependencies(tst_imageplugins ifjpeg ifpng ifwebp iftiff ifgif ifheif ${imaging_test_plugins})
 
 vistrom_add_test(tst_renderer imaging/tst_renderer.cpp imaging/BmpFixtures.h)
+add_dependencies(tst_renderer ifjpeg)
 
 vistrom_add_test(tst_preview imaging/tst_preview.cpp imaging/BmpFixtures.h WIDGETS TIMEOUT 120)
 add_dependencies(tst_preview ifpng)

@@ -10,3 +10,14 @@ std::optional<PixelBuffer> DecodeImageFile(const std::string& path, DecodeOption
     }
     return ReadBmpFile(path);
 }
+
+std::optional<DecodedPicture> DecodeImagePlanes(const std::string& path, DecodeOptions options) {
+    if (const char* plugin = PluginForPath(path)) {
+        if (std::optional<DecodedPicture> picture = DecodeWithPlugin(plugin, path, options, true))
+            return picture;
+    }
+    std::optional<PixelBuffer> picture = ReadBmpFile(path);
+    if (!picture)
+        return std::nullopt;
+    return std::move(*picture);
+}

@@ -16,3 +16,8 @@
 // plug-in succeeded with blocks that cannot be drawn (nothing is drawn either,
 // and the BMP reader is not tried). The options go to the plug-in.
 std::optional<PixelBuffer> DecodeImageFile(const std::string& path, DecodeOptions options);
+
+// The same for a picture that is only to be scaled into a YUV movie frame: a
+// JPEG stored as 4:2:0 YCbCr that needs no turning comes as its planes, which
+// spares converting it to RGB and back.
+std::optional<DecodedPicture> DecodeImagePlanes(const std::string& path, DecodeOptions options);

@@ -33,3 +33,15 @@ PixelBuffer PixelBuffer::adopt(MallocBlock block, int width, int height, PixelFo
     buffer.order_ = order;
     return buffer;
 }
+
+std::optional<YuvPlanes> YuvPlanes::adopt(MallocBlock block, size_t size, int width, int height) {
+    if (!block || width <= 0 || height <= 0 || width > 0x10000 || height > 0x10000)
+        return std::nullopt;
+    YuvPlanes planes;
+    planes.width_ = width;
+    planes.height_ = height;
+    if (size < planes.lumaBytes() * 3 / 2)
+        return std::nullopt;
+    planes.block_ = std::move(block);
+    return planes;
+}

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <variant>
 
 enum class PixelFormat : uint8_t {
     Xrgb32,   // native 0xffRRGGBB words: bytes B, G, R, 0xff (QImage::Format_RGB32)
@@ -94,3 +95,34 @@ private:
     PixelFormat format_ = PixelFormat::Xrgb32;
     RowOrder order_ = RowOrder::TopDown;
 };
+
+// A picture as a JPEG stores it, handed over by its plug-in on request
+// (SPI_FOURCC_J420 in plugins/spi.h): full-range BT.601 YCbCr, Cb and Cr at
+// half the width and height (rounded up), each plane top-down in rows padded
+// to whole 16 x 16 blocks of the picture, in one block it owns (Y, Cb, Cr).
+// Only scaled into movie frames, never drawn. Move-only.
+class YuvPlanes {
+public:
+    // Takes over `block` of `size` bytes; nullopt when it is too small for
+    // the planes of a width x height picture.
+    static std::optional<YuvPlanes> adopt(MallocBlock block, size_t size, int width, int height);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // Plane 0 (Y), 1 (Cb) or 2 (Cr): its first row and the bytes between rows.
+    const uint8_t* plane(int i) const {
+        return block_.get() + (i == 0 ? 0 : lumaBytes() + (i - 1) * lumaBytes() / 4);
+    }
+    int stride(int i) const { return i == 0 ? paddedWidth() : paddedWidth() / 2; }
+
+private:
+    int paddedWidth() const { return (width_ + 15) / 16 * 16; }
+    size_t lumaBytes() const { return size_t(paddedWidth()) * size_t((height_ + 15) / 16 * 16); }
+
+    MallocBlock block_;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+// A decoded picture: drawn (PixelBuffer) or, where asked for, a JPEG's own planes.
+using DecodedPicture = std::variant<PixelBuffer, YuvPlanes>;

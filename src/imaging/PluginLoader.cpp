@@ -74,6 +74,10 @@ std::optional<LoadedPlugin> Resolve(const std::string& fileName) {
     return std::nullopt;
 }
 
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 bool EndsWith(const std::string& path, const char* ext, size_t n) {
     return path.size() > n && ::strncasecmp(path.c_str() + path.size() - n, ext, n) == 0;
 }
@@ -97,15 +101,17 @@ const char* PluginForPath(const std::string& path) {
     return nullptr;
 }
 
-std::optional<PixelBuffer> DecodeWithPlugin(const std::string& pluginFileName,
-                                            const std::string& path, DecodeOptions options) {
+std::optional<DecodedPicture> DecodeWithPlugin(const std::string& pluginFileName,
+                                               const std::string& path, DecodeOptions options,
+                                               bool planes) {
     const std::optional<LoadedPlugin> plugin = Resolve(pluginFileName);
     if (!plugin || !plugin->getPicture)
         return std::nullopt;
     void* info = nullptr;
     void* bits = nullptr;
-    const unsigned flag =
-        SPI_INPUT_FILE | (options.applyOrientation ? unsigned(SPI_APPLY_ORIENTATION) : 0u);
+    const unsigned flag = SPI_INPUT_FILE |
+                          (options.applyOrientation ? unsigned(SPI_APPLY_ORIENTATION) : 0u) |
+                          (planes ? unsigned(SPI_ALLOW_YUV420) : 0u);
     if (plugin->getPicture(path.c_str(), 0, flag, &info, &bits, nullptr, 0) != SPI_OK)
         return std::nullopt; // the blocks are not ours on failure: leave them
     // The blocks were malloc'ed (spi.h); their real sizes bound every read.
@@ -113,9 +119,23 @@ std::optional<PixelBuffer> DecodeWithPlugin(const std::string& pluginFileName,
     if (!info || !bits)
         return PixelBuffer();
     const size_t infoSize = ::malloc_usable_size(info), bitsSize = ::malloc_usable_size(bits);
+    if (planes && infoSize >= 40 && Le32(infoBlock.get() + 16) == SPI_FOURCC_J420) {
+        std::optional<YuvPlanes> yuv =
+            YuvPlanes::adopt(std::move(bitsBlock), bitsSize, int(Le32(infoBlock.get() + 4)),
+                             int(Le32(infoBlock.get() + 8)));
+        return yuv ? DecodedPicture(std::move(*yuv)) : PixelBuffer();
+    }
     std::optional<PixelBuffer> picture =
         DecodePackedDib(std::move(infoBlock), infoSize, std::move(bitsBlock), bitsSize);
     return picture ? std::move(*picture) : PixelBuffer();
+}
+
+std::optional<PixelBuffer> DecodeWithPlugin(const std::string& pluginFileName,
+                                            const std::string& path, DecodeOptions options) {
+    std::optional<DecodedPicture> picture = DecodeWithPlugin(pluginFileName, path, options, false);
+    if (!picture)
+        return std::nullopt;
+    return std::move(std::get<PixelBuffer>(*picture));
 }
 
 std::vector<std::string> PluginSearchDirs() {

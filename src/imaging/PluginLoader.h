@@ -31,6 +31,11 @@ const char* PluginForPath(const std::string& path);
 // answer is a picture, empty when the blocks it handed back cannot be drawn.
 std::optional<PixelBuffer> DecodeWithPlugin(const std::string& pluginFileName,
                                             const std::string& path, DecodeOptions options);
+// The same; with `planes` the plug-in may hand over a JPEG's own planes
+// (SPI_ALLOW_YUV420), which come as YuvPlanes (empty blocks: an empty picture).
+std::optional<DecodedPicture> DecodeWithPlugin(const std::string& pluginFileName,
+                                               const std::string& path, DecodeOptions options,
+                                               bool planes);
 
 // True when the plug-in library (a bare file name such as "ifjpeg.spi") can be loaded.
 bool IsPluginPresent(const std::string& pluginFileName);

@@ -1,5 +1,7 @@
 #include "movie/ContainerEncoder.h"
 
+#include "movie/FrameDrawing.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
@@ -107,6 +109,13 @@ void Configure(AVCodecContext* c, const std::string& name, int quality, AVPixelF
 
 } // namespace
 
+AVPixelFormat ContainerFrameFormat(const std::string& encoder, int width, int height) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(encoder.c_str());
+    if (!codec || codec->type != AVMEDIA_TYPE_VIDEO)
+        return AV_PIX_FMT_NONE;
+    return ChooseFormat(codec, encoder, width, height);
+}
+
 AvStatus ContainerEncoder::open(const CompressionChoice& choice, int width, int height,
                                 unsigned fps, bool globalHeader) {
     const std::string& name = choice.encoder;
@@ -128,15 +137,7 @@ AvStatus ContainerEncoder::open(const CompressionChoice& choice, int width, int 
     if (globalHeader)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Configure(c, name, choice.quality, format);
-    AvStatus status = avcodec_open2(c, codec, nullptr);
-    if (status.ok() && format != AV_PIX_FMT_PAL8) {
-        scaler_.reset(
-            sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, format,
-                           SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
-                           nullptr, nullptr, nullptr));
-        if (!scaler_)
-            status = AVERROR(EINVAL);
-    }
+    const AvStatus status = avcodec_open2(c, codec, nullptr);
     if (!status.ok())
         context_.reset();
     return status;
@@ -150,23 +151,20 @@ AvFramePtr ContainerEncoder::convert(const PixelBuffer& frame, int64_t position)
     AvFramePtr f(av_frame_alloc());
     if (!f)
         return nullptr;
-    f->format = scaler_ ? c->pix_fmt : AV_PIX_FMT_BGR24;
+    const bool palette = c->pix_fmt == AV_PIX_FMT_PAL8;
+    f->format = palette ? AV_PIX_FMT_BGR24 : c->pix_fmt;
     f->width = c->width;
     f->height = c->height;
     if (av_frame_get_buffer(f.get(), 0) < 0)
         return nullptr;
     f->pts = position;
-    if (!scaler_) {
+    if (palette) {
         for (int y = 0; y < frame.height(); ++y)
             std::memcpy(f->data[0] + ptrdiff_t(y) * f->linesize[0], frame.row(y),
                         size_t(frame.width()) * 3);
         return f;
     }
-    const uint8_t* src[4] = {frame.row(0), nullptr, nullptr, nullptr};
-    const int srcStride[4] = {int(frame.rowStep()), 0, 0, 0};
-    if (sws_scale(scaler_.get(), src, srcStride, 0, frame.height(), f->data, f->linesize) < 0)
-        return nullptr;
-    return f;
+    return ConvertMovieFrame(frame, *f) ? std::move(f) : nullptr;
 }
 
 AvStatus ContainerEncoder::encode(AVFrame* frame, int64_t duration, const PacketSink& sink) {

@@ -15,6 +15,11 @@
 #include <functional>
 #include <map>
 
+// The pixel format the named encoder is given its frames in at width x
+// height (AV_PIX_FMT_PAL8 for GIF, whose frames come as BGR to be mapped to a
+// palette first); AV_PIX_FMT_NONE for an unknown encoder.
+AVPixelFormat ContainerFrameFormat(const std::string& encoder, int width, int height);
+
 class ContainerEncoder {
 public:
     using PacketSink = std::function<AvStatus(AVPacket* packet)>;
@@ -41,6 +46,5 @@ private:
 
     AvCodecContextPtr context_;
     AvPacketPtr packet_;
-    SwsContextPtr scaler_;
     std::map<int64_t, int64_t> durations_; // by pts, of the frames not yet out
 };

@@ -42,6 +42,8 @@ public:
     AvStatus writeHeader();
     // A new picture from its position on; the picture before ends there.
     AvStatus picture(const PixelBuffer& pixels, int64_t position);
+    // The same, already in the encoder's pixel format.
+    AvStatus picture(const AVFrame& encoded, int64_t position);
     // Ends the last picture at `end` and closes the file.
     AvStatus finish(int64_t end);
 
@@ -148,6 +150,22 @@ AvStatus ContainerOutput::picture(const PixelBuffer& pixels, int64_t position) {
     return pending_ ? AvStatus() : AVERROR(ENOMEM);
 }
 
+AvStatus ContainerOutput::picture(const AVFrame& encoded, int64_t position) {
+    const AVCodecContext* c = encoder_.context();
+    if (palette_ || encoded.width != c->width || encoded.height != c->height ||
+        encoded.format != c->pix_fmt)
+        return AVERROR(EINVAL);
+    if (pending_) {
+        if (AvStatus sent = send(position - pending_->pts); !sent.ok())
+            return sent;
+    }
+    pending_.reset(av_frame_clone(&encoded)); // a new reference to the same pixels
+    if (!pending_)
+        return AVERROR(ENOMEM);
+    pending_->pts = position;
+    return {};
+}
+
 AvStatus ContainerOutput::finish(int64_t end) {
     AvStatus status;
     if (headerWritten_) {
@@ -188,16 +206,17 @@ AvStatus WriteFrames(ContainerOutput& output, MovieFrameSource& frames,
                      const MovieProgress& progress, MovieResult& result, int64_t& end) {
     bool first = true;
     while (const std::optional<MovieFrame> frame = frames.next()) {
-        if (!frame->pixels) {
+        if (!frame->pixels && !frame->encoded) {
             result.messages.push_back(Message(Texts::tr("フレームを作成できませんでした。")));
             return AVERROR(EINVAL);
         }
         if (frame->position < end)
             return AVERROR(EINVAL); // positions must increase
         if (first && frame->position > 0) {
+            const int width = frame->pixels ? frame->pixels->width() : frame->encoded->width;
+            const int height = frame->pixels ? frame->pixels->height() : frame->encoded->height;
             std::optional<PixelBuffer> white =
-                PixelBuffer::allocate(frame->pixels->width(), frame->pixels->height(),
-                                      PixelFormat::Bgr24, RowOrder::TopDown);
+                PixelBuffer::allocate(width, height, PixelFormat::Bgr24, RowOrder::TopDown);
             if (!white)
                 return AVERROR(ENOMEM);
             std::memset(white->row(0), 0xff, white->byteSize());
@@ -205,7 +224,9 @@ AvStatus WriteFrames(ContainerOutput& output, MovieFrameSource& frames,
                 return s;
         }
         if (first || !frame->sameAsBefore) {
-            if (AvStatus s = output.picture(*frame->pixels, frame->position); !s.ok())
+            const AvStatus s = frame->encoded ? output.picture(*frame->encoded, frame->position)
+                                              : output.picture(*frame->pixels, frame->position);
+            if (!s.ok())
                 return s;
         }
         first = false;

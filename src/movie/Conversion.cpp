@@ -1,6 +1,7 @@
 #include "movie/Conversion.h"
 
 #include "movie/AviWriter.h"
+#include "movie/ContainerEncoder.h"
 #include "movie/ContainerWriter.h"
 #include "movie/Containers.h"
 #include "movie/FrameDrawing.h"
@@ -129,6 +130,24 @@ QString UnreadableReason(const QByteArray& path) {
     return Texts::tr("画像として読み込めません");
 }
 
+// A container movie whose encoder takes YUV frames gets them made on the
+// pipeline's workers, stretched pictures scaled in one filtered step.
+void MakeEncoderFrames(FramePipeline& frames, MovieContainer container,
+                       const CompressionChoice& compression, const ProjectSettings& settings) {
+    const CodecInfo* codec = FindContainerCodec(container, compression.encoder);
+    const int width = int(settings.width), height = int(settings.height);
+    const AVPixelFormat format =
+        codec ? ContainerFrameFormat(codec->name, width, height) : AV_PIX_FMT_NONE;
+    const AVPixFmtDescriptor* described = av_pix_fmt_desc_get(format);
+    if (!described || (described->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)))
+        return;
+    frames.makeEncoderFrames(
+        [=, mode = FrameDrawMode(settings),
+         options = ImageDecodeOptions(settings)](const QByteArray& path, bool& readable) {
+            return DrawEncoderFrame(path, mode, options, width, height, format, readable);
+        });
+}
+
 // The movie: the frame file's lines drawn ahead on all cores, and written to `path`.
 void WriteMovie(const ConversionRequest& request, const QByteArray& path,
                 const QByteArray& audioPath, std::FILE* lines, ConversionOutcome& outcome,
@@ -149,6 +168,8 @@ void WriteMovie(const ConversionRequest& request, const QByteArray& path,
     FramePipeline frames(reader, outcome.lines, settings.width, settings.height,
                          *MovieFrameFormat(avi ? settings.depth : ColourDepth::Bits24),
                          FrameDrawMode(settings), ImageDecodeOptions(settings));
+    if (!avi && request.compression)
+        MakeEncoderFrames(frames, container, *request.compression, settings);
     // An image line's position is its row.
     frames.onUnreadable([&outcome](long position, const QByteArray& image) {
         outcome.unreadableImages.append({position, image, UnreadableReason(image)});

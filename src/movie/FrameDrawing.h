@@ -7,6 +7,7 @@
 
 #include "imaging/DecodeOptions.h"
 #include "imaging/FrameRenderer.h"
+#include "movie/LibavHandles.h"
 #include "settings/ProjectSettings.h"
 
 #include <QByteArray>
@@ -22,3 +23,18 @@ DecodeOptions ImageDecodeOptions(const ProjectSettings& settings);
 // the line named an image that could not be decoded.
 bool DrawFrameLine(const QByteArray& path, DrawMode mode, DecodeOptions options,
                    PixelBuffer& frame);
+
+// The frame of one frame line for a container's encoder: width x height in
+// `format`, a planar YUV format. A picture stretched over a frame of another
+// size is scaled in one step from the decoded picture, filtered as the ffmpeg
+// command line scales (bicubic), which also spares the encoder the aliasing of
+// repeated pixels; any other line is drawn as DrawFrameLine draws it and
+// converted (ConvertMovieFrame). `readable` gets DrawFrameLine's answer. Null
+// when memory ran out. Thread-safe.
+AvFramePtr DrawEncoderFrame(const QByteArray& path, DrawMode mode, DecodeOptions options, int width,
+                            int height, AVPixelFormat format, bool& readable);
+
+// A Bgr24 movie frame (either row order) converted into `out`, a frame of its
+// size in a YUV or RGB format, with exact rounding and full chroma
+// resolution. False when libswscale refused. Thread-safe.
+bool ConvertMovieFrame(const PixelBuffer& frame, AVFrame& out);

@@ -87,13 +87,15 @@ std::optional<MovieFrame> FramePipeline::next() {
         if (current_)
             pool_.push_back(std::move(*current_));
         current_ = std::move(slot.frame);
+        currentEncoded_ = std::move(slot.encoded);
     }
     lock.unlock();
     if (slot.unreadable && unreadable_)
         unreadable_(slot.position, slot.path);
     readAhead(); // a place came free
     // A line that reuses a frame that failed fails too.
-    return MovieFrame{slot.position, current_ ? &*current_ : nullptr, slot.sameAsBefore};
+    return MovieFrame{slot.position, current_ ? &*current_ : nullptr, slot.sameAsBefore,
+                      currentEncoded_.get()};
 }
 
 std::optional<PixelBuffer> FramePipeline::takeFrame() {
@@ -123,14 +125,16 @@ void FramePipeline::work() {
             jobs_.pop_front();
             path = window_[size_t(line - base_)].path;
         }
-        std::optional<PixelBuffer> frame = takeFrame();
+        std::optional<PixelBuffer> frame;
+        AvFramePtr encoded;
         bool drawn = true;
-        if (frame) {
-            try {
+        try {
+            if (maker_)
+                encoded = maker_(path, drawn);
+            else if ((frame = takeFrame()))
                 drawn = DrawFrameLine(path, mode_, options_, *frame);
-            } catch (const std::bad_alloc&) {
-                frame.reset();
-            }
+        } catch (const std::bad_alloc&) {
+            frame.reset();
         }
         {
             std::lock_guard lock(mutex_);
@@ -138,6 +142,7 @@ void FramePipeline::work() {
             // is ready, and the destructor joins before the window goes.
             Slot& slot = window_[size_t(line - base_)];
             slot.frame = std::move(frame);
+            slot.encoded = std::move(encoded);
             slot.unreadable = !drawn;
             slot.ready = true;
         }

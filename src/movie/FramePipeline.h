@@ -19,6 +19,7 @@
 
 #include "imaging/DecodeOptions.h"
 #include "imaging/FrameRenderer.h"
+#include "movie/LibavHandles.h"
 #include "movie/MovieWriter.h"
 
 #include <QByteArray>
@@ -55,6 +56,13 @@ public:
         unreadable_ = std::move(told);
     }
 
+    // Asked before the first next(): each line's frame made by `make` on the
+    // workers (DrawEncoderFrame, for a container's encoder) and handed out as
+    // MovieFrame::encoded instead of drawn as a movie frame. `make` tells
+    // whether the line's image could be decoded; null when it failed.
+    using EncoderFrameMaker = std::function<AvFramePtr(const QByteArray& path, bool& readable)>;
+    void makeEncoderFrames(EncoderFrameMaker make) { maker_ = std::move(make); }
+
 private:
     struct Slot {
         long position = 0;
@@ -63,6 +71,7 @@ private:
         bool ready = false;
         bool unreadable = false;          // the image could not be decoded
         std::optional<PixelBuffer> frame; // nullopt when ready and failed
+        AvFramePtr encoded;               // instead of frame, from maker_
     };
     void readAhead();
     void work();
@@ -77,12 +86,14 @@ private:
     const DecodeOptions options_;
     size_t depth_ = 0;
     std::function<void(long, const QByteArray&)> unreadable_;
+    EncoderFrameMaker maker_;
 
     // The writer's thread only.
     long linesRead_ = 0;
     bool readerDone_ = false;
     QByteArray previousPath_;
     std::optional<PixelBuffer> current_; // the frame handed out last
+    AvFramePtr currentEncoded_;          // or the encoder's frame
 
     std::mutex mutex_;
     std::condition_variable workCv_;

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+struct AVFrame;
+
 struct MovieDescription {
     std::string outputPath; // created, or replaced
     unsigned width = 0;
@@ -45,6 +47,9 @@ struct MovieFrame {
     // frame could not be made. Valid until the source's next call.
     const PixelBuffer* pixels = nullptr;
     bool sameAsBefore = false; // the picture of the frame before, again
+    // Instead of pixels, from a source asked for them (a container movie):
+    // the frame already made in its encoder's pixel format. Valid as pixels.
+    const AVFrame* encoded = nullptr;
 };
 
 class MovieFrameSource {

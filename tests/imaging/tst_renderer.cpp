@@ -4,9 +4,13 @@
 #include "BmpFixtures.h"
 
 #include "imaging/FrameRenderer.h"
+#include "imaging/ImageFile.h"
 #include "imaging/MoviePalette.h"
+#include "movie/FrameDrawing.h"
 
+#include <QImage>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
@@ -98,6 +102,34 @@ private slots:
                                 "mode %d, format %d from %d: row %d", int(mode), int(format),
                                 source ? int(source->format()) : -1, y)));
                 }
+    }
+    // A stretched JPEG for a YUV encoder is scaled from its own planes: in
+    // each quarter of a picture that is no whole number of 16 x 16 blocks, the
+    // colours of the full decode drawn and converted, within 6 levels.
+    void encoderFrameFromPlanes() {
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath("q.jpg"));
+        QImage image(40, 40, QImage::Format_RGB32);
+        const QRgb colours[] = {0xc81e28, 0x14b43c, 0x1e3cdc, 0xf0dc28};
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x)
+                image.setPixel(x, y, colours[(x >= 16) + 2 * (y >= 16)]);
+        QVERIFY(image.save(QFile::decodeName(path), "JPEG", 95));
+        QVERIFY(std::holds_alternative<YuvPlanes>(*DecodeImagePlanes(path.toStdString(), {})));
+        bool readable = false;
+        AvFramePtr fast =
+            DrawEncoderFrame(path, DrawMode::Stretch, {}, 20, 20, AV_PIX_FMT_YUV420P, readable);
+        PixelBuffer drawn = *PixelBuffer::allocate(20, 20, PixelFormat::Bgr24, RowOrder::BottomUp);
+        QVERIFY(fast && readable && DrawFrameLine(path, DrawMode::Stretch, {}, drawn));
+        AvFramePtr full(av_frame_clone(fast.get()));
+        QVERIFY(av_frame_make_writable(full.get()) >= 0 && ConvertMovieFrame(drawn, *full));
+        for (int quarter = 0; quarter < 4; ++quarter)
+            for (int p = 0; p < 3; ++p) {
+                const int x = (quarter % 2 ? 14 : 4) >> (p > 0),
+                          y = (quarter / 2 ? 14 : 4) >> (p > 0);
+                const int i = y * fast->linesize[p] + x;
+                QVERIFY(qAbs(fast->data[p][i] - full->data[p][i]) <= 6);
+            }
     }
     // The movie palette of 8-bit frames has 256 different colours. Pure
     // colours and the extremes are in it; a mid colour is dithered between its
