@@ -7,6 +7,9 @@
 ThumbnailCache::ThumbnailCache(QObject* parent, qsizetype byteBound) : QObject(parent) {
     cache_.setMaxCost(byteBound);
     pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    // Thumbnails only decorate the list: their decoders take the processor only when nothing else
+    // wants it, so scrolling, painting, playback and a conversion never wait for them.
+    pool_.setThreadPriority(QThread::IdlePriority);
 }
 
 ThumbnailCache::~ThumbnailCache() {
