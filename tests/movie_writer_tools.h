@@ -190,10 +190,11 @@ inline std::pair<int, double> Difference(const QByteArray& bgr, const QImage& me
     return {worst, sum / (w * h * 3)};
 }
 
-// ffprobe's streams and packets.
-inline QJsonObject Probe(const QString& file) {
-    return QJsonDocument::fromJson(Run("ffprobe", {"-v", "error", "-of", "json", "-show_streams",
-                                                   "-show_packets", file}))
+// ffprobe's streams, and its packets unless told what else to show.
+inline QJsonObject Probe(const QString& file, const QStringList& show = {"-show_packets"}) {
+    return QJsonDocument::fromJson(
+               Run("ffprobe",
+                   QStringList{"-v", "error", "-of", "json", "-show_streams", file} + show))
         .object();
 }
 
@@ -227,10 +228,10 @@ inline std::pair<QList<long>, bool> VideoPackets(const QJsonObject& probe, bool 
     return out;
 }
 
-// The first audio stream's payload, copied out by ffmpeg as `format`.
-inline QByteArray AudioBytes(const QString& movie, const QString& format) {
+// The payload of the first stream of a type ("a", "v"), copied out by ffmpeg as `format`.
+inline QByteArray StreamBytes(const QString& movie, const QString& type, const QString& format) {
     return Run("ffmpeg",
-               {"-v", "error", "-i", movie, "-map", "0:a", "-c", "copy", "-f", format, "-"});
+               {"-v", "error", "-i", movie, "-map", "0:" + type, "-c", "copy", "-f", format, "-"});
 }
 
 // MediaInfo's track of a type ("General", "Video", "Audio").

@@ -3,6 +3,7 @@
 // the converter's refusals and failures, which leave the file at the output
 // path as it was and nothing beside it; and its signals.
 
+#include "imaging/BmpFixtures.h"
 #include "movie_writer_tools.h"
 #include "program_run.h"
 
@@ -85,10 +86,7 @@ private slots:
                 .fillRect(i % 3 * 16, i / 3 * 16, 16, 16, QColor::fromHsv(0, 0, 50 * i));
         images_['O'] = images_['o'].transformed(QTransform().rotate(90));
         QVERIFY(images_['o'].save(paths_['o'] = dir_.filePath("o.jpg"), "JPEG", 95));
-        const QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1, "Exif"
-                                                    "49492a00080000000100120103000100000006000000"
-                                                    "00000000"); // one entry: orientation 6
-        QVERIFY(Save(paths_['o'], ReadAll(paths_['o']).insert(2, exif)));
+        QVERIFY(Save(paths_['o'], fixtures::WithExif(ReadAll(paths_['o']), 6, false)));
         // A path of more than 1000 bytes with spaces and commas reaches the writer
         // whole.
         QString folder = dir_.path();

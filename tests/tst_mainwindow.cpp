@@ -1,6 +1,7 @@
 // What the main window adds to the project's commands: how they are
 // reached, what they ask and what each answer does, drops, the panes.
 
+#include "imaging/BmpFixtures.h"
 #include "project_tools.h"
 #include "scripted_dialogs.h"
 
@@ -496,14 +497,9 @@ private slots:
         QCOMPARE(w.project.settings().fps, 10u);
         QCOMPARE(w.project.undoStack()->count(), steps + 1);
         QCOMPARE(w.dialogs.audioFolders, QByteArrayList{QFile::encodeName(dir.path())});
-        QBuffer jpeg; // and after its SOI an Exif block: one entry, orientation 6
-        QVERIFY(jpeg.open(QIODevice::WriteOnly) &&
-                QImage(32, 16, QImage::Format_RGB32).save(&jpeg, "JPEG"));
-        const QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1, "Exif"
-                                                    "49492a00080000000100120103000100000006000000"
-                                                    "00000000");
+        const QByteArray photo = fixtures::QtFile(32, 16, std::vector<uint32_t>(32 * 16), "jpeg");
         w.project.changePath(
-            0, WriteFile(dir.filePath("portrait.jpg"), jpeg.buffer().insert(2, exif)));
+            0, WriteFile(dir.filePath("portrait.jpg"), fixtures::WithExif(photo, 6, false)));
         w.project.showRowImage(0);
         const PixelBuffer& shown = w.window.preview()->picture();
         QCOMPARE(QSize(shown.width(), shown.height()), QSize(32, 16));

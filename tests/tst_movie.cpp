@@ -108,10 +108,7 @@ private slots:
             QCOMPARE(Difference(g.bytes[size_t(f)], PatternImage(w, h, f, bits), 4).first, 0);
         if (!raw) {
             // x264: every frame carries its own SPS and PPS, which GStreamer's decoders need.
-            const QByteArray stream = encoder != "libx264"
-                                          ? QByteArray()
-                                          : Run("ffmpeg", {"-v", "error", "-i", out, "-map", "0:v",
-                                                           "-c", "copy", "-f", "h264", "-"});
+            const QByteArray stream = encoder == "libx264" ? StreamBytes(out, "v", "h264") : "";
             for (const char* nal : {"\x00\x00\x00\x01\x67", "\x00\x00\x00\x01\x68"})
                 QVERIFY(stream.isEmpty() || stream.count(QByteArray(nal, 5)) == 3);
             // With a quality setting, a higher quality takes more bytes.
@@ -155,8 +152,7 @@ private slots:
         QCOMPARE(v["codec_tag"].toString() + " " + v["pix_fmt"].toString(),
                  "0x0000 " + QString(format));
         // The stored rows: padding zero, so the same frames always give the same file.
-        const QByteArray stored = Run("ffmpeg", {"-v", "error", "-i", out, "-map", "0:v", "-c",
-                                                 "copy", "-f", "rawvideo", "-"});
+        const QByteArray stored = StreamBytes(out, "v", "rawvideo");
         QCOMPARE(stored.size(), n * int(image));
         const int used = (w * bits + 7) / 8;
         for (int row = 0; row < n * h; ++row)
@@ -235,7 +231,7 @@ private slots:
         QCOMPARE(int(AviStreams(out).at(0).second.size()), depth == 0 ? 1064 : 40);
         QVERIFY(cancelled || MediaInfoTrack(out, "Video")["FrameCount"].toString().toLong() ==
                                  (packets.isEmpty() ? 0 : packets.last() + 1));
-        QCOMPARE(AudioBytes(out, "u8"), cancelled ? wav.data : QByteArray());
+        QCOMPARE(StreamBytes(out, "a", "u8"), cancelled ? wav.data : QByteArray());
     }
 
     // The first audio stream of the sound file, copied unchanged: format, bytes
@@ -292,7 +288,7 @@ private slots:
                 QSKIP("this ffmpeg cannot make such files");
         }
         const QByteArray expected = format.isEmpty() ? QByteArray()
-                                    : kind == "mp3"  ? AudioBytes(file(source), format)
+                                    : kind == "mp3"  ? StreamBytes(file(source), "a", format)
                                                      : wav.mid(44);
         const Outcome o = convert(movie, source);
         QVERIFY2(o.result.written && o.messages.isEmpty(), qPrintable(o.messages.join(", ")));
@@ -301,7 +297,7 @@ private slots:
         QCOMPARE(VideoPackets(probe).first, (QList<long>{0, 2, 3, 4, 6, 7}));
         const auto streams = AviStreams(path);
         QCOMPARE(int(streams.size()), format.isEmpty() ? 1 : 2);
-        QCOMPARE(AudioBytes(path, format.isEmpty() ? "u8" : format), expected);
+        QCOMPARE(StreamBytes(path, "a", format.isEmpty() ? "u8" : format), expected);
         if (kind != "wav" || format.isEmpty())
             return;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the imaging tests share: a test pattern, files of it by Qt's writers,
-// and a decoded picture's pixels as words.
+// a decoded picture's pixels as words; a photo's Exif orientation tag.
 
 #include "imaging/PixelBuffer.h"
 
@@ -65,6 +65,19 @@ inline std::vector<uint32_t> Words(const PixelBuffer& picture) {
             out.push_back(0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
         }
     return out;
+}
+// The JPEG with an APP1 Exif segment after its SOI: a TIFF structure whose
+// one directory, at `directory`, holds an Orientation entry (0x0112, a SHORT).
+inline QByteArray WithExif(const QByteArray& jpeg, int orientation, bool bigEndian,
+                           char directory = 8) {
+    QByteArray body =
+        "Exif" + QByteArray(2, 0) +
+        QByteArray::fromHex(bigEndian ? "4d4d002a00000008000101120003000000010000000000000000"
+                                      : "49492a0008000000010012010300010000000000000000000000");
+    body[bigEndian ? 25 : 24] = char(orientation);
+    body[bigEndian ? 13 : 10] = directory;
+    const qsizetype n = body.size() + 2;
+    return jpeg.left(2) + "\xff\xe1" + char(n >> 8) + char(n) + body + jpeg.mid(2);
 }
 
 } // namespace fixtures
