@@ -18,11 +18,15 @@ SwsContext* ThreadScaler(int kind, int srcW, int srcH, AVPixelFormat srcFormat, 
     return scaler.get();
 }
 
+// Up to three planes of srcH rows scaled into `out`.
+bool Scale(SwsContext* scaler, const uint8_t* const (&src)[4], const int (&srcStride)[4], int srcH,
+           AVFrame& out) {
+    return scaler && sws_scale(scaler, src, srcStride, 0, srcH, out.data, out.linesize) >= 0;
+}
+
 bool Scale(SwsContext* scaler, const PixelBuffer& picture, AVFrame& out) {
-    const uint8_t* src[4] = {picture.row(0), nullptr, nullptr, nullptr};
-    const int srcStride[4] = {int(picture.rowStep()), 0, 0, 0};
-    return scaler &&
-           sws_scale(scaler, src, srcStride, 0, picture.height(), out.data, out.linesize) >= 0;
+    return Scale(scaler, {picture.row(0), nullptr, nullptr, nullptr},
+                 {int(picture.rowStep()), 0, 0, 0}, picture.height(), out);
 }
 
 // The whole picture over the whole frame, filtered; false when it cannot be
@@ -41,10 +45,8 @@ bool StretchPicture(const PixelBuffer& picture, AVFrame& out) {
 bool StretchPlanes(const YuvPlanes& planes, AVFrame& out) {
     SwsContext* scaler =
         ThreadScaler(2, planes.width(), planes.height(), AV_PIX_FMT_YUVJ420P, out, SWS_BICUBIC);
-    const uint8_t* src[4] = {planes.plane(0), planes.plane(1), planes.plane(2), nullptr};
-    const int srcStride[4] = {planes.stride(0), planes.stride(1), planes.stride(2), 0};
-    return scaler &&
-           sws_scale(scaler, src, srcStride, 0, planes.height(), out.data, out.linesize) >= 0;
+    return Scale(scaler, {planes.plane(0), planes.plane(1), planes.plane(2), nullptr},
+                 {planes.stride(0), planes.stride(1), planes.stride(2), 0}, planes.height(), out);
 }
 
 AvFramePtr AllocateFrame(int width, int height, AVPixelFormat format) {
