@@ -6,6 +6,7 @@
 
 #include "dialogs/UserDialogs.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include <functional>
@@ -19,6 +20,18 @@ public:
     // "yes", "no" or "dismiss" as the answer of a Yes/No question.
     static Answer answer(const QString& word) {
         return word == "yes" ? Answer::Yes : word == "no" ? Answer::No : Answer::Dismissed;
+    }
+    // Answers in turn: those words, "file:<path>" or "file-" (Cancel) for a
+    // file, a number or "-" (Cancel) for a value.
+    void script(const QStringList& answers) {
+        for (const QString& a : answers) {
+            if (a == "yes" || a == "no" || a == "dismiss")
+                yesNo << answer(a);
+            else if (a.startsWith("file"))
+                files << (a == "file-" ? std::nullopt : std::optional(QFile::encodeName(a.mid(5))));
+            else
+                values << (a == "-" ? std::nullopt : std::optional(a.toUInt()));
+        }
     }
     std::optional<CompressionChoice> compression = CompressionChoice{};
     // The settings dialogs: change the settings as a user would, answer OK.

@@ -70,11 +70,8 @@ private slots:
         QFETCH(QString, name);
         QVERIFY(Save(dir_.filePath("old.avi"), {}));
         ScriptedDialogs dialogs;
-        dialogs.files << (chosen.isNull()
-                              ? std::nullopt
-                              : std::optional(QFile::encodeName(dir_.filePath(chosen))));
-        for (const QString& a : answers)
-            dialogs.yesNo << ScriptedDialogs::answer(a);
+        dialogs.script(QStringList(chosen.isNull() ? "file-" : "file:" + dir_.filePath(chosen)) +
+                       answers);
         const std::optional<QByteArray> answered = AskMovieFileName(dialogs, "/start/here");
         QCOMPARE(answered.value_or("none"),
                  name.isNull() ? "none" : QFile::encodeName(dir_.filePath(name)));
@@ -135,13 +132,12 @@ private slots:
         QWidget window;
         window.show();
         ConversionCommand command(&project, &dialogs, &window);
-        ProjectSettings settings = project.settings();
-        std::tie(settings.width, settings.height) = std::pair(40u, 30u);
-        settings.fps = trouble == "0 fps" ? 0 : 8;
-        settings.depth = ColourDepth::Bits24;
-        settings.audioEnabled = trouble == "sound is a folder";
-        settings.audioPath = QFile::encodeName(dir_.path());
-        project.changeSettings(settings);
+        project.changeSettings({.fps = trouble == "0 fps" ? 0u : 8u,
+                                .width = 40,
+                                .height = 30,
+                                .depth = ColourDepth::Bits24,
+                                .audioEnabled = trouble == "sound is a folder",
+                                .audioPath = QFile::encodeName(dir_.path())});
         QList<QByteArray> rows;
         for (int i = 0; i < images; ++i)
             rows << (trouble == "unreadable" ? "gone" + QByteArray::number(i) : "red.png")
@@ -151,7 +147,7 @@ private slots:
         project.undoStack()->clear();
         const QString working = QDir::currentPath();
         QDir::setCurrent(temp_.path());
-        const QString path = movie.startsWith('/') ? movie : dir_.filePath(movie);
+        const QString path = movie.startsWith('/') ? movie : dir_.path() + '/' + movie;
         const QString written = movie.endsWith(".avi") ? path : path + ".avi";
         if (movie.endsWith(".avi")) // the save dialog asked; a failed conversion keeps it
             Save(written, "older movie");

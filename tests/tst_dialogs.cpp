@@ -29,9 +29,6 @@
 #include <QTimer>
 #include <QTreeView>
 
-// Requests name only the fields they need.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace {
 
 // A value prompt that tells its refusals through the seam instead of a box.

@@ -22,8 +22,7 @@ namespace {
 
 const QByteArray H("Vistrom data\r\n");
 
-// A window on its own project, answered by script: a number or "-" (Cancel)
-// for a value, "yes", "no", "dismiss", "file:<path>" or "file-" for a file.
+// A window on its own project, its dialogs answered by script.
 struct Window {
     ScriptedDialogs dialogs;
     Project project;
@@ -39,17 +38,6 @@ struct Window {
     bool show() {
         window.show();
         return QTest::qWaitForWindowExposed(&window);
-    }
-    void script(const QStringList& answers) {
-        for (const QString& a : answers) {
-            if (a == "yes" || a == "no" || a == "dismiss")
-                dialogs.yesNo << ScriptedDialogs::answer(a);
-            else if (a.startsWith("file"))
-                dialogs.files << (a == "file-" ? std::nullopt
-                                               : std::optional(QFile::encodeName(a.mid(5))));
-            else
-                dialogs.values << (a == "-" ? std::nullopt : std::optional(a.toUInt()));
-        }
     }
     // What was asked or shown: "value <first>/<largest>", "question", ...
     QStringList asked() const {
@@ -229,7 +217,7 @@ private slots:
         if (key.endsWith("Shift+Z"))
             w.project.undo();
         QFETCH(QStringList, answers);
-        w.script(answers);
+        w.dialogs.script(answers);
         QSignalSpy activated(w.list, &QAbstractItemView::activated);
         QFETCH(int, command);
         if (key.isEmpty()) {
@@ -351,7 +339,7 @@ private slots:
             if (a.startsWith("file:"))
                 a = "file:" + dir.filePath(a.mid(5) + ".fsq");
         const QString given = command == 0 ? answers.takeLast() : QString();
-        w.script(answers);
+        w.dialogs.script(answers);
         if (command == 0)
             OpenStartProject(w.window, QFile::encodeName(given.isEmpty() ? given : given + ".fsq"));
         else
@@ -564,7 +552,7 @@ private slots:
                 list->visualRect(list->model()->index(row, 0)));
         };
         // Past row 65535: blanks go in at the focus row, and at the real end.
-        w.script({"65535", "1", "2"});
+        w.dialogs.script({"65535", "1", "2"});
         for (const Command id :
              {Command::GoToRow, Command::InsertBlanksHere, Command::AddBlanksAtEnd})
             w.trigger(id);
@@ -598,14 +586,12 @@ private slots:
         QImage red(8, 8, QImage::Format_RGB32);
         red.fill(Qt::red);
         QVERIFY(red.save(dir.filePath("red.bmp")));
-        ProjectSettings small;
-        std::tie(small.width, small.height) = std::tuple(40, 30);
-        w.project.changeSettings(small);
+        w.project.changeSettings({.width = 40, .height = 30});
         // Long enough that the worker cannot be done before the questions.
         w.project.frameList()->resetRows(Paths(50000, QFile::encodeName(dir.filePath("red.bmp"))));
         w.project.undoStack()->setClean();
         const qsizetype asked = w.dialogs.log.size();
-        w.script({"file:" + dir.filePath("m.avi"), "no", "dismiss", "yes"});
+        w.dialogs.script({"file:" + dir.filePath("m.avi"), "no", "dismiss", "yes"});
         QSignalSpy finished(w.window.conversion(), &ConversionCommand::finished);
         w.trigger(Command::ConvertToMovie);
         QVERIFY(w.window.conversion()->isRunning());

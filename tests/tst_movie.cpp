@@ -170,32 +170,29 @@ private slots:
         QTest::addColumn<QList<long>>("packets"); // in the file
         QTest::addColumn<long>("drawn");
         QTest::addColumn<QList<long>>("progress"); // counts seen
-        const QList<long> none;
-        QTest::newRow("unwritable path")
-            << "no/such/folder/x.avi" << 2 << QList<int>{0, 1} << -1L << -1L << false
-            << QStringList{"Error/CannotOpenAviFile", "AVI ERR/WritingERR"} << none << 0L << none;
+        auto row = [](const char* tag, const char* name, int depth, const QList<int>& positions,
+                      long stopAfter, long missing, bool written, const QStringList& messages,
+                      const QList<long>& packets = {}, long drawn = 0,
+                      const QList<long>& progress = {}) {
+            QTest::newRow(tag) << QString(name) << depth << positions << stopAfter << missing
+                               << written << messages << packets << drawn << progress;
+        };
+        row("unwritable path", "no/such/folder/x.avi", 2, {0, 1}, -1, -1, false,
+            {"Error/CannotOpenAviFile", "AVI ERR/WritingERR"});
         // The frames' format is checked before the file: nothing is created.
-        QTest::newRow("depth without frames")
-            << "badbits.avi" << 7 << QList<int>{0} << -1L << -1L << false
-            << QStringList{"AVI ERR/MAKEDIB ERROR!"} << none << 0L << none;
+        row("depth without frames", "badbits.avi", 7, {0}, -1, -1, false,
+            {"AVI ERR/MAKEDIB ERROR!"});
         // The frames before stay in a properly closed file.
-        QTest::newRow("position not increasing")
-            << "backwards.avi" << 2 << QList<int>{0, 2, 2, 3} << -1L << -1L << false
-            << QStringList{"AVI ERR/WritingERR"} << QList<long>{0, 2} << 3L << QList<long>{1, 2};
-        QTest::newRow("frame without pixels")
-            << "nopixels.avi" << 1 << QList<int>{0, 1, 2, 3} << -1L << 2L << false
-            << QStringList{"AVI ERR/MAKEDIB ERROR!"} << QList<long>{0, 1} << 3L
-            << QList<long>{1, 2};
-        QTest::newRow("no frames") << "empty.avi" << 0 << QList<int>{} << -1L << -1L << true
-                                   << QStringList{} << none << 0L << none;
+        row("position not increasing", "backwards.avi", 2, {0, 2, 2, 3}, -1, -1, false,
+            {"AVI ERR/WritingERR"}, {0, 2}, 3, {1, 2});
+        row("frame without pixels", "nopixels.avi", 1, {0, 1, 2, 3}, -1, 2, false,
+            {"AVI ERR/MAKEDIB ERROR!"}, {0, 1}, 3, {1, 2});
+        row("no frames", "empty.avi", 0, {}, -1, -1, true, {});
         // A cancelled compression dialog: no frame drawn, no message, not written; the
         // sound is still in a closed file.
-        QTest::newRow("compression cancelled")
-            << "cancelled.avi" << 2 << QList<int>{0, 2, 3} << -1L << -1L << false << QStringList{}
-            << none << 0L << none;
-        QTest::newRow("progress stops")
-            << "stopped.avi" << 1 << QList<int>{0, 1, 2, 3, 4} << 2L << -1L << true << QStringList{}
-            << QList<long>{0, 1} << 2L << QList<long>{1, 2};
+        row("compression cancelled", "cancelled.avi", 2, {0, 2, 3}, -1, -1, false, {});
+        row("progress stops", "stopped.avi", 1, {0, 1, 2, 3, 4}, 2, -1, true, {}, {0, 1}, 2,
+            {1, 2});
     }
 
     void outcomes() {
@@ -330,9 +327,7 @@ private slots:
     void sizeLimit() {
         for (quint32 w : {16255u, 16256u, 16384u})
             for (quint32 h : {16128u, 16129u, 16255u, 16256u}) {
-                ProjectSettings s;
-                std::tie(s.width, s.height) = std::pair{w, h};
-                QCOMPARE(!ConversionInputProblem(s, {}),
+                QCOMPARE(!ConversionInputProblem({.width = w, .height = h}, {}),
                          av_image_check_size(w, h, 0, nullptr) == 0);
             }
     }

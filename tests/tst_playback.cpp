@@ -52,12 +52,6 @@ QList<uint> Colours(const PixelBuffer& frame) {
     return colours;
 }
 
-ProjectSettings Settings(quint32 fps, quint32 width, quint32 height) {
-    ProjectSettings settings;
-    std::tie(settings.fps, settings.width, settings.height) = std::tuple(fps, width, height);
-    return settings;
-}
-
 struct RecordedSound : PlaybackSound {
     QStringList calls;
     void play(const QByteArray& f, qint64 ms) override { calls << f + ' ' + QString::number(ms); }
@@ -96,7 +90,7 @@ private slots:
         QFETCH(int, depth);
         const bool trim = options & 1, noBlank = options & 2;
         const Paths rows = Paths(options & 8 ? 2 : 0) + Paths{p[0], {}, {}, p[1], p[2], {}, {}};
-        ProjectSettings settings = Settings(8, 32, 24);
+        ProjectSettings settings{.width = 32, .height = 24};
         std::tie(settings.depth, settings.noTrailingBlank, settings.scaleImages,
                  settings.trimAviSize) = std::tuple(ColourDepth(depth), noBlank, options & 4, trim);
         IntermediateFrameFile file;
@@ -130,7 +124,7 @@ private slots:
     // the sound starts at that row's time, pauses and resumes with the
     // pictures; stop tells the last row shown; a loop starts over.
     void player() {
-        const ProjectSettings settings = Settings(20, 16, 12);
+        const ProjectSettings settings{.fps = 20, .width = 16, .height = 12};
         const Paths rows{p[0], p[1], {}, p[2], p[0], {}, {}, p[1]};
         Playback playback;
         RecordedSound sound;
@@ -176,8 +170,8 @@ private slots:
         Window w;
         FrameListView* list = w.window.listView();
         w.project.frameList()->resetRows(Paths{p[0], {}, p[1], {}, {}, p[2]} + Paths(200, p[1]));
-        ProjectSettings settings = Settings(4, 40, 20);
-        settings.noTrailingBlank = true; // every position shows a picture
+        // No closing blank: every position shows a picture.
+        ProjectSettings settings{.fps = 4, .width = 40, .height = 20, .noTrailingBlank = true};
         w.project.changeSettings(settings);
         w.window.resize(240, 500);
         w.window.show();

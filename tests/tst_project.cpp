@@ -220,7 +220,7 @@ private slots:
     // OK without a change marks the project modified, without a step.
     void settingsSteps() {
         Project p;
-        p.changeSettings({.fps = 25, .audioEnabled = true, .audioPath = {}});
+        p.changeSettings({.fps = 25, .audioEnabled = true});
         ProjectSettings browsed = p.settings();
         browsed.audioPath = "/sounds/\xff.wav";
         p.keepUnconfirmedSettings(browsed);

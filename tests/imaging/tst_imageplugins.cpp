@@ -27,7 +27,6 @@
 
 // Files come from Qt's writers where it has them, else the libraries' own;
 // BMP byte by byte. Colours are 0xAARRGGBB, top row first.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using namespace fixtures;
 using Pixels = std::vector<uint32_t>;
