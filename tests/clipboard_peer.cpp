@@ -7,9 +7,7 @@
 #include "project/Project.h"
 #include "ui/FrameListView.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QTimer>
+#include <QtWidgets>
 
 #include <cstdio>
 #include <cstring>

@@ -10,16 +10,7 @@
 
 #include "program_run.h"
 
-#include <QFile>
-#include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QPainter>
-#include <QStandardPaths>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QtEndian>
+#include <QtGui>
 
 #include <cstring>
 #include <vector>

@@ -3,10 +3,7 @@
 // Runs a program to its end and keeps what it said: the tests of the command
 // line, the language choice and the installed tree.
 
-#include <QByteArray>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
+#include <QtCore>
 
 struct ProgramRun {
     int exitCode = -1; // -1: did not start or finish, -2: crashed

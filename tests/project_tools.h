@@ -7,9 +7,7 @@
 #include "project/FrameList.h"
 #include "project/Project.h"
 
-#include <QFile>
-#include <QItemSelectionModel>
-#include <QTest>
+#include <QtTest>
 
 using Rows = QList<int>;
 using Paths = QList<QByteArray>;

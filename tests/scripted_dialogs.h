@@ -6,8 +6,7 @@
 
 #include "dialogs/UserDialogs.h"
 
-#include <QFile>
-#include <QStringList>
+#include <QtCore>
 
 #include <functional>
 

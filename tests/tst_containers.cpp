@@ -10,10 +10,7 @@
 #include "project/Project.h"
 #include "ui/ConversionCommand.h"
 
-#include <QCryptographicHash>
-#include <QImage>
-#include <QSignalSpy>
-#include <QTest>
+#include <QtTest>
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -7,8 +7,7 @@
 #include "movie_writer_tools.h"
 #include "program_run.h"
 
-#include <QDir>
-#include <QTest>
+#include <QtTest>
 
 #include <csignal>
 #include <sys/stat.h>

@@ -10,15 +10,8 @@
 #include "project/Project.h"
 #include "ui/ConversionCommand.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QProgressBar>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTest>
-#include <QUndoStack>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace moviecheck;
 

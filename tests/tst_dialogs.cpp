@@ -11,23 +11,8 @@
 #include "dialogs/QtUserDialogs.h"
 #include "dialogs/ValueInputDialog.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QTreeView>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

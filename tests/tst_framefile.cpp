@@ -6,9 +6,7 @@
 
 #include "movie_writer_tools.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <memory>
 

@@ -4,12 +4,8 @@
 
 #include "program_run.h"
 
-#include <QDir>
-#include <QFile>
-#include <QImage>
-#include <QMimeDatabase>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtGui>
+#include <QtTest>
 
 static const QString kAppId = QStringLiteral(VISTROM_APP_ID);
 static const QString kDemoDir = QStringLiteral(VISTROM_SOURCE_DIR "/examples");

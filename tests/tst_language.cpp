@@ -11,17 +11,8 @@
 #include "ui/FrameListView.h"
 #include "ui/MainWindow.h"
 
-#include <QApplication>
-#include <QFileDialog>
-#include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QRegularExpression>
-#include <QStyle>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QUrl>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

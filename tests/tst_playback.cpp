@@ -14,9 +14,8 @@
 #include "ui/MainWindow.h"
 #include "ui/PreviewPane.h"
 
-#include <QSignalSpy>
-#include <QSplitter>
-#include <QTemporaryDir>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

@@ -5,10 +5,8 @@
 
 #include "project/UndoSteps.h"
 
-#include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QUndoStack>
+#include <QtGui>
+#include <QtTest>
 
 #include <cerrno>
 #include <cstring>

@@ -6,9 +6,7 @@
 #include "project/ProjectFile.h"
 #include "project/RowClipboardText.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <cerrno>
 #include <csignal>

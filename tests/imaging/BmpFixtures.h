@@ -5,12 +5,7 @@
 
 #include "imaging/PixelBuffer.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QFile>
-#include <QImage>
-#include <QImageWriter>
-#include <QString>
+#include <QtGui>
 
 #include <cstdint>
 #include <vector>

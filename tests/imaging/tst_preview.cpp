@@ -7,9 +7,7 @@
 #include "imaging/PluginLoader.h"
 #include "ui/PreviewPane.h"
 
-#include <QPainter>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 using namespace fixtures;
 

@@ -8,10 +8,7 @@
 #include "imaging/MoviePalette.h"
 #include "movie/FrameDrawing.h"
 
-#include <QImage>
-#include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <cstring>
 
