@@ -36,8 +36,7 @@ public:
     // The settings dialogs: change the settings as a user would, answer OK.
     std::function<bool(ProjectSettings&)> frameRateDialog, audioDialog;
     std::function<void()> duringCompression;
-    QStringList log; // "message: ...", "question: ...", "value: ...", "file", ...
-    QList<quint32> valueInitials, valueMaxima;
+    QStringList log; // "message: ...", "question: ...", "value <first>/<max>: ...", "file"...
     QList<FileRequest> fileRequests;
     QList<QSize> compressionSizes; // the frame size each compression question was for
     QByteArrayList audioFolders;   // the start folder of each audio dialog
@@ -72,9 +71,7 @@ public:
     }
     std::optional<quint32> askValue(const QString& prompt, quint32 initial,
                                     quint32 maximum) override {
-        log << "value: " + prompt;
-        valueInitials << initial;
-        valueMaxima << maximum;
+        log << QStringLiteral("value %1/%2: %3").arg(initial).arg(maximum).arg(prompt);
         return next(values).value_or(std::nullopt);
     }
     bool runFrameRateDialog(ProjectSettings& settings) override {
