@@ -249,10 +249,8 @@ inline GstBuffers GstRead(const QString& file, const QString& chain = {},
     QStringList args{"-m", "filesrc", "location=" + file, "!", "avidemux", "name=d", "d." + pad};
     if (!chain.isEmpty())
         args << "!" << chain.split(' ');
-    args << "!"
-         << "multifilesink"
-         << "location=" + dump.filePath("b%05d") << "post-messages=true"
-         << "sync=false";
+    args += {"!", "multifilesink", "location=" + dump.filePath("b%05d"), "post-messages=true",
+             "sync=false"};
     const QByteArray out = Run("gst-launch-1.0", args, &r.ok);
     auto field = [](const QByteArray& line, const QByteArray& name) {
         const QByteArray rest = line.mid(line.indexOf(')', line.indexOf(name + "=(")) + 1);

@@ -61,12 +61,9 @@ private slots:
     // actions. Undo and redo are available exactly when there is a step.
     void commandTable() {
         Window w;
-        const QList<QKeySequence> listKeys{Qt::Key_Space,
-                                           Qt::Key_Delete,
-                                           Qt::Key_Return,
-                                           Qt::Key_Enter,
-                                           Qt::SHIFT | Qt::Key_Return,
-                                           Qt::SHIFT | Qt::Key_Enter};
+        QList<QKeySequence> listKeys;
+        for (const char* key : {"Space", "Del", "Return", "Enter", "Shift+Return", "Shift+Enter"})
+            listKeys << QKeySequence(key);
         QSet<QKeySequence> bound;
         QHash<QAction*, Menu> placed;
         const QList<QAction*> bar = w.window.menuBar()->actions();
