@@ -1,7 +1,7 @@
 #pragma once
 
 // Runs a program to its end and keeps what it said: the tests of the command
-// line, the language choice and the installed tree.
+// line, the containers and the installed tree.
 
 #include <QtCore>
 
@@ -25,4 +25,13 @@ RunProgram(const QString& program, const QStringList& args, const QString& worki
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+// The program itself, run without a display: the converter must not need one.
+inline const QString kVistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
+inline ProgramRun RunVistrom(const QStringList& args, const QString& workingDirectory = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    return RunProgram(kVistrom, args, workingDirectory, env);
 }

@@ -43,8 +43,7 @@ inline void SetMarks(Project& project, const Rows& selected, int focus) {
     SelectRows(project.marks(), selected);
 }
 
-// Rows and marks as the notation says; the undo history starts empty and the
-// project unmodified.
+// Rows and marks as the notation says; an empty undo history, unmodified.
 inline void SetState(Project& project, const QByteArray& text) {
     const ListState state = ParseState(text);
     project.frameList()->resetRows(state.paths);
@@ -76,12 +75,4 @@ inline QByteArray WriteFile(const QString& path, const QByteArray& bytes) {
 inline QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<cannot open>");
-}
-
-// The rows p0 .. p<count - 1>.
-inline Paths Numbered(int count) {
-    Paths out;
-    for (int i = 0; i < count; ++i)
-        out << "p" + QByteArray::number(i);
-    return out;
 }

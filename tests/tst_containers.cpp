@@ -20,8 +20,6 @@ using namespace moviecheck;
 
 namespace {
 
-const QString kVistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
-
 // The pictures by letter: red, green, blue, yellow, white; '.' is a blank row.
 const QHash<char, QRgb> kColours{
     {'r', 0xffdc1414}, {'g', 0xff14c828}, {'b', 0xff1e28d2}, {'y', 0xffe6dc1e}, {'w', 0xffffffff}};
@@ -36,9 +34,8 @@ class TestContainers : public QObject {
 
     // A project at 10 fps, 64 x 48, images stretched, converted by the
     // converter ("codec=NAME" in the options: "--codec NAME") or through the
-    // window ("window": the name is typed without its last extension under
-    // the container's filter, or whole under MP4's when "typed"; AVI's filter
-    // comes first).
+    // window ("window": the name typed without its last extension under its
+    // container's filter, or whole under MP4's if "typed"; AVI's is first).
     QString Convert(const QByteArray& rows, const QString& name, const QString& options,
                     QByteArray* err) {
         QByteArray text = "!F 10\r\n!S 64,48\r\n!X 1\r\n!B 2\r\n!W " +
@@ -55,7 +52,7 @@ class TestContainers : public QObject {
             for (const QString& option : options.split(' '))
                 if (option.contains('='))
                     args << "--" + option.section('=', 0, 0) << option.section('=', 1);
-            const ProgramRun r = RunProgram(kVistrom, args);
+            const ProgramRun r = RunVistrom(args);
             *err = r.err;
             return r.exitCode == 0 ? movie : QString();
         }
@@ -64,10 +61,8 @@ class TestContainers : public QObject {
         ScriptedDialogs seam;
         const MovieContainer container = ContainerForPath(movie.toStdString());
         const bool typed = options.contains("typed");
-        seam.filter =
-            typed
-                ? 1
-                : int(std::ranges::find(MovieContainers(), container) - MovieContainers().begin());
+        const auto& all = MovieContainers();
+        seam.filter = typed ? 1 : int(std::ranges::find(all, container) - all.begin());
         seam.files << QFile::encodeName(typed ? movie : movie.section('.', 0, -2));
         if (document.load(QFile::encodeName(project)) != ProjectResult::Done)
             return {};
@@ -184,7 +179,7 @@ private slots:
     // The codecs each container offers, default first, and the options a
     // container refuses; --lang is taken before all other options.
     void commandLine() {
-        const ProgramRun list = RunProgram(kVistrom, {"--lang", "ja", "--list-codecs"});
+        const ProgramRun list = RunVistrom({"--lang", "ja", "--list-codecs"});
         QVERIFY2(list.exitCode == 0 && list.out.contains("MP4 video (.mp4):\nlibx264 "),
                  list.out.constData());
         const QStringList refused[] = {
@@ -193,8 +188,7 @@ private slots:
             {"--lang", "fr", "vistrom: --lang takes ja or en, not \"fr\""}};
         for (QStringList args : refused) {
             const QByteArray text = args.takeLast().toUtf8();
-            const ProgramRun r =
-                RunProgram(kVistrom, QStringList{"--convert", dir_.filePath("p.fsq")} + args);
+            const ProgramRun r = RunVistrom(args << "--convert" << dir_.filePath("p.fsq"));
             QVERIFY2(r.exitCode == 2 && r.err.contains(text), r.err.constData());
         }
     }

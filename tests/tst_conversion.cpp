@@ -16,16 +16,7 @@ using namespace moviecheck;
 
 namespace {
 
-const QString kVistrom = QStringLiteral(VISTROM_BIN_DIR "/vistrom");
 const QByteArray kOldMovie = "the movie that was there before";
-
-// Runs the program without a display: the converter must not need one.
-ProgramRun RunVistrom(const QStringList& args, const QString& workingDirectory = {}) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    return RunProgram(kVistrom, args, workingDirectory, env);
-}
 
 // "!F fps", "!S width,height", "!X scale", "!B depth", "!W no blank", "!D
 // trim", "!O 1" when an eighth value is set, then the rows.
@@ -49,9 +40,9 @@ class TestConversion : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QHash<char, QImage> images_; // r red BMP, g green PNG, h halves PNG, L green under a long
-                                 // path, m missing, o a JPEG of grey cells whose Exif tag turns
-                                 // it a quarter right
+    // r red BMP, g green PNG, h halves PNG, L green under a long path, m missing,
+    // o a JPEG of grey cells whose Exif tag turns it a quarter right
+    QHash<char, QImage> images_;
     QHash<char, QString> paths_;
 
     QList<QByteArray> rows(const QByteArray& letters) const {
@@ -86,8 +77,7 @@ private slots:
         images_['O'] = images_['o'].transformed(QTransform().rotate(90));
         QVERIFY(images_['o'].save(paths_['o'] = dir_.filePath("o.jpg"), "JPEG", 95));
         QVERIFY(Save(paths_['o'], fixtures::WithExif(ReadAll(paths_['o']), 6, false)));
-        // A path of more than 1000 bytes with spaces and commas reaches the writer
-        // whole.
+        // A path over 1000 bytes with spaces and commas reaches the writer whole.
         QString folder = dir_.path();
         while (QFile::encodeName(folder).size() < 1000)
             folder += "/" + QString(120, QLatin1Char('d'));
@@ -112,8 +102,7 @@ private slots:
             QTest::newRow(name) << s << QByteArray(rows) << (args.isEmpty() ? plain + extra : args)
                                 << exitCode << texts << QList<long>() << QByteArray();
         };
-        // Settings as ProjectText takes them; each decoded frame compared with the
-        // one meant.
+        // Settings in ProjectText's order; every frame compared with the one meant.
         auto converts = [&](const char* name, const char* rows, QList<long> s,
                             QList<long> positions, const char* frames) {
             QTest::newRow(name) << s << QByteArray(rows) << plain << 0 << QByteArrayList()
@@ -151,12 +140,10 @@ private slots:
         row("--quality 0", good, "r", {"--quality", "0"}, 2, {});
         row("--audio and --no-audio", good, "r", {"--audio", "P", "--no-audio"}, 2, {});
         row("--help", good, "r", {}, 0, {"--strict"}, {"--help"});
-        // The demo names its images relative to its own folder: found from
-        // anywhere.
+        // The demo's images are relative to its folder: found from anywhere.
         row("demo, run from the root", good, "r", {}, 0, {"12 frames"},
             {"--convert", VISTROM_SOURCE_DIR "/examples/demo.fsq", "--output", "M"});
-        // On a terminal one line rewritten in place; on a pipe a line at every
-        // tenth.
+        // On a terminal one line redrawn in place; on a pipe a line each tenth.
         row("on a terminal", good, QByteArray(39, 'r'), {"TTY"}, 0,
             {"\rvistrom: frame 40 of 40 (100 %), ", " fps, 0:00 left\x1b[K\r\n", "#1"});
         row("mjpeg with sound, progress every tenth", good, QByteArray(39, 'r'),
@@ -276,8 +263,7 @@ private slots:
         const QString project = dir_.filePath("long.fsq"), movie = out.filePath("m.avi");
         QVERIFY(Save(project, ProjectText({8, 64, 48, 0, 2, 0, 0}, rows)) &&
                 Save(movie, kOldMovie));
-        // Through bash, which becomes the program unless standard error goes into a
-        // pipe.
+        // Through bash, which becomes the program unless standard error is piped.
         QProcess p;
         p.setEnvironment(QProcess::systemEnvironment() << "TMPDIR=" + temp.path());
         p.start("bash", QStringList{"-c",

@@ -149,8 +149,7 @@ private slots:
     }
     // AVI lists uncompressed frames first; another container has none, and
     // the note that the colour depth is AVI's. The first entry is picked; the
-    // quality follows the pick; a compressor that cannot write the movie's
-    // size is greyed out with why.
+    // quality follows the pick; one that cannot write the size: grey, with why.
     void compressionDialog() {
         for (const MovieContainer container : {MovieContainer::Avi, MovieContainer::Mp4}) {
             const bool avi = container == MovieContainer::Avi;
@@ -217,8 +216,7 @@ private slots:
     }
     // A file dialog has its title and opens in the folder asked for, else in
     // the folder of the file last chosen, at first in the home folder; it
-    // reports the filter picked, and "*.*" lists names without a dot as well,
-    // as it always did.
+    // reports the filter picked; "*.*" lists names without a dot, as ever.
     void fileDialog() {
         QTemporaryDir a, b;
         QtUserDialogs dialogs;

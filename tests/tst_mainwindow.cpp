@@ -534,7 +534,10 @@ private slots:
         w.dialogs.frameRateDialog = [](ProjectSettings& s) { return s.fps = 1, true; };
         w.trigger(Command::FrameRateAndSize);
         fits();
-        w.project.frameList()->resetRows(Numbered(100000));
+        Paths numbered; // p0 .. p99999
+        for (int i = 0; i < 100000; ++i)
+            numbered << "p" + QByteArray::number(i);
+        w.project.frameList()->resetRows(numbered);
         fits();
         const auto inView = [&](int row) {
             return list->viewport()->rect().contains(

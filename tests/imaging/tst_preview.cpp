@@ -1,6 +1,5 @@
-// The preview pane: an image shown at natural size at the corner of a white
-// page, which grows for large images; an empty path or a file that cannot be
-// read leaves the page white.
+// The preview pane: an image at natural size in the corner of a white page
+// that grows for large images; no path or an unreadable file: a white page.
 
 #include "BmpFixtures.h"
 

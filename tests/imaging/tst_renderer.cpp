@@ -128,9 +128,8 @@ private slots:
                 QVERIFY(qAbs(fast->data[p][i] - full->data[p][i]) <= 6);
             }
     }
-    // The movie palette of 8-bit frames has 256 different colours. Pure
-    // colours and the extremes are in it; a mid colour is dithered between its
-    // neighbours and averages out.
+    // The 8-bit frames' movie palette has 256 different colours, the pure ones
+    // and the extremes among them; a mid colour dithers to an even average.
     void moviePalette() {
         const auto& palette = MoviePalette();
         QCOMPARE(QSet<uint32_t>(palette.begin(), palette.end()).size(), 256);
