@@ -29,16 +29,6 @@ inline QByteArray Run(const QString& program, const QStringList& args, bool* ok 
     return r.exitCode == 0 ? r.out : QByteArray();
 }
 
-inline QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool Save(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 inline QByteArray Le(uint32_t v, int bytes) {
     const quint32 le = qToLittleEndian(v);
     return QByteArray(reinterpret_cast<const char*>(&le), bytes);

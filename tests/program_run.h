@@ -1,9 +1,18 @@
 #pragma once
 
 // Runs a program to its end and keeps what it said: the tests of the command
-// line, the containers and the installed tree.
+// line, the containers and the installed tree; whole files read and written.
 
 #include <QtCore>
+
+inline QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+inline bool Save(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
 
 struct ProgramRun {
     int exitCode = -1; // -1: did not start or finish, -2: crashed

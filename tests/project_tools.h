@@ -4,6 +4,7 @@
 // row, "-" a blank row, "_" a path of one space; "[w]" a selected row, "w*"
 // the focused row: "a [b] [-*] d".
 
+#include "program_run.h"
 #include "project/FrameList.h"
 #include "project/Project.h"
 
@@ -70,9 +71,4 @@ inline QByteArray WriteFile(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
                ? QFile::encodeName(path)
                : QByteArray();
-}
-
-inline QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<cannot open>");
 }

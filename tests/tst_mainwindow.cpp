@@ -323,7 +323,7 @@ private slots:
             QVERIFY(QFile::setPermissions(current, QFileDevice::ReadOwner));
         if (answers.removeAll("protect-other"))
             QVERIFY(QFile::setPermissions(dir.filePath("other.fsq"), QFileDevice::ReadOwner));
-        const QByteArray before = ReadFile(current);
+        const QByteArray before = ReadAll(current);
         for (QString& a : answers)
             if (a.startsWith("file:"))
                 a = "file:" + dir.filePath(a.mid(5) + ".fsq");
@@ -348,14 +348,14 @@ private slots:
         // Closing the window: only after No (or a save that went through).
         QCOMPARE(w.window.isVisible(), command != int(Command::Exit) || !answers.contains("no"));
         if (answers.contains("file:" + dir.filePath("new.fsq")))
-            QVERIFY(ReadFile(dir.filePath("new.fsq")).contains("\r\n/edited.bmp\r\n"));
+            QVERIFY(ReadAll(dir.filePath("new.fsq")).contains("\r\n/edited.bmp\r\n"));
         // A write-protected file is replaced only after a Yes, and stays protected.
         if (protect) {
-            QCOMPARE(ReadFile(current).contains("/edited.bmp"), !w.project.isModified());
+            QCOMPARE(ReadAll(current).contains("/edited.bmp"), !w.project.isModified());
             QVERIFY(!(QFile::permissions(current) &
                       (QFileDevice::WriteOwner | QFileDevice::WriteOther)));
         } else if (path == "sub/current") {
-            QCOMPARE(ReadFile(current), before);
+            QCOMPARE(ReadAll(current), before);
         }
     }
 
@@ -374,7 +374,7 @@ private slots:
         QPrinter printer(QPrinter::ScreenResolution);
         printer.setOutputFileName(dir.filePath("p.pdf"));
         const int pages = PrintFrameRows(&printer, rows, QStringLiteral("/p/title.fsq"));
-        const QByteArray pdf = ReadFile(dir.filePath("p.pdf"));
+        const QByteArray pdf = ReadAll(dir.filePath("p.pdf"));
         QVERIFY(pages > 1);
         QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page/") + pdf.count("/Type /Page "),
                  pages);

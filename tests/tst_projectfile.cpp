@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(ParseProjectText(text, data), ProjectReadResult::Ok);
         QCOMPARE(ProjectFileText(data.settings, data.rows), text);
         QVERIFY(WriteProjectData(QFile::encodeName(path), data.settings, data.rows));
-        QCOMPARE(ReadFile(path), text);
+        QCOMPARE(ReadAll(path), text);
         QCOMPARE(ProjectFileText({}, {}),
                  QByteArray("!F 8\r\n!S 320,240\r\n!X 0\r\n!B 0\r\n!W 0\r\n!D 0\r\n\r\n"));
     }

@@ -3,6 +3,7 @@
 // What the imaging tests share: a test pattern, files of it by Qt's writers,
 // a decoded picture's pixels as words; a photo's Exif orientation tag.
 
+#include "../program_run.h"
 #include "imaging/PixelBuffer.h"
 
 #include <QtGui>
@@ -12,10 +13,6 @@
 
 namespace fixtures {
 
-inline bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 // The colours, 0xAARRGGBB top row first, as a QImage of `format`: opaque
 // unless with alpha, so that palettes are exact.
 inline QImage Picture(int width, int height, const std::vector<uint32_t>& argb,

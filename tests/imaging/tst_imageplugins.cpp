@@ -407,9 +407,9 @@ private slots:
             files.push_back(bytes);
             bitmaps.push_back(
                 dir.filePath("bitmap." + QString(name).mid(8).toUpper()).toStdString());
-            QVERIFY(WriteFile(QString::fromStdString(bitmaps.back()),
-                              QtFile(3, 2, Pattern(3, 2), "bmp")));
-            QVERIFY(WriteFile(name, bytes));
+            QVERIFY(
+                Save(QString::fromStdString(bitmaps.back()), QtFile(3, 2, Pattern(3, 2), "bmp")));
+            QVERIFY(Save(name, bytes));
         }
     }
     void init() { SetPluginSearchDirsForTesting(std::vector<std::string>{VISTROM_BIN_DIR}); }
@@ -429,7 +429,7 @@ private slots:
         QFETCH(Pixels, expected);
         QFETCH(bool, apply);
         const QString name = QTest::currentDataTag();
-        QVERIFY(WriteFile(name, file)); // in the test's folder, the current one
+        QVERIFY(Save(name, file)); // in the test's folder, the current one
         const auto image = DecodeImageFile(name.toStdString(), {.applyOrientation = apply});
         QCOMPARE(image ? image->width() : -1, width);
         const Pixels got = image ? Words(*image) : Pixels();
@@ -479,7 +479,7 @@ private slots:
         for (QString ext : {"jpg", "png", "webp", "tif", "gif", "heic", "bmp"}) {
             QVERIFY(::mkfifo(qPrintable("pipe." + ext), 0600) == 0 &&
                     QDir().mkdir("folder." + ext));
-            QVERIFY(WriteFile("empty." + ext, {}));
+            QVERIFY(Save("empty." + ext, {}));
             for (const char* kind : {"pipe.", "folder.", "empty."})
                 names.push_back((kind + ext).toStdString());
         }
@@ -499,7 +499,7 @@ private slots:
         for (size_t i = 0; i < pictures.size(); ++i) {
             const std::string& p = pictures[i];
             const QByteArray& file = files[i];
-            QVERIFY(WriteFile("offset.img", QByteArray(123, 'x') + file));
+            QVERIFY(Save("offset.img", QByteArray(123, 'x') + file));
             const std::string library = VISTROM_BIN_DIR "/" + std::string(PluginForPath(p));
             void* handle = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
             auto get = reinterpret_cast<SpiGetPictureFunc>(::dlsym(handle, "GetPicture"));

@@ -26,8 +26,8 @@ private slots:
             QImage meant(std::max(w, 1280), 1280, QImage::Format_RGB32);
             meant.fill(Qt::white);
             QPainter(&meant).drawImage(0, 0, Picture(w, h, Pattern(w, h), QImage::Format_RGB32));
-            QVERIFY(!w || WriteFile(QFile::decodeName(path),
-                                    QtFile(w, h, Pattern(w, h), f[0].right(3).constData())));
+            QVERIFY(!w || Save(QFile::decodeName(path),
+                               QtFile(w, h, Pattern(w, h), f[0].right(3).constData())));
             PreviewPane view;
             view.showImage(QFile::encodeName(dir.filePath("wide.bmp")));
             view.showImage(path);
