@@ -67,8 +67,5 @@ inline QByteArray StateOf(const Project& project) {
 
 // Writes a file; answers its path bytes, or nothing when it cannot.
 inline QByteArray WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
-               ? QFile::encodeName(path)
-               : QByteArray();
+    return Save(path, bytes) ? QFile::encodeName(path) : QByteArray();
 }

@@ -72,10 +72,9 @@ private slots:
             {"movie.txt", "!F 30\r\n", false},
             {"library", "!<arch>\n", false}};
         for (const auto& [name, content, project] : files) {
-            QFile file(root_.path() + '/' + name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-            file.close();
-            const QMimeType type = QMimeDatabase().mimeTypeForFile(file.fileName());
+            const QString file = root_.path() + '/' + name;
+            QVERIFY(Save(file, content));
+            const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
             QVERIFY2((type.name() == "application/x-vistrom-project") == project, name);
             QVERIFY(!project || type.inherits("text/plain"));
         }
