@@ -45,13 +45,6 @@ class TestConversion : public QObject {
     QHash<char, QImage> images_;
     QHash<char, QString> paths_;
 
-    QList<QByteArray> rows(const QByteArray& letters) const {
-        QList<QByteArray> list;
-        for (char c : letters)
-            list << (c == '.' ? QByteArray() : QFile::encodeName(paths_.value(c)));
-        return list;
-    }
-
 private slots:
     void initTestCase() {
         if (!QFile::exists(kVistrom) || !HaveTool("ffprobe") || !HaveTool("ffmpeg"))
@@ -174,9 +167,12 @@ private slots:
         QVERIFY(QDir().mkpath(out));
         QVERIFY(::mkfifo(QFile::encodeName(out + "/fifo").constData(), 0600) == 0);
         QVERIFY(Save(wav, MakeWav(16, 2, 22050, 22050).file) && Save(movie, kOldMovie));
+        QList<QByteArray> named; // the rows' images by letter, '.' a blank row
+        for (char c : rows)
+            named << (c == '.' ? QByteArray() : QFile::encodeName(paths_.value(c)));
         QVERIFY(Save(project, rows == "-"          ? ReadAll(paths_['g'])
                               : settings.isEmpty() ? QByteArray("!F 8\r\n!S 64,48\r\n")
-                                                   : ProjectText(settings, this->rows(rows))));
+                                                   : ProjectText(settings, named)));
         const QHash<QString, QString> names{{"P", project}, {"P.none", project + ".none"},
                                             {"M", movie},   {"R", red},
                                             {"W", wav},     {"F", out + "/fifo"}};
