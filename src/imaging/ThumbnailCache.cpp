@@ -6,10 +6,10 @@
 
 ThumbnailCache::ThumbnailCache(QObject* parent, qsizetype byteBound) : QObject(parent) {
     cache_.setMaxCost(byteBound);
-    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
-    // Thumbnails only decorate the list: their decoders take the processor only when nothing else
-    // wants it, so scrolling, painting, playback and a conversion never wait for them.
-    pool_.setThreadPriority(QThread::IdlePriority);
+    // One decoder fewer than the cores, so the GUI thread always finds one free and scrolling
+    // never waits for thumbnails. Normal priority: at idle priority any other busy program on
+    // the machine would hold the thumbnails back for as long as it runs.
+    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
 }
 
 ThumbnailCache::~ThumbnailCache() {
