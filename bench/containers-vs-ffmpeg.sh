@@ -21,8 +21,23 @@ p5_ffmpeg() {
   ffmpeg -v error -y -framerate 8 -i "$work/p5/f%04d.jpg" -vf scale=640:480 "${x264[@]}" \
     "$work/p5-ffmpeg.mp4"
 }
-read -r tv tf < <(pair p5_vistrom p5_ffmpeg)
-report "P5 jpeg 1280x720 stretched to 640x480, H.264 MP4" "$tv" "$tf" 0.8
+# The floor under P5: x264 alone, at the same preset and CRF, on ffmpeg's own
+# scaled frames read raw; timed in turn with the two others.
+ffmpeg -v error -y -framerate 8 -i "$work/p5/f%04d.jpg" -vf scale=640:480 -pix_fmt yuv420p \
+  -f rawvideo "$work/p5.yuv"
+p5_x264() {
+  ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 640x480 -framerate 8 -i "$work/p5.yuv" \
+    "${x264[@]}" "$work/p5-x264.mp4"
+}
+tv=() tf=() tx=()
+for _ in $(seq "$runs"); do
+  tv+=("$(time_once p5_vistrom)") tf+=("$(time_once p5_ffmpeg)") tx+=("$(time_once p5_x264)")
+done
+report "P5 jpeg 1280x720 stretched to 640x480, H.264 MP4" "$(median "${tv[@]}")" \
+  "$(median "${tf[@]}")" 0.8
+awk -v x="$(median "${tx[@]}")" -v f="$(median "${tf[@]}")" 'BEGIN {
+  printf "P5 floor: x264 alone on the scaled frames %.2fs, ratio %.2f to ffmpeg\n", x, x / f }'
+rm -f "$work/p5.yuv"
 p5_vistrom >/dev/null 2>&1 && cp "$work/p5-vistrom.mp4" "$work/p5.keep"
 
 held=()
